@@ -1,0 +1,26 @@
+// The one platform conversion the engine needs: UTF-16 into the ANSI code
+// page (code page 932, Shift-JIS, on the systems the tool is made for).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr size_t TEXT_BUFFER_SIZE = 256;
+
+// Converts the zero-terminated UTF-16 text into the ANSI code page with the
+// platform's best-fit mappings and '?' for what does not map. Writes the
+// bytes and a terminating zero into out; returns the number of bytes written,
+// the zero included, or 0 when they do not fit in capacity.
+// On Windows this is WideCharToMultiByte(CP_ACP, 0, text, -1, ...); elsewhere
+// it is encodeCp932.
+size_t encodeAnsi(const char16_t* text, uint8_t* out, size_t capacity);
+
+// The project's own code page 932 encoder: for every text, exactly the bytes
+// that Windows' WideCharToMultiByte(932, 0, ...) gives. Same contract as
+// encodeAnsi. Available on every platform.
+size_t encodeCp932(const char16_t* text, uint8_t* out, size_t capacity);
+
+// The code page 932 bytes for one UTF-16 code unit (one or two bytes; '?' for
+// what has no mapping). Returns the byte count. Units convert one by one, so
+// a surrogate pair gives two question marks.
+size_t encodeCp932Unit(char16_t unit, uint8_t out[2]);

@@ -1,0 +1,219 @@
+#include "engine/text_values.h"
+
+#include "engine/ansi_text.h"
+
+#include <cstring>
+
+namespace {
+
+// UTF-16 is converted in chunks small enough that even four bytes per code
+// unit (any ANSI code page) fit the fixed text buffer with the terminator.
+constexpr size_t CHUNK_UNITS = (TEXT_BUFFER_SIZE - 1) / 4;
+
+constexpr char16_t REPLACEMENT_CHARACTER = 0xFFFD;
+
+// Converted bytes written straight into the output frame.
+struct TextWriter {
+  uint8_t* out;
+  size_t capacity;
+  size_t length;
+  bool overflow;
+  char16_t units[CHUNK_UNITS + 1];
+  size_t unitCount;
+};
+
+void appendBytes(TextWriter& writer, const uint8_t* bytes, size_t count) {
+  if (count > writer.capacity - writer.length) {
+    writer.overflow = true;
+    return;
+  }
+  std::memcpy(writer.out + writer.length, bytes, count);
+  writer.length += count;
+}
+
+bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+
+// Converts the pending code units. A high surrogate at the end of a full
+// chunk waits for the next one so that a pair is never split.
+void flushUnits(TextWriter& writer, bool final) {
+  size_t count = writer.unitCount;
+  const bool carry = !final && count > 1 && isHighSurrogate(writer.units[count - 1]);
+  if (carry) {
+    --count;
+  }
+  if (count > 0) {
+    const char16_t carried = writer.units[count];
+    writer.units[count] = 0;
+    uint8_t converted[TEXT_BUFFER_SIZE] = {};
+    const size_t written = encodeAnsi(writer.units, converted, sizeof converted);
+    if (written == 0) {
+      writer.overflow = true;
+    } else {
+      appendBytes(writer, converted, written - 1);
+    }
+    writer.units[count] = carried;
+  }
+  writer.unitCount = 0;
+  if (carry) {
+    writer.units[0] = writer.units[count];
+    writer.unitCount = 1;
+  }
+}
+
+void appendUnit(TextWriter& writer, char16_t unit) {
+  writer.units[writer.unitCount++] = unit;
+  if (writer.unitCount == CHUNK_UNITS) {
+    flushUnits(writer, false);
+  }
+}
+
+void appendCodePoint(TextWriter& writer, uint32_t codePoint) {
+  if (codePoint > 0xFFFF) {
+    codePoint -= 0x10000;
+    appendUnit(writer, static_cast<char16_t>(0xD800 + (codePoint >> 10)));
+    appendUnit(writer, static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
+  } else {
+    appendUnit(writer, static_cast<char16_t>(codePoint));
+  }
+}
+
+size_t findZeroByte(const uint8_t* text, size_t length) {
+  const void* zero = std::memchr(text, 0, length);
+  return zero == nullptr ? length : static_cast<size_t>(static_cast<const uint8_t*>(zero) - text);
+}
+
+bool startsWith(const uint8_t* text, size_t length, const uint8_t* prefix, size_t prefixLength) {
+  return length >= prefixLength && std::memcmp(text, prefix, prefixLength) == 0;
+}
+
+// Where a UTF-8 sequence's second byte may lie, by lead byte; later bytes
+// lie in 80..BF. Lead bytes that start no well-formed sequence give 0 bytes.
+struct Utf8Lead {
+  size_t trailing;
+  uint8_t low;
+  uint8_t high;
+};
+
+Utf8Lead utf8Lead(uint8_t lead) {
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    return {1, 0x80, 0xBF};
+  }
+  if (lead == 0xE0) {
+    return {2, 0xA0, 0xBF};
+  }
+  if (lead == 0xED) {
+    return {2, 0x80, 0x9F};
+  }
+  if (lead >= 0xE1 && lead <= 0xEF) {
+    return {2, 0x80, 0xBF};
+  }
+  if (lead == 0xF0) {
+    return {3, 0x90, 0xBF};
+  }
+  if (lead >= 0xF1 && lead <= 0xF3) {
+    return {3, 0x80, 0xBF};
+  }
+  if (lead == 0xF4) {
+    return {3, 0x80, 0x8F};
+  }
+  return {0, 0, 0};
+}
+
+// Decodes UTF-8 without zero bytes; each maximal ill-formed subsequence
+// becomes one replacement character.
+void appendUtf8(TextWriter& writer, const uint8_t* text, size_t length) {
+  size_t i = 0;
+  while (i < length) {
+    const uint8_t lead = text[i];
+    if (lead < 0x80) {
+      appendUnit(writer, lead);
+      ++i;
+      continue;
+    }
+    const Utf8Lead expected = utf8Lead(lead);
+    uint32_t codePoint = lead & (0x3Fu >> expected.trailing);
+    size_t j = i + 1;
+    for (size_t k = 0; k < expected.trailing && j < length; ++k, ++j) {
+      const uint8_t low = k == 0 ? expected.low : 0x80;
+      const uint8_t high = k == 0 ? expected.high : 0xBF;
+      if (text[j] < low || text[j] > high) {
+        break;
+      }
+      codePoint = codePoint << 6 | (text[j] & 0x3Fu);
+    }
+    const bool complete = expected.trailing > 0 && j - i == expected.trailing + 1;
+    appendCodePoint(writer, complete ? codePoint : REPLACEMENT_CHARACTER);
+    i = j;
+  }
+}
+
+// Converts one value starting at text; returns the bytes it took, its
+// terminator included, and tells whether a terminator ended it.
+size_t convertValue(TextWriter& writer, const uint8_t* text, size_t length, uint8_t encoding,
+                    bool& terminated) {
+  static const uint8_t UTF8_MARK[] = {0xEF, 0xBB, 0xBF};
+  static const uint8_t LITTLE_ENDIAN_MARK[] = {0xFF, 0xFE};
+  static const uint8_t BIG_ENDIAN_MARK[] = {0xFE, 0xFF};
+
+  if (encoding == TEXT_ENCODING_SINGLE_BYTE || encoding == TEXT_ENCODING_UTF8) {
+    const size_t end = findZeroByte(text, length);
+    terminated = end < length;
+    if (encoding == TEXT_ENCODING_SINGLE_BYTE) {
+      appendBytes(writer, text, end);
+    } else {
+      const size_t skip = startsWith(text, end, UTF8_MARK, sizeof UTF8_MARK) ? sizeof UTF8_MARK : 0;
+      appendUtf8(writer, text + skip, end - skip);
+    }
+    return terminated ? end + 1 : end;
+  }
+
+  bool bigEndian = encoding == TEXT_ENCODING_UTF16BE;
+  size_t i = 0;
+  if (startsWith(text, length, BIG_ENDIAN_MARK, 2)) {
+    bigEndian = true;
+    i = 2;
+  } else if (encoding == TEXT_ENCODING_UTF16 && startsWith(text, length, LITTLE_ENDIAN_MARK, 2)) {
+    i = 2;
+  }
+  terminated = false;
+  for (; i + 1 < length; i += 2) {
+    const auto unit = static_cast<char16_t>(bigEndian ? text[i] << 8 | text[i + 1]
+                                                      : text[i + 1] << 8 | text[i]);
+    if (unit == 0) {
+      terminated = true;
+      return i + 2;
+    }
+    appendUnit(writer, unit);
+  }
+  return length; // an odd trailing byte is ignored
+}
+
+} // namespace
+
+bool convertFrameText(const uint8_t* text, size_t length, uint8_t encoding, bool valuesAreLists,
+                      uint8_t* out, size_t capacity, size_t& outLength) {
+  TextWriter writer = {};
+  writer.out = out;
+  writer.capacity = capacity;
+
+  static const uint8_t SEPARATOR = 0;
+  size_t keptLength = 0; // the output up to the end of the last non-empty value
+  size_t position = 0;
+  bool terminated = true;
+  while (terminated && position < length) {
+    if (position > 0) {
+      appendBytes(writer, &SEPARATOR, 1);
+    }
+    const size_t valueStart = writer.length;
+    position += convertValue(writer, text + position, length - position, encoding, terminated);
+    flushUnits(writer, true);
+    if (writer.length > valueStart) {
+      keptLength = writer.length;
+    }
+    if (!valuesAreLists) {
+      break;
+    }
+  }
+  outLength = keptLength;
+  return !writer.overflow;
+}

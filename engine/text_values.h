@@ -1,0 +1,20 @@
+// Decoding the text of an ID3v2 text frame and converting it into the ANSI
+// code page.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr uint8_t TEXT_ENCODING_SINGLE_BYTE = 0; // ISO-8859-1 by name; code page text in practice
+constexpr uint8_t TEXT_ENCODING_UTF16 = 1;       // each value begins with a byte-order mark
+constexpr uint8_t TEXT_ENCODING_UTF16BE = 2;
+constexpr uint8_t TEXT_ENCODING_UTF8 = 3;
+
+// Converts a frame's text (the data after its encoding byte) into out.
+// With valuesAreLists (version 4) every value separated by terminators is
+// converted, empty values at the end are dropped and the rest are joined
+// with one zero byte; otherwise the text ends at the first terminator.
+// Encoding-0 bytes are kept as they are. Returns false when the result does
+// not fit in capacity; outLength receives the bytes written.
+bool convertFrameText(const uint8_t* text, size_t length, uint8_t encoding, bool valuesAreLists,
+                      uint8_t* out, size_t capacity, size_t& outLength);
