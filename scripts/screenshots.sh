@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Regenerates the README's screenshots: builds the win64 preset, runs the UI
+# tests (which photograph the dialog and each message box on their own
+# virtual display) and copies the dialog and the confirmation into docs/.
+#
+# SORABUN_BUILD_ROOT (default: build/) moves the build folders elsewhere.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+build=${SORABUN_BUILD_ROOT:-$root/build}/win64
+shots=$build/tests/ui/screenshots
+
+cmake --preset win64 -B "$build" > /dev/null
+cmake --build "$build" --parallel "$(nproc 2> /dev/null || echo 2)" --target Sorabun ui_driver
+tests/ui/run-ui-tests.sh "$build/tests/ui/ui_driver.exe" "$build/ui/Sorabun.exe" "$shots"
+
+mkdir -p docs
+for name in dialog confirmation; do
+  # Drop the PNG's time stamps so that an unchanged picture gives an
+  # unchanged file.
+  convert "$shots/$name.png" -strip "docs/$name.png"
+done
+echo "updated: docs/dialog.png docs/confirmation.png (all screenshots: $shots)"

@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Runs the UI driver against Sorabun.exe under 64-bit Wine on a private X
+# display, then turns the screenshots it took into PNG files.
+#
+# usage: run-ui-tests.sh UI_DRIVER.exe SORABUN.exe SCREENSHOT_DIR [gtest options]
+#
+# Root ignores permission bits, and so does Wine run by root, which would
+# hide how the program handles a read-only file: under root the whole run is
+# repeated as the unprivileged user "nobody", with a Wine prefix of its own.
+# Exits 77 (skipped) when Xvfb is missing.
+set -euo pipefail
+
+driver=$(realpath "$1")
+sorabun=$(realpath "$2")
+mkdir -p "$3"
+screenshots=$(realpath "$3")
+shift 3
+here=$(cd "$(dirname "$0")" && pwd)
+
+if ! command -v Xvfb > /dev/null; then
+  echo "SKIP: Xvfb is not installed (apt-get install xvfb)"
+  exit 77
+fi
+
+asNobody() {
+  setpriv --reuid="$(id -u nobody)" --regid="$(id -g nobody)" --clear-groups "$@"
+}
+
+if [ "$(id -u)" = 0 ] && [ -z "${SORABUN_UI_UNPRIVILEGED:-}" ]; then
+  if asNobody test -r "$driver" -a -r "$sorabun" -a -x "$here/../wine/run-wine.sh"; then
+    home=/tmp/sorabun-ui-home-nobody
+    mkdir -p "$home"
+    chown nobody "$home" "$screenshots"
+    rm -f "$screenshots"/*.bmp "$screenshots"/*.png
+    exec setpriv --reuid="$(id -u nobody)" --regid="$(id -g nobody)" --clear-groups \
+      env -u SORABUN_WINEPREFIX HOME="$home" TMPDIR=/tmp SORABUN_UI_UNPRIVILEGED=1 \
+      "$0" "$driver" "$sorabun" "$screenshots" "$@"
+  fi
+  echo "note: nobody cannot reach the build; running as root, the read-only case is skipped"
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/sorabun-ui-XXXXXX")
+xvfb_pid=
+cleanup() {
+  if [ -n "${WINEPREFIX:-}" ]; then
+    WINEPREFIX="$WINEPREFIX" /usr/lib/wine/wineserver -k 2> /dev/null || true
+  fi
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2> /dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A display of our own: a known size for the centring check, and no
+# authority file another user would have to share.
+exec 3> "$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+exec 3>&-
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.1
+done
+if [ ! -s "$work/display" ]; then
+  echo "Xvfb did not start:"
+  cat "$work/xvfb.log"
+  exit 1
+fi
+export DISPLAY=":$(head -n1 "$work/display")"
+
+# Wine only makes a prefix inside a folder its user owns.
+if [ -z "${SORABUN_WINEPREFIX:-}" ]; then
+  mkdir -p "${TMPDIR:-/tmp}/sorabun-ui-$(id -u)"
+  SORABUN_WINEPREFIX="${TMPDIR:-/tmp}/sorabun-ui-$(id -u)/wineprefix"
+fi
+export SORABUN_WINEPREFIX WINEPREFIX="$SORABUN_WINEPREFIX"
+
+# Without a window manager Wine draws the frames itself. "MS UI Gothic" is
+# not installed here; IPA P Gothic is the nearest proportional Japanese face.
+cat > "$work/settings.reg" << 'EOF'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
+"Decorated"="Y"
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"MS UI Gothic"="IPAPGothic"
+EOF
+"$here/../wine/run-wine.sh" regedit /S "$(printf 'Z:%s' "$work/settings.reg" | tr / '\\')"
+
+mkdir -p "$work/files"
+status=0
+"$here/../wine/run-wine.sh" "$driver" --gtest_color=no "$@" "$sorabun" "$work/files" \
+  "$screenshots" || status=$?
+
+for bitmap in "$screenshots"/*.bmp; do
+  [ -e "$bitmap" ] || continue
+  convert "$bitmap" "${bitmap%.bmp}.png" && rm -f "$bitmap"
+done
+echo "screenshots: $screenshots"
+exit "$status"

@@ -1,0 +1,8 @@
+// The Browse button: the system's Open dialog for MP3 files.
+#pragma once
+
+#include <windows.h>
+
+// Shows the Open dialog owned by the main dialog and puts the chosen path
+// into its path field; a cancel leaves the field empty.
+void browseForFile(HWND dialog);
