@@ -5,16 +5,12 @@
 
 #include "command/file_access.h"
 #include "command/messages.h"
+#include "command/path_conversion.h"
 #include "engine/rewrite_tag.h"
 
 #include <cstdint>
-#include <cstdio>
 
 namespace {
-
-// The new content is written beside the original under this suffix and only
-// then put in its place.
-constexpr char REPLACEMENT_SUFFIX[] = ".sorabun-tmp";
 
 // What the command tells the user at its end; no text means silence.
 struct Notice {
@@ -67,58 +63,11 @@ const char *readWholeFile(const char *path, uint8_t **content, FileInfo *info) {
   return problem;
 }
 
-bool hasTagIdentifier(FileImage image) {
-  return image.length >= 3 && image.bytes[0] == 'I' && image.bytes[1] == 'D' &&
-         image.bytes[2] == '3';
-}
-
-RewriteOutcome rewriteContent(FileImage input, uint8_t *output) {
-  if (input.length < TAG_HEADER_SIZE)
-    return RewriteOutcome{RewriteKind::Damaged, RewriteReason::FileTooShort, 0};
-  return rewriteTag(input, output);
-}
-
-// Another program may have written the file while the confirmation was open;
-// writing now would throw its change away.
-bool unchangedSince(const char *path, const FileInfo &whenRead) {
-  FileInfo now;
-  return queryPath(path, &now) && now.size == whenRead.size &&
-         now.lastWriteTime == whenRead.lastWriteTime;
-}
-
-// Writes the content to a new file in the same folder, completely and
-// flushed, and only then puts it in the original's place. Returns the
-// warning to show, or nullptr once the new content is in place.
-const char *writeInPlace(const char *path, const uint8_t *bytes, uint32_t length) {
-  char replacementPath[PATH_BUFFER_SIZE + sizeof REPLACEMENT_SUFFIX];
-  int pathLength =
-      std::snprintf(replacementPath, sizeof replacementPath, "%s%s", path, REPLACEMENT_SUFFIX);
-  if (pathLength < 0 || static_cast<size_t>(pathLength) >= sizeof replacementPath)
-    return MESSAGE_CANNOT_WRITE;
-  FileHandle file = createReplacement(replacementPath, path);
-  if (file == NO_FILE)
-    return MESSAGE_CANNOT_WRITE;
-  bool written = writeExactly(file, bytes, length) && flushFile(file);
-  bool closed = closeFile(file);
-  if (!written || !closed) {
-    removeFile(replacementPath);
-    return MESSAGE_CANNOT_WRITE;
-  }
-  bool originalLost = false;
-  if (!replaceFile(path, replacementPath, &originalLost)) {
-    if (originalLost)
-      return MESSAGE_LEFT_IN_TEMPORARY; // the new file holds the only copy now
-    removeFile(replacementPath);
-    return MESSAGE_CANNOT_WRITE;
-  }
-  return nullptr;
-}
-
 // Steps from the signature test to the write-back, with both buffers held
 // by the caller.
 Notice convertContent(const char *path, const UserPrompt &prompt, FileImage input, uint8_t *output,
                       const FileInfo &whenRead) {
-  if (!hasTagIdentifier(input))
+  if (!hasTagIdentifier(input.bytes, input.length))
     return warning(MESSAGE_NO_TAG);
   if (!prompt.confirm(prompt.context, MESSAGE_CONFIRM))
     return silence();
@@ -137,8 +86,17 @@ Notice convertContent(const char *path, const UserPrompt &prompt, FileImage inpu
     return warning(MESSAGE_DAMAGED); // never write more than the buffer holds
   if (!unchangedSince(path, whenRead))
     return warning(MESSAGE_CHANGED);
-  const char *problem = writeInPlace(path, output, outcome.length);
-  return problem != nullptr ? warning(problem) : information(MESSAGE_DONE);
+  const NewContent content{output, outcome.length, nullptr, 0};
+  switch (writeInPlace(path, content, whenRead, PathSettings{true, false, false})) {
+  case PathOutcome::Converted:
+    return information(MESSAGE_DONE);
+  case PathOutcome::Changed:
+    return warning(MESSAGE_CHANGED);
+  case PathOutcome::LeftInTemporary:
+    return warning(MESSAGE_LEFT_IN_TEMPORARY); // the new file holds the only copy now
+  default:
+    return warning(MESSAGE_CANNOT_WRITE);
+  }
 }
 
 } // namespace

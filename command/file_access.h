@@ -64,3 +64,18 @@ bool flushFile(FileHandle file);
 // `replacementPath`.
 bool replaceFile(const char *path, const char *replacementPath, bool *originalLost);
 bool removeFile(const char *path);
+
+// For the command line: the rest of a file copied in blocks, a kept time,
+// backups.
+
+// Copies count bytes from the current position of `from` to `to`.
+bool copyFileData(FileHandle from, FileHandle to, uint64_t count);
+
+// Sets the file's last-write time to a value FileInfo gave.
+bool setLastWriteTime(FileHandle file, uint64_t lastWriteTime);
+
+enum class BackupResult { Made, Exists, Failed };
+
+// Keeps the content of `path` under `backupPath`, never replacing anything
+// already there.
+BackupResult makeBackup(const char *path, const char *backupPath);

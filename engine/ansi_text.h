@@ -24,3 +24,13 @@ size_t encodeCp932(const char16_t* text, uint8_t* out, size_t capacity);
 // what has no mapping). Returns the byte count. Units convert one by one, so
 // a surrogate pair gives two question marks.
 size_t encodeCp932Unit(char16_t unit, uint8_t out[2]);
+
+// The reverse direction, for showing what a conversion gives: code page 932
+// bytes into UTF-16 as Windows' MultiByteToWideChar(932, ...) reads them, each
+// byte or byte pair that is no character becoming U+FFFD. Writes at most
+// capacity units, no terminator; returns the number of units written.
+size_t decodeCp932(const uint8_t* bytes, size_t length, char16_t* out, size_t capacity);
+
+// The ANSI code page into UTF-16: MultiByteToWideChar(CP_ACP, ...) on
+// Windows, decodeCp932 elsewhere. Same contract as decodeCp932.
+size_t decodeAnsi(const uint8_t* bytes, size_t length, char16_t* out, size_t capacity);

@@ -331,3 +331,31 @@ RewriteOutcome rewriteTag(FileImage input, uint8_t* output) {
   }
   return {RewriteKind::Rewritten, RewriteReason::None, w + input.length - r};
 }
+
+RewriteOutcome listTargetTexts(FileImage input, TargetText* texts, size_t capacity, size_t& count) {
+  count = 0;
+  FrameLayout layout = LAYOUT_V4;
+  TagBounds bounds = {};
+  const RewriteOutcome checked = checkTag(input, layout, bounds);
+  if (checked.kind != RewriteKind::Rewritten) {
+    return checked;
+  }
+  const uint8_t* bytes = input.bytes;
+  uint32_t r = bounds.framesStart;
+  FrameSpan frame = {};
+  while (readFrame(bytes, r, bounds.tagEnd, layout, frame) == FrameStep::Frame &&
+         count < capacity) {
+    if (isTargetFrame(bytes + r, layout) && frame.dataSize > 0) {
+      TargetText& target = texts[count++];
+      std::memset(target.identifier, 0, sizeof target.identifier);
+      std::memcpy(target.identifier, bytes + r, layout.idLength);
+      const uint8_t* data = bytes + r + layout.headerSize;
+      target.encoding = data[0];
+      target.valuesAreLists = layout.valuesAreLists;
+      target.text = data + 1;
+      target.length = frame.dataSize - 1;
+    }
+    r = frameEnd(frame, layout);
+  }
+  return checked;
+}

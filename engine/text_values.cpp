@@ -12,9 +12,12 @@ constexpr size_t CHUNK_UNITS = (TEXT_BUFFER_SIZE - 1) / 4;
 
 constexpr char16_t REPLACEMENT_CHARACTER = 0xFFFD;
 
-// Converted bytes written straight into the output frame.
+// Converted bytes written straight into the output frame; or, when
+// unitOut is set, the decoded text as UTF-16 units (length and capacity then
+// count units).
 struct TextWriter {
   uint8_t* out;
+  char16_t* unitOut;
   size_t capacity;
   size_t length;
   bool overflow;
@@ -22,12 +25,36 @@ struct TextWriter {
   size_t unitCount;
 };
 
+void appendDecodedBytes(TextWriter& writer, const uint8_t* bytes, size_t count) {
+  const size_t room = writer.capacity - writer.length;
+  const size_t written = decodeAnsi(bytes, count, writer.unitOut + writer.length, room);
+  // Every byte yields at most one unit, so a full buffer may have cut the
+  // text; the platform's decoder writes nothing when the buffer is too small.
+  if ((written == room && written < count) || (written == 0 && count > 0)) {
+    writer.overflow = true;
+  }
+  writer.length += written;
+}
+
 void appendBytes(TextWriter& writer, const uint8_t* bytes, size_t count) {
+  if (writer.unitOut != nullptr) {
+    appendDecodedBytes(writer, bytes, count);
+    return;
+  }
   if (count > writer.capacity - writer.length) {
     writer.overflow = true;
     return;
   }
   std::memcpy(writer.out + writer.length, bytes, count);
+  writer.length += count;
+}
+
+void appendUnitsOut(TextWriter& writer, const char16_t* units, size_t count) {
+  if (count > writer.capacity - writer.length) {
+    writer.overflow = true;
+    return;
+  }
+  std::memcpy(writer.unitOut + writer.length, units, count * sizeof(char16_t));
   writer.length += count;
 }
 
@@ -41,7 +68,9 @@ void flushUnits(TextWriter& writer, bool final) {
   if (carry) {
     --count;
   }
-  if (count > 0) {
+  if (count > 0 && writer.unitOut != nullptr) {
+    appendUnitsOut(writer, writer.units, count);
+  } else if (count > 0) {
     const char16_t carried = writer.units[count];
     writer.units[count] = 0;
     uint8_t converted[TEXT_BUFFER_SIZE] = {};
@@ -190,12 +219,10 @@ size_t convertValue(TextWriter& writer, const uint8_t* text, size_t length, uint
 
 } // namespace
 
-bool convertFrameText(const uint8_t* text, size_t length, uint8_t encoding, bool valuesAreLists,
-                      uint8_t* out, size_t capacity, size_t& outLength) {
-  TextWriter writer = {};
-  writer.out = out;
-  writer.capacity = capacity;
+namespace {
 
+bool writeFrameText(TextWriter& writer, const uint8_t* text, size_t length, uint8_t encoding,
+                    bool valuesAreLists, size_t& outLength) {
   static const uint8_t SEPARATOR = 0;
   size_t keptLength = 0; // the output up to the end of the last non-empty value
   size_t position = 0;
@@ -216,4 +243,22 @@ bool convertFrameText(const uint8_t* text, size_t length, uint8_t encoding, bool
   }
   outLength = keptLength;
   return !writer.overflow;
+}
+
+} // namespace
+
+bool convertFrameText(const uint8_t* text, size_t length, uint8_t encoding, bool valuesAreLists,
+                      uint8_t* out, size_t capacity, size_t& outLength) {
+  TextWriter writer = {};
+  writer.out = out;
+  writer.capacity = capacity;
+  return writeFrameText(writer, text, length, encoding, valuesAreLists, outLength);
+}
+
+bool decodeFrameText(const uint8_t* text, size_t length, uint8_t encoding, bool valuesAreLists,
+                     char16_t* out, size_t capacity, size_t& outLength) {
+  TextWriter writer = {};
+  writer.unitOut = out;
+  writer.capacity = capacity;
+  return writeFrameText(writer, text, length, encoding, valuesAreLists, outLength);
 }

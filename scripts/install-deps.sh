@@ -22,6 +22,10 @@ PACKAGES=(
   python3 python3-pefile util-linux
   # scripts/bench-cli.sh: peak memory through /usr/bin/time
   time
+  # robustness tests: independent tag writers and readers for the interop
+  # corpus, clang with libFuzzer for the fuzz target, static analysis
+  ffmpeg python3-mutagen eyed3 kid3-cli id3v2
+  clang libclang-rt-14-dev clang-tidy cppcheck
 )
 LOCALE=ja_JP.UTF-8
 

@@ -1,0 +1,89 @@
+#include "cli/options.h"
+
+#include <cstring>
+
+namespace {
+
+struct LongOption {
+  const char *name;
+  char shortName;
+};
+
+const LongOption LONG_OPTIONS[] = {
+    {"--yes", 'y'},       {"--dry-run", 'n'}, {"--backup", 'b'}, {"--keep-time", 't'},
+    {"--recursive", 'r'}, {"--quiet", 'q'},   {"--help", 'h'},   {"--version", 'V'},
+};
+
+// Applies one option by its short name; false for a letter that names none.
+bool applyOption(char name, Options &options, ParseResult &result) {
+  switch (name) {
+  case 'y':
+    options.yes = true;
+    return true;
+  case 'n':
+    options.dryRun = true;
+    return true;
+  case 'b':
+    options.backup = true;
+    return true;
+  case 't':
+    options.keepTime = true;
+    return true;
+  case 'r':
+    options.recursive = true;
+    return true;
+  case 'q':
+    options.quiet = true;
+    return true;
+  case 'h':
+    result = ParseResult::Help;
+    return true;
+  case 'V':
+    if (result != ParseResult::Help)
+      result = ParseResult::Version;
+    return true;
+  default:
+    return false;
+  }
+}
+
+char shortNameOf(const char *longName) {
+  for (const LongOption &option : LONG_OPTIONS) {
+    if (std::strcmp(option.name, longName) == 0)
+      return option.shortName;
+  }
+  return 0;
+}
+
+} // namespace
+
+ParsedCommandLine parseOptions(int argc, char **argv, Options &options) {
+  options = Options{};
+  ParsedCommandLine parsed{ParseResult::Run, UsageProblem::None, nullptr};
+  bool optionsEnded = false;
+  for (int i = 1; i < argc; ++i) {
+    const char *argument = argv[i];
+    if (optionsEnded || argument[0] != '-' || argument[1] == '\0') {
+      options.paths.push_back(argument); // "-" alone is a name, as elsewhere
+      continue;
+    }
+    if (std::strcmp(argument, "--") == 0) {
+      optionsEnded = true;
+      continue;
+    }
+    bool known = true;
+    if (argument[1] == '-') {
+      const char name = shortNameOf(argument);
+      known = name != 0 && applyOption(name, options, parsed.result);
+    } else {
+      // Short options may be joined: -yr. -V is not one of them.
+      for (const char *letter = argument + 1; known && *letter != '\0'; ++letter)
+        known = *letter != 'V' && applyOption(*letter, options, parsed.result);
+    }
+    if (!known)
+      return ParsedCommandLine{ParseResult::UsageError, UsageProblem::UnknownOption, argument};
+  }
+  if (parsed.result == ParseResult::Run && options.paths.empty())
+    return ParsedCommandLine{ParseResult::UsageError, UsageProblem::NoPath, nullptr};
+  return parsed;
+}

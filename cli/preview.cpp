@@ -1,0 +1,122 @@
+#include "cli/preview.h"
+
+#include "cli/console.h"
+#include "cli/texts.h"
+#include "engine/ansi_text.h"
+#include "engine/rewrite_tag.h"
+#include "engine/text_values.h"
+
+namespace {
+
+constexpr size_t TEXTS_SHOWN = 16;
+constexpr size_t UNITS_SHOWN = 4096;
+constexpr char16_t REPLACEMENT_CHARACTER = 0xFFFD;
+const char VALUE_SEPARATOR[] = " / ";
+
+bool isHighSurrogate(char16_t unit) {
+  return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool isLowSurrogate(char16_t unit) {
+  return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+// How a player reading code page text shows one unit after the conversion:
+// the unit's bytes read back. Each unit converts on its own, as the rewrite
+// converts them.
+size_t convertedUnits(char16_t unit, char16_t out[4]) {
+  const char16_t text[2] = {unit, 0};
+  uint8_t bytes[8] = {};
+  const size_t written = encodeAnsi(text, bytes, sizeof bytes);
+  if (written <= 1)
+    return 0;
+  return decodeAnsi(bytes, written - 1, out, 4);
+}
+
+void appendShown(const char16_t *units, size_t count, std::string &out) {
+  for (size_t i = 0; i < count; ++i) {
+    const char16_t unit = units[i];
+    // Control characters would move the cursor or ring the bell.
+    const char16_t shown = unit < 0x20 || unit == 0x7F ? REPLACEMENT_CHARACTER : unit;
+    appendUtf16AsUtf8(&shown, 1, out);
+  }
+}
+
+// Appends one character (one unit, or a surrogate pair) as it is converted.
+void appendConverted(const char16_t *units, size_t count, std::string &after, bool &marked) {
+  char16_t converted[8];
+  size_t convertedCount = 0;
+  for (size_t i = 0; i < count; ++i)
+    convertedCount += convertedUnits(units[i], converted + convertedCount);
+  bool same = convertedCount == count;
+  for (size_t i = 0; same && i < count; ++i)
+    same = converted[i] == units[i];
+  if (same) {
+    appendShown(units, count, after);
+    return;
+  }
+  marked = true;
+  after += '[';
+  appendShown(converted, convertedCount, after);
+  after += ']';
+}
+
+void appendLine(std::string &lines, const std::string &label, const std::string &text,
+                const char *ellipsis) {
+  lines += label;
+  lines += ' ';
+  lines += text;
+  lines += ellipsis;
+  lines += '\n';
+}
+
+} // namespace
+
+void describeText(const char16_t *units, size_t count, bool bytesKept, std::string &before,
+                  std::string &after, bool &marked) {
+  size_t i = 0;
+  while (i < count) {
+    if (units[i] == 0) {
+      before += VALUE_SEPARATOR;
+      after += VALUE_SEPARATOR;
+      ++i;
+      continue;
+    }
+    const size_t length =
+        isHighSurrogate(units[i]) && i + 1 < count && isLowSurrogate(units[i + 1]) ? 2 : 1;
+    if (length == 2) {
+      appendUtf16AsUtf8(units + i, 2, before);
+    } else {
+      appendShown(units + i, 1, before);
+    }
+    if (bytesKept) {
+      appendUtf16AsUtf8(units + i, length, after);
+    } else {
+      appendConverted(units + i, length, after, marked);
+    }
+    i += length;
+  }
+}
+
+std::string previewText(bool japanese, FileImage tagRegion, bool &marked) {
+  TargetText texts[TEXTS_SHOWN];
+  size_t count = 0;
+  listTargetTexts(tagRegion, texts, TEXTS_SHOWN, count);
+  std::string lines;
+  static char16_t units[UNITS_SHOWN];
+  for (size_t i = 0; i < count; ++i) {
+    const TargetText &text = texts[i];
+    size_t unitCount = 0;
+    const bool whole = decodeFrameText(text.text, text.length, text.encoding, text.valuesAreLists,
+                                       units, UNITS_SHOWN, unitCount);
+    std::string before;
+    std::string after;
+    describeText(units, unitCount, text.encoding == TEXT_ENCODING_SINGLE_BYTE, before, after,
+                 marked);
+    const char *ellipsis = whole ? "" : "…";
+    std::string identifier = text.identifier;
+    identifier.resize(4, ' ');
+    appendLine(lines, "  " + identifier + "  " + beforeLabel(japanese), before, ellipsis);
+    appendLine(lines, "        " + afterLabel(japanese), after, ellipsis);
+  }
+  return lines;
+}

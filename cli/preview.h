@@ -1,0 +1,17 @@
+// The dry run's view of one file: each title, artist and album text before
+// and after the conversion, with [ ] around every character that the
+// conversion replaces by '?' or a look-alike.
+#pragma once
+
+#include "engine/tag_layout.h"
+
+#include <string>
+
+// Lines for the target frames of a tag region that rewriteTag would rewrite;
+// marked tells whether any character was marked.
+std::string previewText(bool japanese, FileImage tagRegion, bool &marked);
+
+// One frame's text: its UTF-16 units (values of a list separated by a zero
+// unit) and, unless its bytes are kept as they are, the converted text.
+void describeText(const char16_t *units, size_t count, bool bytesKept, std::string &before,
+                  std::string &after, bool &marked);

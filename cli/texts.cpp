@@ -1,0 +1,343 @@
+#include "cli/texts.h"
+
+#include <cctype>
+
+#ifndef SORABUN_VERSION
+#define SORABUN_VERSION "0"
+#endif
+
+namespace {
+
+struct Text {
+  const char *english;
+  const char *japanese;
+};
+
+const char *pick(bool japanese, Text text) {
+  return japanese ? text.japanese : text.english;
+}
+
+const Text HELP = {
+    "Usage: sorabun-cli [options] PATH...\n"
+    "Rewrites the ID3v2 tag of MP3 files so that the title, artist and album\n"
+    "(TIT2, TPE1, TALB) hold code page 932 (Shift-JIS) text, for players that\n"
+    "read nothing else. PATH is a file, or a folder whose *.mp3 files (any\n"
+    "letter case) are converted. Every other byte of a file is kept.\n"
+    "\n"
+    "Options:\n"
+    "  -y, --yes        convert without asking\n"
+    "  -n, --dry-run    write nothing; show each title, artist and album before\n"
+    "                   and after, with [ ] around every character that becomes\n"
+    "                   '?' or a look-alike\n"
+    "  -b, --backup     keep the original as NAME.mp3.bak; a file whose backup\n"
+    "                   already exists is not converted\n"
+    "  -t, --keep-time  keep the original's modification time\n"
+    "  -r, --recursive  convert folders with all their subfolders\n"
+    "  -q, --quiet      report only the files that need attention\n"
+    "  -h, --help       show this help\n"
+    "      --version    show the version\n"
+    "\n"
+    "Without --yes, one question is asked for the whole run. When standard input\n"
+    "is not a terminal, nothing is written.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  no file failed, and none was skipped as damaged or unsupported\n"
+    "  1  some file failed or was skipped as damaged or unsupported, or the\n"
+    "     question was answered no\n"
+    "  2  usage error, or files needed converting but standard input is not a\n"
+    "     terminal and --yes was not given (nothing written)\n",
+    "使い方: sorabun-cli [オプション] パス...\n"
+    "MP3 ファイルの ID3v2 タグのタイトル・アーティスト・アルバム (TIT2, TPE1, TALB)\n"
+    "を、コードページ 932 (シフト JIS) の文字列に書き換えます。パスにはファイル、\n"
+    "またはフォルダーを指定します。フォルダーの場合は、その中の *.mp3 ファイル\n"
+    "(大文字・小文字を問いません) を変換します。ファイルのほかのバイトはそのままです。\n"
+    "\n"
+    "オプション:\n"
+    "  -y, --yes        確認せずに変換します\n"
+    "  -n, --dry-run    何も書き込まず、タイトル・アーティスト・アルバムの変換前と\n"
+    "                   変換後を表示します。'?' や似た文字に置き換わる文字を [ ] で\n"
+    "                   囲みます\n"
+    "  -b, --backup     元のファイルを NAME.mp3.bak として残します。バックアップが\n"
+    "                   既にあるファイルは変換しません\n"
+    "  -t, --keep-time  元のファイルの更新日時を保ちます\n"
+    "  -r, --recursive  サブフォルダーも含めて変換します\n"
+    "  -q, --quiet      確認が必要なファイルだけを表示します\n"
+    "  -h, --help       このヘルプを表示します\n"
+    "      --version    バージョンを表示します\n"
+    "\n"
+    "--yes がなければ、実行全体について一度だけ確認します。標準入力が端末でない\n"
+    "ときは、何も書き込みません。\n"
+    "\n"
+    "終了ステータス:\n"
+    "  0  失敗したファイルも、壊れたタグや変換できない形式で飛ばしたファイルもない\n"
+    "  1  失敗したファイル、または壊れたタグや変換できない形式で飛ばしたファイルが\n"
+    "     ある。または確認に「いいえ」と答えた\n"
+    "  2  使い方の誤り。または変換するファイルがあるのに標準入力が端末でなく、\n"
+    "     --yes もない (何も書き込みません)\n"};
+
+Text reasonText(RewriteReason reason) {
+  switch (reason) {
+  case RewriteReason::FileTooShort:
+    return {"shorter than a tag header", "タグのヘッダーより短いファイル"};
+  case RewriteReason::TagPastEndOfFile:
+    return {"the tag runs past the end of the file", "タグがファイルの終わりを越えています"};
+  case RewriteReason::BadExtendedHeaderSize:
+    return {"the extended header does not fit", "拡張ヘッダーの大きさが合いません"};
+  case RewriteReason::FramePastEndOfTag:
+    return {"a frame runs past the end of the tag", "フレームがタグの終わりを越えています"};
+  case RewriteReason::Unsynchronised:
+    return {"unsynchronised tag", "非同期化されたタグ"};
+  case RewriteReason::Compressed:
+    return {"compressed tag", "圧縮されたタグ"};
+  case RewriteReason::ExtendedHeaderCrc:
+    return {"the tag carries a CRC", "タグに CRC があります"};
+  case RewriteReason::FrameFormatFlags:
+    return {"title, artist or album frame compressed, encrypted or grouped",
+            "タイトル・アーティスト・アルバムのフレームが圧縮・暗号化されています"};
+  case RewriteReason::UnknownTextEncoding:
+    return {"unknown text encoding", "不明な文字コード"};
+  case RewriteReason::TextDoesNotFit:
+    return {"the converted text would be longer than the original",
+            "変換後の文字列が元より長くなります"};
+  case RewriteReason::None:
+    break;
+  }
+  return {"", ""};
+}
+
+Text failureText(PathOutcome outcome) {
+  switch (outcome) {
+  case PathOutcome::NotFound:
+    return {"not found", "見つかりません"};
+  case PathOutcome::CannotOpen:
+    return {"cannot be opened (a folder, or in use by another program?)",
+            "開けません (フォルダーか、ほかのプログラムが使用中)"};
+  case PathOutcome::SizeUnknown:
+    return {"its size cannot be read", "大きさを調べられません"};
+  case PathOutcome::TooLarge:
+    return {"4 GB or larger", "4 GB 以上あります"};
+  case PathOutcome::NoMemory:
+    return {"not enough memory", "メモリーが足りません"};
+  case PathOutcome::CannotRead:
+    return {"cannot be read", "読み込めません"};
+  case PathOutcome::Changed:
+    return {"changed by another program meanwhile; nothing written",
+            "処理中にほかのプログラムが変更しました。書き込んでいません"};
+  case PathOutcome::CannotWrite:
+    return {"cannot be written (read-only, or the disk full?); the file is as it was",
+            "書き込めません (読み取り専用か、ディスクの空き不足)。ファイルは元のままです"};
+  case PathOutcome::LeftInTemporary:
+    return {"cannot be replaced; the converted content is in NAME.mp3.sorabun-tmp",
+            "置き換えられません。変換した内容は NAME.mp3.sorabun-tmp に残っています"};
+  case PathOutcome::BackupExists:
+    return {"a backup NAME.mp3.bak already exists; the file is as it was",
+            "バックアップ NAME.mp3.bak が既にあります。ファイルは元のままです"};
+  case PathOutcome::CannotBackUp:
+    return {"the backup cannot be written; the file is as it was",
+            "バックアップを作れません。ファイルは元のままです"};
+  default:
+    break;
+  }
+  return {"", ""};
+}
+
+std::string versionName(const PathReport &report) {
+  return "ID3v2." + std::to_string(report.majorVersion) + "." + std::to_string(report.revision);
+}
+
+std::string savedBytes(bool japanese, const PathReport &report) {
+  const std::string count = std::to_string(report.size - report.newSize);
+  return japanese ? count + " バイト減少" : count + (count == "1" ? " byte saved" : " bytes saved");
+}
+
+std::string withDetail(const char *label, const std::string &path, const std::string &detail) {
+  std::string line = std::string(label) + ": " + path;
+  if (!detail.empty())
+    line += " (" + detail + ")";
+  return line + "\n";
+}
+
+// Counted in the summary in this order; failures are one count.
+struct SummaryItem {
+  PathOutcome outcome;
+  Text label;
+  Text dryRunLabel;
+};
+
+const SummaryItem SUMMARY_ITEMS[] = {
+    {PathOutcome::Converted, {"converted", "変換"}, {"would convert", "変換予定"}},
+    {PathOutcome::AlreadyConverted,
+     {"already in code page 932", "変換済み"},
+     {"already in code page 932", "変換済み"}},
+    {PathOutcome::NoTag, {"without tag", "タグなし"}, {"without tag", "タグなし"}},
+    {PathOutcome::Refused, {"refused version", "対象外の版"}, {"refused version", "対象外の版"}},
+    {PathOutcome::Unsupported,
+     {"unsupported", "変換できない形式"},
+     {"unsupported", "変換できない形式"}},
+    {PathOutcome::Damaged, {"damaged", "壊れたタグ"}, {"damaged", "壊れたタグ"}},
+};
+
+} // namespace
+
+bool needsAttention(PathOutcome outcome) {
+  switch (outcome) {
+  case PathOutcome::Converted:
+  case PathOutcome::AlreadyConverted:
+  case PathOutcome::NoTag:
+  case PathOutcome::Refused:
+    return false;
+  default:
+    return true;
+  }
+}
+
+std::string helpText(bool japanese) {
+  return pick(japanese, HELP);
+}
+
+std::string versionText() {
+  return std::string("sorabun-cli ") + SORABUN_VERSION + "\n";
+}
+
+std::string unknownOptionText(bool japanese, const char *option) {
+  if (japanese)
+    return std::string("sorabun-cli: 不明なオプション '") + option +
+           "'\n'sorabun-cli --help' で使い方を表示します。\n";
+  return std::string("sorabun-cli: unknown option '") + option +
+         "'\nTry 'sorabun-cli --help' for more information.\n";
+}
+
+std::string noPathText(bool japanese) {
+  if (japanese)
+    return "sorabun-cli: ファイルまたはフォルダーを指定してください。\n"
+           "'sorabun-cli --help' で使い方を表示します。\n";
+  return "sorabun-cli: no file or folder given.\n"
+         "Try 'sorabun-cli --help' for more information.\n";
+}
+
+std::string outcomeLine(bool japanese, bool dryRun, const std::string &path,
+                        const PathReport &report) {
+  const RewriteReason reason = report.reason;
+  switch (report.outcome) {
+  case PathOutcome::Converted:
+    return withDetail(pick(japanese, dryRun ? Text{"would convert", "変換予定"}
+                                            : Text{"converted", "変換しました"}),
+                      path, savedBytes(japanese, report));
+  case PathOutcome::AlreadyConverted:
+    return withDetail(pick(japanese, {"already in code page 932", "変換済み (コードページ 932)"}),
+                      path, "");
+  case PathOutcome::NoTag:
+    return withDetail(pick(japanese, {"no ID3v2 tag", "ID3v2 タグなし"}), path, "");
+  case PathOutcome::Refused:
+    return withDetail(pick(japanese, {"refused version", "対象外のバージョン"}), path,
+                      versionName(report));
+  case PathOutcome::Unsupported:
+    return withDetail(pick(japanese, {"unsupported", "変換できない形式"}), path,
+                      pick(japanese, reasonText(reason)));
+  case PathOutcome::Damaged:
+    return withDetail(pick(japanese, {"damaged", "タグが壊れています"}), path,
+                      pick(japanese, reasonText(reason)));
+  default:
+    return withDetail(pick(japanese, {"failed", "失敗"}), path,
+                      pick(japanese, failureText(report.outcome)));
+  }
+}
+
+std::string missingPathLine(bool japanese, const std::string &path) {
+  return outcomeLine(japanese, false, path,
+                     PathReport{PathOutcome::NotFound, RewriteReason::None, 0, 0, 0, 0});
+}
+
+std::string unreadableFolderLine(bool japanese, const std::string &path) {
+  return withDetail(pick(japanese, {"failed", "失敗"}), path,
+                    pick(japanese, {"the folder cannot be read", "フォルダーを読み込めません"}));
+}
+
+std::string summaryLine(bool japanese, bool dryRun, const RunCounts &counts) {
+  std::string line =
+      japanese ? std::to_string(counts.files) + " ファイル: "
+               : std::to_string(counts.files) + (counts.files == 1 ? " file: " : " files: ");
+  size_t failed = 0;
+  for (size_t i = 0; i <= static_cast<size_t>(PathOutcome::CannotBackUp); ++i)
+    failed += counts.byOutcome[i];
+  bool first = true;
+  const char *separator = japanese ? "、" : ", ";
+  for (const SummaryItem &item : SUMMARY_ITEMS) {
+    const size_t count = counts.byOutcome[static_cast<size_t>(item.outcome)];
+    failed -= count;
+    if (count == 0)
+      continue;
+    const char *label = pick(japanese, dryRun ? item.dryRunLabel : item.label);
+    line += (first ? "" : separator);
+    line += japanese ? std::string(label) + " " + std::to_string(count)
+                     : std::to_string(count) + " " + label;
+    first = false;
+  }
+  if (failed > 0 || first) {
+    line += (first ? "" : separator);
+    line += japanese ? "失敗 " + std::to_string(failed) : std::to_string(failed) + " failed";
+  }
+  return line + "\n";
+}
+
+std::string noFilesText(bool japanese) {
+  return pick(japanese, {"No MP3 files found.\n", "MP3 ファイルが見つかりませんでした。\n"});
+}
+
+std::string confirmationText(bool japanese, size_t toConvert, size_t total, bool backup) {
+  const std::string count = std::to_string(toConvert);
+  const std::string all = std::to_string(total);
+  if (japanese)
+    return all + " 個のうち " + count + " 個のファイルを変換します。" +
+           (backup ? "元のファイルは .bak として残します。"
+                   : "この操作は元に戻すことができません。") +
+           "\n実行しますか？ [y/N] ";
+  return count + " of " + all + (total == 1 ? " file" : " files") + " will be converted. " +
+         (backup ? "The originals are kept as .bak files." : "This cannot be undone.") +
+         "\nContinue? [y/N] ";
+}
+
+bool isYes(const std::string &answer) {
+  std::string word;
+  for (char c : answer) {
+    if (c != ' ' && c != '\t')
+      word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return word == "y" || word == "yes" || word == "はい";
+}
+
+std::string cancelledText(bool japanese) {
+  return pick(japanese,
+              {"Cancelled; nothing was written.\n", "中止しました。何も書き込んでいません。\n"});
+}
+
+std::string noTerminalText(bool japanese, size_t toConvert) {
+  const std::string count = std::to_string(toConvert);
+  if (japanese)
+    return "sorabun-cli: " + count +
+           " 個のファイルを変換できますが、標準入力が端末ではないため確認できません。"
+           "何も書き込んでいません。確認なしで変換するには --yes を付けてください。\n";
+  return "sorabun-cli: " + count + (toConvert == 1 ? " file" : " files") +
+         " would be converted, but standard input is not a terminal to confirm on. "
+         "Nothing was written. Add --yes to convert without a question.\n";
+}
+
+std::string progressText(bool japanese, size_t done, size_t total) {
+  const std::string counts = std::to_string(done) + "/" + std::to_string(total);
+  return japanese ? "処理中 " + counts : "working " + counts;
+}
+
+std::string beforeLabel(bool japanese) {
+  return pick(japanese, {"before:", "変換前:"});
+}
+
+std::string afterLabel(bool japanese) {
+  return pick(japanese, {"after: ", "変換後:"});
+}
+
+std::string markLegendText(bool japanese) {
+  return pick(japanese, {"[ ] marks characters that code page 932 cannot hold: they become '?' "
+                         "or a look-alike.\n",
+                         "[ ] の文字はコードページ 932 にないため、'?' または似た文字に置き"
+                         "換わります。\n"});
+}

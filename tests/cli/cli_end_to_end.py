@@ -1,0 +1,367 @@
+#!/usr/bin/env python3
+"""sorabun-cli end to end: the built program on real files in temporary
+folders, as a user or a script runs it.
+
+Usage: cli_end_to_end.py [--runner WRAPPER] PROGRAM [unittest names...]
+With --runner (the Wine wrapper) PROGRAM is the Windows build.
+"""
+import argparse
+import os
+import pty
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+PROGRAM = None
+RUNNER = None
+
+
+def synchsafe(value):
+    return bytes([(value >> 21) & 0x7F, (value >> 14) & 0x7F, (value >> 7) & 0x7F, value & 0x7F])
+
+
+def frame(identifier, data):
+    """A version 3 frame: plain 32-bit size, no flags."""
+    return identifier.encode("ascii") + len(data).to_bytes(4, "big") + b"\0\0" + data
+
+
+AUDIO = bytes([0xFF, 0xFB, 0x90, 0x64]) * 2000
+
+
+def tag(frames, padding=32, major=3, revision=0, flags=0, audio=AUDIO):
+    body = b"".join(frames) + bytes(padding)
+    return b"ID3" + bytes([major, revision, flags]) + synchsafe(len(body)) + body + audio
+
+
+def utf16(text):
+    return b"\x01\xff\xfe" + text.encode("utf-16-le") + b"\0\0"
+
+
+def single_byte(data):
+    return b"\x00" + data
+
+
+# A song as Windows tags it (UTF-16), and what the conversion makes of it: é
+# becomes the look-alike e, the wave dash '?', the kana their code page 932
+# bytes, and the artist loses its terminator.
+SONG = tag([frame("TIT2", utf16("Café 〜 あい")), frame("TPE1", single_byte(b"abc\0"))])
+CONVERTED = tag([frame("TIT2", single_byte(b"Cafe ? " + "あい".encode("cp932"))),
+                 frame("TPE1", single_byte(b"abc"))])
+SAVED = len(SONG) - len(CONVERTED)
+NO_TAG = AUDIO
+REFUSED = tag([frame("TIT2", utf16("x"))], major=4, revision=1)
+DAMAGED = b"ID3\x03\x00\x00" + synchsafe(50000) + AUDIO[:100]
+UNSUPPORTED = tag([frame("TIT2", utf16("x"))], flags=0x80)
+
+
+def english():
+    env = {k: v for k, v in os.environ.items() if not k.startswith("LC_") and k != "LANG"}
+    env["LANG"] = "C.UTF-8"
+    return env
+
+
+def run(arguments, cwd, stdin=subprocess.DEVNULL, env=None):
+    command = ([RUNNER] if RUNNER else []) + [PROGRAM] + arguments
+    result = subprocess.run(command, cwd=cwd, stdin=stdin, capture_output=True,
+                            env=english() if env is None else env, timeout=300)
+    encoding = "cp932" if RUNNER else "utf-8"
+    out = result.stdout.decode(encoding).replace("\r\n", "\n")
+    err = result.stderr.decode(encoding).replace("\r\n", "\n")
+    return result.returncode, out, err
+
+
+class Folder:
+    """A temporary folder with files written from bytes."""
+
+    def __init__(self, test):
+        self.path = tempfile.mkdtemp(prefix="sorabun-cli-")
+        test.addCleanup(self.remove)
+
+    def remove(self):
+        for root, folders, _ in os.walk(self.path):
+            for name in folders:
+                os.chmod(os.path.join(root, name), 0o755)
+        shutil.rmtree(self.path, ignore_errors=True)
+
+    def file(self, name):
+        return os.path.join(self.path, name)
+
+    def write(self, name, data):
+        path = self.file(name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as out:
+            out.write(data)
+        return path
+
+    def read(self, name):
+        with open(self.file(name), "rb") as source:
+            return source.read()
+
+    def names(self):
+        found = []
+        for root, _, files in os.walk(self.path):
+            found += [os.path.relpath(os.path.join(root, f), self.path) for f in files]
+        return sorted(found)
+
+
+class CliEndToEnd(unittest.TestCase):
+    def test_a_batch_reports_each_outcome_and_its_exit_status(self):
+        folder = Folder(self)
+        files = {"a-song.mp3": SONG, "b-done.mp3": CONVERTED, "c-plain.mp3": NO_TAG,
+                 "d-new.mp3": REFUSED}
+        for name, data in files.items():
+            folder.write(name, data)
+        status, out, err = run(["-y", "."], folder.path)
+        self.assertEqual(status, 0, out + err)
+        lines = out.splitlines()
+        self.assertEqual(lines, [
+            f"converted: ./a-song.mp3 ({SAVED} bytes saved)",
+            "already in code page 932: ./b-done.mp3",
+            "no ID3v2 tag: ./c-plain.mp3",
+            "refused version: ./d-new.mp3 (ID3v2.4.1)",
+            "4 files: 1 converted, 1 already in code page 932, 1 without tag, 1 refused version",
+        ])
+        self.assertEqual(folder.read("a-song.mp3"), CONVERTED)
+        for name in ("b-done.mp3", "c-plain.mp3", "d-new.mp3"):
+            self.assertEqual(folder.read(name), files[name])
+
+        # Damaged and unsupported tags are skipped, left as they were, and
+        # make the exit status 1; so does a path that does not exist.
+        folder.write("e-broken.mp3", DAMAGED)
+        folder.write("f-odd.mp3", UNSUPPORTED)
+        folder.write("a-song.mp3", SONG)
+        status, out, _ = run(["-y", ".", "missing.mp3"], folder.path)
+        self.assertEqual(status, 1)
+        self.assertIn("failed: missing.mp3 (not found)", out)
+        self.assertIn("damaged: ./e-broken.mp3 (the tag runs past the end of the file)", out)
+        self.assertIn("unsupported: ./f-odd.mp3 (unsynchronised tag)", out)
+        self.assertTrue(out.endswith("7 files: 1 converted, 1 already in code page 932, "
+                                     "1 without tag, 1 refused version, 1 unsupported, "
+                                     "1 damaged, 1 failed\n"), out)
+        self.assertEqual(folder.read("a-song.mp3"), CONVERTED)
+        self.assertEqual(folder.read("e-broken.mp3"), DAMAGED)
+        self.assertEqual(folder.read("f-odd.mp3"), UNSUPPORTED)
+
+        # Quiet: only what needs attention, no summary.
+        status, out, _ = run(["-yq", "."], folder.path)
+        self.assertEqual(status, 1)
+        self.assertEqual(out.splitlines(), [
+            "damaged: ./e-broken.mp3 (the tag runs past the end of the file)",
+            "unsupported: ./f-odd.mp3 (unsynchronised tag)"])
+
+    def test_a_dry_run_writes_nothing_and_marks_what_would_be_lost(self):
+        folder = Folder(self)
+        folder.write("song.mp3", SONG)
+        folder.write("done.mp3", CONVERTED)
+        before = {name: folder.read(name) for name in folder.names()}
+        status, out, err = run(["--dry-run", "."], folder.path)
+        self.assertEqual(status, 0, err)
+        self.assertEqual(out, "already in code page 932: ./done.mp3\n"
+                              f"would convert: ./song.mp3 ({SAVED} bytes saved)\n"
+                              "  TIT2  before: Café 〜 あい\n"
+                              "        after:  Caf[e] [?] あい\n"
+                              "  TPE1  before: abc\n"
+                              "        after:  abc\n"
+                              "[ ] marks characters that code page 932 cannot hold: they become "
+                              "'?' or a look-alike.\n"
+                              "2 files: 1 would convert, 1 already in code page 932\n")
+        self.assertEqual({name: folder.read(name) for name in folder.names()}, before)
+        # Without a terminal a dry run still runs: it asks nothing.
+        status, out, _ = run(["-n", "-b", "song.mp3"], folder.path,
+                             env=dict(english(), LANG="ja_JP.UTF-8"))
+        self.assertEqual(status, 0)
+        self.assertIn("        変換後: Caf[e] [?] あい\n", out)
+        self.assertEqual(folder.names(), ["done.mp3", "song.mp3"])
+
+    def test_folders_give_their_mp3_files_in_any_letter_case_and_recursion_adds_subfolders(self):
+        folder = Folder(self)
+        for name in ("top/One.MP3", "top/two.Mp3", "top/notes.txt", "top/inner/three.mp3",
+                     "top/inner/deeper/four.mp3", "top/mp3"):
+            folder.write(name, SONG)
+        status, out, _ = run(["-y", "top"], folder.path)
+        self.assertEqual(status, 0)
+        self.assertEqual([l.split(" (")[0] for l in out.splitlines()[:-1]],
+                         ["converted: top/One.MP3", "converted: top/two.Mp3"])
+        self.assertEqual(folder.read("top/inner/three.mp3"), SONG)
+        status, out, _ = run(["-y", "--recursive", "top"], folder.path)
+        self.assertEqual(status, 0)
+        self.assertIn("converted: top/inner/three.mp3", out)
+        self.assertIn("converted: top/inner/deeper/four.mp3", out)
+        self.assertIn("already in code page 932: top/One.MP3", out)
+        for name in ("top/inner/three.mp3", "top/inner/deeper/four.mp3"):
+            self.assertEqual(folder.read(name), CONVERTED)
+        # Files that are not MP3 by name are left alone in folders, but a file
+        # named on the command line is converted whatever its name.
+        self.assertEqual(folder.read("top/notes.txt"), SONG)
+        self.assertEqual(folder.read("top/mp3"), SONG)
+        status, _, _ = run(["-y", "top/notes.txt"], folder.path)
+        self.assertEqual(folder.read("top/notes.txt"), CONVERTED)
+
+    def test_without_a_terminal_or_yes_nothing_is_written(self):
+        folder = Folder(self)
+        folder.write("song.mp3", SONG)
+        folder.write("done.mp3", CONVERTED)
+        status, out, err = run(["."], folder.path)
+        self.assertEqual(status, 2)
+        self.assertEqual(out, "")
+        self.assertIn("1 file would be converted, but standard input is not a terminal", err)
+        self.assertIn("--yes", err)
+        self.assertEqual(folder.read("song.mp3"), SONG)
+        self.assertEqual(folder.names(), ["done.mp3", "song.mp3"])
+        # Nothing to convert: nothing to ask.
+        status, out, _ = run(["done.mp3"], folder.path)
+        self.assertEqual(status, 0)
+        self.assertIn("already in code page 932", out)
+
+    def test_one_question_on_a_terminal_for_the_whole_run(self):
+        folder = Folder(self)
+        for name in ("a.mp3", "b.mp3"):
+            folder.write(name, SONG)
+        folder.write("c.mp3", CONVERTED)
+        for answer, status_wanted, content in (("n", 1, SONG), ("yes", 0, CONVERTED)):
+            master, slave = pty.openpty()
+            try:
+                os.write(master, (answer + "\n").encode())
+                status, out, _ = run(["."], folder.path, stdin=slave)
+            finally:
+                os.close(master)
+                os.close(slave)
+            self.assertEqual(status, status_wanted, out)
+            self.assertEqual(out.count("Continue? [y/N]"), 1)
+            self.assertIn("2 of 3 files will be converted. This cannot be undone.", out)
+            self.assertEqual(folder.read("a.mp3"), content)
+            self.assertEqual(folder.read("b.mp3"), content)
+        self.assertIn("converted: ./b.mp3", out)
+
+    def test_a_file_that_cannot_be_written_fails_alone(self):
+        folder = Folder(self)
+        for name in ("a.mp3", "b.mp3", "c.mp3"):
+            folder.write(name, SONG)
+        # The new file for b.mp3 cannot be created where a folder has its name.
+        os.mkdir(folder.file("b.mp3.sorabun-tmp"))
+        status, out, _ = run(["-y", "."], folder.path)
+        self.assertEqual(status, 1)
+        self.assertIn("failed: ./b.mp3 (cannot be written", out)
+        self.assertEqual(folder.read("a.mp3"), CONVERTED)
+        self.assertEqual(folder.read("b.mp3"), SONG)
+        self.assertEqual(folder.read("c.mp3"), CONVERTED)
+        self.assertTrue(out.endswith("3 files: 2 converted, 1 failed\n"), out)
+
+    @unittest.skipIf(os.name != "posix", "POSIX permissions")
+    def test_a_read_only_folder_fails_among_writable_ones(self):
+        folder = Folder(self)
+        folder.write("open/a.mp3", SONG)
+        folder.write("locked/b.mp3", SONG)
+        command = []
+        if os.geteuid() == 0:
+            # The superuser writes anywhere: run as a user without privileges.
+            if not shutil.which("setpriv"):
+                self.skipTest("running as root without setpriv")
+            shutil.chown(folder.path, "nobody")
+            for root, folders, files in os.walk(folder.path):
+                for name in folders + files:
+                    shutil.chown(os.path.join(root, name), "nobody")
+            command = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"]
+            os.chmod(folder.path, 0o755)
+        os.chmod(folder.file("locked"), 0o555)
+        result = subprocess.run(command + [PROGRAM, "-y", "-r", "."], cwd=folder.path,
+                                env=english(), capture_output=True, stdin=subprocess.DEVNULL)
+        out = result.stdout.decode()
+        self.assertEqual(result.returncode, 1, out + result.stderr.decode())
+        self.assertIn("failed: ./locked/b.mp3 (cannot be written", out)
+        self.assertEqual(folder.read("open/a.mp3"), CONVERTED)
+        self.assertEqual(folder.read("locked/b.mp3"), SONG)
+
+    def test_backup_keeps_the_original_and_is_never_overwritten(self):
+        folder = Folder(self)
+        folder.write("song.mp3", SONG)
+        status, out, _ = run(["-y", "--backup", "song.mp3"], folder.path)
+        self.assertEqual(status, 0, out)
+        self.assertEqual(folder.read("song.mp3"), CONVERTED)
+        self.assertEqual(folder.read("song.mp3.bak"), SONG)
+        # Tagged again: the backup from before must survive, so the file is refused.
+        folder.write("song.mp3", SONG + b"again")
+        status, out, _ = run(["-y", "-b", "song.mp3"], folder.path)
+        self.assertEqual(status, 1)
+        self.assertIn("failed: song.mp3 (a backup NAME.mp3.bak already exists", out)
+        self.assertEqual(folder.read("song.mp3"), SONG + b"again")
+        self.assertEqual(folder.read("song.mp3.bak"), SONG)
+        self.assertEqual(folder.names(), ["song.mp3", "song.mp3.bak"])
+        # A dry run foresees the refusal.
+        status, out, _ = run(["-n", "-b", "song.mp3"], folder.path)
+        self.assertEqual(status, 1)
+        self.assertIn("a backup NAME.mp3.bak already exists", out)
+
+    def test_keep_time_keeps_the_modification_time(self):
+        folder = Folder(self)
+        for name in ("kept.mp3", "new.mp3"):
+            folder.write(name, SONG)
+            os.utime(folder.file(name), ns=(1000000000123456789, 1000000000123456789))
+        run(["-y", "--keep-time", "kept.mp3"], folder.path)
+        run(["-y", "new.mp3"], folder.path)
+        self.assertEqual(folder.read("kept.mp3"), CONVERTED)
+        self.assertEqual(os.stat(folder.file("kept.mp3")).st_mtime_ns, 1000000000123456789)
+        self.assertGreater(os.stat(folder.file("new.mp3")).st_mtime_ns, 1000000000123456789)
+
+    def test_usage_help_version_and_language(self):
+        folder = Folder(self)
+        status, _, err = run([], folder.path)
+        self.assertEqual(status, 2)
+        self.assertIn("no file or folder given", err)
+        status, _, err = run(["--bogus", "x.mp3"], folder.path)
+        self.assertEqual((status, err.splitlines()[0]), (2, "sorabun-cli: unknown option '--bogus'"))
+        status, _, _ = run(["-yz", "x.mp3"], folder.path)
+        self.assertEqual(status, 2)
+        status, out, _ = run(["--help"], folder.path)
+        self.assertEqual(status, 0)
+        self.assertIn("Exit status:\n  0  no file failed", out)
+        self.assertIn("  2  usage error", out)
+        status, out, _ = run(["--version"], folder.path)
+        self.assertEqual((status, out), (0, "sorabun-cli 1.0.0\n"))
+
+        folder.write("song.mp3", SONG)
+        japanese = dict(english(), LANG="ja_JP.UTF-8")
+        status, out, _ = run(["-y", "song.mp3"], folder.path, env=japanese)
+        self.assertEqual(out, f"変換しました: song.mp3 ({SAVED} バイト減少)\n1 ファイル: 変換 1\n")
+        # LC_ALL overrides LANG.
+        status, out, _ = run(["-y", "song.mp3"], folder.path, env=dict(japanese, LC_ALL="C"))
+        self.assertEqual(out, "already in code page 932: song.mp3\n"
+                              "1 file: 1 already in code page 932\n")
+
+
+class CliUnderWine(unittest.TestCase):
+    """The Windows program: the same bytes as the native one gives."""
+
+    def test_converts_one_file(self):
+        folder = Folder(self)
+        folder.write("song.mp3", SONG)
+        folder.write("plain.mp3", NO_TAG)
+        status, out, err = run(["-y", "song.mp3", "plain.mp3"], folder.path)
+        self.assertEqual(status, 0, out + err)
+        self.assertEqual(folder.read("song.mp3"), CONVERTED)
+        self.assertEqual(folder.read("plain.mp3"), NO_TAG)
+        self.assertEqual(out, f"変換しました: song.mp3 ({SAVED} バイト減少)\n"
+                              "ID3v2 タグなし: plain.mp3\n"
+                              "2 ファイル: 変換 1、タグなし 1\n")
+        status, out, _ = run(["-n", "."], folder.path)
+        self.assertEqual(status, 0)
+        self.assertIn("変換済み (コードページ 932): .\\song.mp3", out)
+
+
+def main():
+    global PROGRAM, RUNNER
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--runner")
+    parser.add_argument("program")
+    parser.add_argument("tests", nargs="*")
+    arguments = parser.parse_args()
+    PROGRAM = os.path.abspath(arguments.program)
+    RUNNER = arguments.runner
+    names = arguments.tests or ["CliEndToEnd"]
+    unittest.main(argv=[sys.argv[0], "-v"] + names)
+
+
+if __name__ == "__main__":
+    main()

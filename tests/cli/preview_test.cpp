@@ -1,0 +1,84 @@
+// The dry run's preview: which characters it marks as replaced, and the code
+// page 932 reading it relies on. Natively the project's own tables answer;
+// under Wine the platform's conversion does, with the same results.
+#include "cli/preview.h"
+#include "engine/ansi_text.h"
+#include "tests/engine/tag_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+struct Described {
+  std::string before;
+  std::string after;
+  bool marked = false;
+};
+
+Described describe(const std::u16string &text, bool bytesKept = false) {
+  Described described;
+  describeText(text.data(), text.size(), bytesKept, described.before, described.after,
+               described.marked);
+  return described;
+}
+
+std::u16string decoded(const Bytes &bytes) {
+  char16_t units[16] = {};
+  const size_t count = decodeCp932(bytes.data(), bytes.size(), units, 16);
+  return std::u16string(units, count);
+}
+
+} // namespace
+
+TEST(Preview, MarksEveryCharacterTheConversionReplaces) {
+  // é becomes e and « becomes ≪ (look-alikes), the wave dash and a
+  // character beyond the 16-bit range become '?'; kana and ASCII are kept.
+  const Described lossy = describe(u"Caf\u00E9 \u301C \u00AB\U0001D11E\u3042");
+  EXPECT_EQ(lossy.before, "Caf\u00E9 \u301C \u00AB\U0001D11E\u3042");
+  EXPECT_TRUE(lossy.marked);
+  EXPECT_EQ(lossy.after, "Caf[e] [?] [\u226A][??]\u3042");
+
+  const Described clean = describe(u"\u30BD\u30E9\u30D6\u30F3 abc \uFF5E");
+  EXPECT_FALSE(clean.marked);
+  EXPECT_EQ(clean.after, clean.before);
+}
+
+TEST(Preview, ShowsValuesAndKeptBytesAsTheyAre) {
+  const Described list = describe(std::u16string(u"one\0two", 7));
+  EXPECT_EQ(list.before, "one / two");
+  EXPECT_EQ(list.after, "one / two");
+  // Encoding-0 text keeps its bytes: nothing is marked even where the text
+  // holds what code page 932 could not produce.
+  const Described kept = describe(u"\uFFFD\u00E9", true);
+  EXPECT_FALSE(kept.marked);
+  EXPECT_EQ(kept.after, kept.before);
+}
+
+TEST(Preview, ListsEachTargetFrameOfATag) {
+  TagParts parts;
+  parts.major = 3;
+  parts.frames = {frame(3, "TIT2", Bytes{0x01} + BOM_LE + utf16le(u"Caf\u00E9") + ZERO16),
+                  frame(3, "COMM", repeat(0x41, 20)),
+                  frame(3, "TPE1", Bytes{0x00} + ascii("\x82\xA0") + ZERO)};
+  const Bytes tag = buildTag(parts);
+  bool marked = false;
+  const std::string text =
+      previewText(false, FileImage{tag.data(), static_cast<uint32_t>(tag.size())}, marked);
+  EXPECT_TRUE(marked);
+  EXPECT_EQ(text, "  TIT2  before: Caf\u00E9\n"
+                  "        after:  Caf[e]\n"
+                  "  TPE1  before: \u3042\n"
+                  "        after:  \u3042\n");
+}
+
+TEST(Cp932Decoding, ReadsCodesAsWindowsDoes) {
+  EXPECT_EQ(decoded({0x41, 0x82, 0xA0, 0xB1}), u"A\u3042\uFF71");
+  EXPECT_EQ(decoded({0x81, 0x60}), u"\uFF5E"); // the fullwidth tilde, not the wave dash
+  EXPECT_EQ(decoded({0x81, 0xE1}), u"\u226A"); // not «, which best-fits to it
+  EXPECT_EQ(decoded({0xED, 0x40, 0xFA, 0x5C}), u"\u7E8A\u7E8A"); // NEC-selected and IBM rows
+  EXPECT_EQ(decoded({0x87, 0x90}), u"\u2252");                   // NEC row 13 duplicate of 81 E0
+  EXPECT_EQ(decoded({0x82}), u"\uFFFD");                         // a lead byte at the end
+  EXPECT_EQ(decoded({0x82, 0x20, 0x41}), u"\uFFFD A");           // a trail that makes no character
+}
