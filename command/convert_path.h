@@ -9,4 +9,4 @@
 constexpr size_t PATH_BUFFER_SIZE = 260;
 
 // path: ANSI text (the active code page's bytes), zero-terminated.
-void convertPath(const char* path, const UserPrompt& prompt);
+void convertPath(const char *path, const UserPrompt &prompt);

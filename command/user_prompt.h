@@ -5,7 +5,7 @@
 enum class NoticeKind { Warning, Information };
 
 struct UserPrompt {
-  void (*notify)(void* context, const char* text, NoticeKind kind);
-  bool (*confirm)(void* context, const char* text); // true only for yes
-  void* context;
+  void (*notify)(void *context, const char *text, NoticeKind kind);
+  bool (*confirm)(void *context, const char *text); // true only for yes
+  void *context;
 };

@@ -13,12 +13,12 @@ constexpr size_t TEXT_BUFFER_SIZE = 256;
 // the zero included, or 0 when they do not fit in capacity.
 // On Windows this is WideCharToMultiByte(CP_ACP, 0, text, -1, ...); elsewhere
 // it is encodeCp932.
-size_t encodeAnsi(const char16_t* text, uint8_t* out, size_t capacity);
+size_t encodeAnsi(const char16_t *text, uint8_t *out, size_t capacity);
 
 // The project's own code page 932 encoder: for every text, exactly the bytes
 // that Windows' WideCharToMultiByte(932, 0, ...) gives. Same contract as
 // encodeAnsi. Available on every platform.
-size_t encodeCp932(const char16_t* text, uint8_t* out, size_t capacity);
+size_t encodeCp932(const char16_t *text, uint8_t *out, size_t capacity);
 
 // The code page 932 bytes for one UTF-16 code unit (one or two bytes; '?' for
 // what has no mapping). Returns the byte count. Units convert one by one, so
@@ -29,8 +29,8 @@ size_t encodeCp932Unit(char16_t unit, uint8_t out[2]);
 // bytes into UTF-16 as Windows' MultiByteToWideChar(932, ...) reads them, each
 // byte or byte pair that is no character becoming U+FFFD. Writes at most
 // capacity units, no terminator; returns the number of units written.
-size_t decodeCp932(const uint8_t* bytes, size_t length, char16_t* out, size_t capacity);
+size_t decodeCp932(const uint8_t *bytes, size_t length, char16_t *out, size_t capacity);
 
 // The ANSI code page into UTF-16: MultiByteToWideChar(CP_ACP, ...) on
 // Windows, decodeCp932 elsewhere. Same contract as decodeCp932.
-size_t decodeAnsi(const uint8_t* bytes, size_t length, char16_t* out, size_t capacity);
+size_t decodeAnsi(const uint8_t *bytes, size_t length, char16_t *out, size_t capacity);

@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-const char* const TARGET_FRAME_IDS[TARGET_FRAME_COUNT] = {"TPE1", "TALB", "TIT2"};
-const char* const TARGET_FRAME_IDS_V22[TARGET_FRAME_COUNT] = {"TP1", "TAL", "TT2"};
+const char *const TARGET_FRAME_IDS[TARGET_FRAME_COUNT] = {"TPE1", "TALB", "TIT2"};
+const char *const TARGET_FRAME_IDS_V22[TARGET_FRAME_COUNT] = {"TP1", "TAL", "TT2"};
 
 namespace {
 
@@ -22,7 +22,7 @@ struct FrameLayout {
   SizeCoding sizeCoding;
   uint8_t formatFlagMask; // bits of the second flag byte that change how data is stored
   bool valuesAreLists;    // version 4 texts hold several values
-  const char* const* targets;
+  const char *const *targets;
 };
 
 constexpr FrameLayout LAYOUT_V2 = {6, 3, SizeCoding::Plain24, 0x00, false, TARGET_FRAME_IDS_V22};
@@ -47,7 +47,9 @@ struct FrameWalk {
   uint32_t frameCount;
 };
 
-RewriteOutcome outcome(RewriteKind kind, RewriteReason reason) { return {kind, reason, 0}; }
+RewriteOutcome outcome(RewriteKind kind, RewriteReason reason) {
+  return {kind, reason, 0};
+}
 
 bool isRefusedVersion(uint8_t major, uint8_t revision) {
   if (major > 4) {
@@ -69,7 +71,7 @@ FrameLayout layoutForVersion(uint8_t major) {
   return LAYOUT_V4; // 4, and 0 and 1 which the gate admits
 }
 
-uint32_t readFrameSize(const uint8_t* field, SizeCoding coding) {
+uint32_t readFrameSize(const uint8_t *field, SizeCoding coding) {
   switch (coding) {
   case SizeCoding::Synchsafe:
     return readSynchsafe(field);
@@ -81,7 +83,7 @@ uint32_t readFrameSize(const uint8_t* field, SizeCoding coding) {
   return 0;
 }
 
-void writeFrameSize(uint32_t size, uint8_t* field, SizeCoding coding) {
+void writeFrameSize(uint32_t size, uint8_t *field, SizeCoding coding) {
   switch (coding) {
   case SizeCoding::Synchsafe:
     writeSynchsafe(size, field);
@@ -95,9 +97,11 @@ void writeFrameSize(uint32_t size, uint8_t* field, SizeCoding coding) {
   }
 }
 
-bool isIdentifierCharacter(uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
+bool isIdentifierCharacter(uint8_t c) {
+  return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
 
-bool isValidIdentifier(const uint8_t* id, uint32_t length) {
+bool isValidIdentifier(const uint8_t *id, uint32_t length) {
   for (uint32_t i = 0; i < length; ++i) {
     if (!isIdentifierCharacter(id[i])) {
       return false;
@@ -106,7 +110,7 @@ bool isValidIdentifier(const uint8_t* id, uint32_t length) {
   return true;
 }
 
-bool isTargetFrame(const uint8_t* id, const FrameLayout& layout) {
+bool isTargetFrame(const uint8_t *id, const FrameLayout &layout) {
   for (size_t i = 0; i < TARGET_FRAME_COUNT; ++i) {
     if (std::memcmp(id, layout.targets[i], layout.idLength) == 0) {
       return true;
@@ -118,8 +122,8 @@ bool isTargetFrame(const uint8_t* id, const FrameLayout& layout) {
 // Reads the frame at r. A frame is read while a whole header and at least one
 // more byte lie before the end of the tag; an identifier that is not valid
 // (zero padding among them) ends the frames.
-FrameStep readFrame(const uint8_t* bytes, uint32_t r, uint32_t tagEnd, const FrameLayout& layout,
-                    FrameSpan& frame) {
+FrameStep readFrame(const uint8_t *bytes, uint32_t r, uint32_t tagEnd, const FrameLayout &layout,
+                    FrameSpan &frame) {
   if (r + layout.headerSize >= tagEnd || !isValidIdentifier(bytes + r, layout.idLength)) {
     return FrameStep::End;
   }
@@ -131,11 +135,11 @@ FrameStep readFrame(const uint8_t* bytes, uint32_t r, uint32_t tagEnd, const Fra
   return FrameStep::Frame;
 }
 
-uint32_t frameEnd(const FrameSpan& frame, const FrameLayout& layout) {
+uint32_t frameEnd(const FrameSpan &frame, const FrameLayout &layout) {
   return frame.start + layout.headerSize + frame.dataSize;
 }
 
-FrameWalk walkFrames(const uint8_t* bytes, TagBounds bounds, const FrameLayout& layout) {
+FrameWalk walkFrames(const uint8_t *bytes, TagBounds bounds, const FrameLayout &layout) {
   FrameWalk walk = {FrameStep::End, bounds.framesStart, 0};
   FrameSpan frame = {};
   while ((walk.last = readFrame(bytes, walk.stop, bounds.tagEnd, layout, frame)) ==
@@ -146,7 +150,7 @@ FrameWalk walkFrames(const uint8_t* bytes, TagBounds bounds, const FrameLayout& 
   return walk;
 }
 
-bool onlyZerosBetween(const uint8_t* bytes, uint32_t from, uint32_t to) {
+bool onlyZerosBetween(const uint8_t *bytes, uint32_t from, uint32_t to) {
   for (uint32_t i = from; i < to; ++i) {
     if (bytes[i] != 0) {
       return false;
@@ -155,22 +159,21 @@ bool onlyZerosBetween(const uint8_t* bytes, uint32_t from, uint32_t to) {
   return true;
 }
 
-bool isCleanWalk(const FrameWalk& walk, const uint8_t* bytes, uint32_t tagEnd) {
+bool isCleanWalk(const FrameWalk &walk, const uint8_t *bytes, uint32_t tagEnd) {
   return walk.last != FrameStep::RunsPastTag && onlyZerosBetween(bytes, walk.stop, tagEnd);
 }
 
 // Some writers put plain 32-bit frame sizes into version 4 tags. Both
 // readings are walked; the plain one is taken only when it explains the tag
 // better than the synchsafe one.
-FrameLayout chooseVersion4Reading(const uint8_t* bytes, TagBounds bounds) {
+FrameLayout chooseVersion4Reading(const uint8_t *bytes, TagBounds bounds) {
   FrameLayout plain = LAYOUT_V4;
   plain.sizeCoding = SizeCoding::Plain32;
   const FrameWalk synchsafeWalk = walkFrames(bytes, bounds, LAYOUT_V4);
   const FrameWalk plainWalk = walkFrames(bytes, bounds, plain);
   const bool synchsafeClean = isCleanWalk(synchsafeWalk, bytes, bounds.tagEnd);
   const bool plainClean = isCleanWalk(plainWalk, bytes, bounds.tagEnd);
-  if (plainClean &&
-      (!synchsafeClean || plainWalk.frameCount > synchsafeWalk.frameCount)) {
+  if (plainClean && (!synchsafeClean || plainWalk.frameCount > synchsafeWalk.frameCount)) {
     return plain;
   }
   return LAYOUT_V4;
@@ -178,7 +181,7 @@ FrameLayout chooseVersion4Reading(const uint8_t* bytes, TagBounds bounds) {
 
 // Finds where the frames start, checking the extended header (versions 3
 // and 4 only; version 2 has none).
-RewriteOutcome locateFrames(const uint8_t* bytes, uint8_t major, TagBounds& bounds) {
+RewriteOutcome locateFrames(const uint8_t *bytes, uint8_t major, TagBounds &bounds) {
   bounds.framesStart = TAG_HEADER_SIZE;
   if (major == 2 || (bytes[5] & TAG_FLAG_EXTENDED_HEADER) == 0) {
     return outcome(RewriteKind::Rewritten, RewriteReason::None);
@@ -186,7 +189,7 @@ RewriteOutcome locateFrames(const uint8_t* bytes, uint8_t major, TagBounds& boun
   if (bounds.tagEnd < EXTENDED_HEADER_OFFSET + 4) {
     return outcome(RewriteKind::Damaged, RewriteReason::BadExtendedHeaderSize);
   }
-  const uint8_t* extended = bytes + EXTENDED_HEADER_OFFSET;
+  const uint8_t *extended = bytes + EXTENDED_HEADER_OFFSET;
   bool carriesCrc = false;
   if (major == 3) {
     // The size counts the bytes after its own four: 6 without a CRC, 10 with.
@@ -214,8 +217,8 @@ RewriteOutcome locateFrames(const uint8_t* bytes, uint8_t major, TagBounds& boun
 // The target frames are checked, in tag order, for what the rewrite cannot
 // carry over: format flags that change how the data is stored, and text
 // encodings it does not know.
-RewriteOutcome checkTargetFrames(const uint8_t* bytes, TagBounds bounds,
-                                 const FrameLayout& layout) {
+RewriteOutcome checkTargetFrames(const uint8_t *bytes, TagBounds bounds,
+                                 const FrameLayout &layout) {
   FrameSpan frame = {};
   uint32_t r = bounds.framesStart;
   while (readFrame(bytes, r, bounds.tagEnd, layout, frame) == FrameStep::Frame) {
@@ -232,8 +235,8 @@ RewriteOutcome checkTargetFrames(const uint8_t* bytes, TagBounds bounds,
   return outcome(RewriteKind::Rewritten, RewriteReason::None);
 }
 
-RewriteOutcome checkTag(FileImage input, FrameLayout& layout, TagBounds& bounds) {
-  const uint8_t* bytes = input.bytes;
+RewriteOutcome checkTag(FileImage input, FrameLayout &layout, TagBounds &bounds) {
+  const uint8_t *bytes = input.bytes;
   if (input.length < TAG_HEADER_SIZE) {
     return outcome(RewriteKind::Damaged, RewriteReason::FileTooShort);
   }
@@ -268,10 +271,10 @@ RewriteOutcome checkTag(FileImage input, FrameLayout& layout, TagBounds& bounds)
 // Re-encodes one target frame whose header is already at output[w]; returns
 // the bytes the frame now takes, header included, or 0 when the converted
 // text would not fit where the old one stood.
-uint32_t rewriteTargetFrame(const uint8_t* input, const FrameSpan& frame, const FrameLayout& layout,
-                            uint8_t* output, uint32_t w) {
-  const uint8_t* data = input + frame.start + layout.headerSize;
-  uint8_t* outData = output + w + layout.headerSize;
+uint32_t rewriteTargetFrame(const uint8_t *input, const FrameSpan &frame, const FrameLayout &layout,
+                            uint8_t *output, uint32_t w) {
+  const uint8_t *data = input + frame.start + layout.headerSize;
+  uint8_t *outData = output + w + layout.headerSize;
   outData[0] = TEXT_ENCODING_SINGLE_BYTE;
   size_t textLength = 0;
   const bool fits = convertFrameText(data + 1, frame.dataSize - 1, data[0], layout.valuesAreLists,
@@ -284,7 +287,7 @@ uint32_t rewriteTargetFrame(const uint8_t* input, const FrameSpan& frame, const 
   return layout.headerSize + newSize;
 }
 
-void updateFooter(FileImage input, uint32_t tagEnd, uint8_t* footer, uint32_t newTagSize) {
+void updateFooter(FileImage input, uint32_t tagEnd, uint8_t *footer, uint32_t newTagSize) {
   if ((input.bytes[5] & TAG_FLAG_FOOTER) == 0 || tagEnd + FOOTER_SIZE > input.length ||
       std::memcmp(input.bytes + tagEnd, "3DI", 3) != 0) {
     return;
@@ -294,7 +297,7 @@ void updateFooter(FileImage input, uint32_t tagEnd, uint8_t* footer, uint32_t ne
 
 } // namespace
 
-RewriteOutcome rewriteTag(FileImage input, uint8_t* output) {
+RewriteOutcome rewriteTag(FileImage input, uint8_t *output) {
   FrameLayout layout = LAYOUT_V4;
   TagBounds bounds = {};
   const RewriteOutcome checked = checkTag(input, layout, bounds);
@@ -302,7 +305,7 @@ RewriteOutcome rewriteTag(FileImage input, uint8_t* output) {
     return checked;
   }
 
-  const uint8_t* bytes = input.bytes;
+  const uint8_t *bytes = input.bytes;
   std::memcpy(output, bytes, bounds.framesStart);
   uint32_t r = bounds.framesStart;
   uint32_t w = bounds.framesStart;
@@ -332,7 +335,7 @@ RewriteOutcome rewriteTag(FileImage input, uint8_t* output) {
   return {RewriteKind::Rewritten, RewriteReason::None, w + input.length - r};
 }
 
-RewriteOutcome listTargetTexts(FileImage input, TargetText* texts, size_t capacity, size_t& count) {
+RewriteOutcome listTargetTexts(FileImage input, TargetText *texts, size_t capacity, size_t &count) {
   count = 0;
   FrameLayout layout = LAYOUT_V4;
   TagBounds bounds = {};
@@ -340,16 +343,16 @@ RewriteOutcome listTargetTexts(FileImage input, TargetText* texts, size_t capaci
   if (checked.kind != RewriteKind::Rewritten) {
     return checked;
   }
-  const uint8_t* bytes = input.bytes;
+  const uint8_t *bytes = input.bytes;
   uint32_t r = bounds.framesStart;
   FrameSpan frame = {};
   while (readFrame(bytes, r, bounds.tagEnd, layout, frame) == FrameStep::Frame &&
          count < capacity) {
     if (isTargetFrame(bytes + r, layout) && frame.dataSize > 0) {
-      TargetText& target = texts[count++];
+      TargetText &target = texts[count++];
       std::memset(target.identifier, 0, sizeof target.identifier);
       std::memcpy(target.identifier, bytes + r, layout.idLength);
-      const uint8_t* data = bytes + r + layout.headerSize;
+      const uint8_t *data = bytes + r + layout.headerSize;
       target.encoding = data[0];
       target.valuesAreLists = layout.valuesAreLists;
       target.text = data + 1;

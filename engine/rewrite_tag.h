@@ -7,8 +7,8 @@
 #include <cstdint>
 
 constexpr size_t TARGET_FRAME_COUNT = 3;
-extern const char* const TARGET_FRAME_IDS[TARGET_FRAME_COUNT];    // "TPE1", "TALB", "TIT2"
-extern const char* const TARGET_FRAME_IDS_V22[TARGET_FRAME_COUNT]; // "TP1", "TAL", "TT2"
+extern const char *const TARGET_FRAME_IDS[TARGET_FRAME_COUNT];     // "TPE1", "TALB", "TIT2"
+extern const char *const TARGET_FRAME_IDS_V22[TARGET_FRAME_COUNT]; // "TP1", "TAL", "TT2"
 
 enum class RewriteKind {
   Rewritten,   // length holds the output length
@@ -20,17 +20,17 @@ enum class RewriteKind {
 enum class RewriteReason {
   None,
   // Damaged
-  FileTooShort,            // fewer than 10 bytes
-  TagPastEndOfFile,        // the tag size runs past the end of the file
-  BadExtendedHeaderSize,   // an extended header that does not fit
-  FramePastEndOfTag,       // a frame whose data runs past the end of the tag
+  FileTooShort,          // fewer than 10 bytes
+  TagPastEndOfFile,      // the tag size runs past the end of the file
+  BadExtendedHeaderSize, // an extended header that does not fit
+  FramePastEndOfTag,     // a frame whose data runs past the end of the tag
   // Unsupported
-  Unsynchronised,          // header flag 0x80
-  Compressed,              // version 2 header flag 0x40
-  ExtendedHeaderCrc,       // the tag carries a CRC that a rewrite would break
-  FrameFormatFlags,        // a target frame compressed, encrypted, grouped...
-  UnknownTextEncoding,     // a target frame's encoding byte is 4 or more
-  TextDoesNotFit,          // the converted text is longer than the original
+  Unsynchronised,      // header flag 0x80
+  Compressed,          // version 2 header flag 0x40
+  ExtendedHeaderCrc,   // the tag carries a CRC that a rewrite would break
+  FrameFormatFlags,    // a target frame compressed, encrypted, grouped...
+  UnknownTextEncoding, // a target frame's encoding byte is 4 or more
+  TextDoesNotFit,      // the converted text is longer than the original
 };
 
 struct RewriteOutcome {
@@ -41,7 +41,7 @@ struct RewriteOutcome {
 
 // input: the whole file, beginning with "ID3"; output: a buffer of at least
 // input.length bytes. Never reads or writes outside either buffer.
-RewriteOutcome rewriteTag(FileImage input, uint8_t* output);
+RewriteOutcome rewriteTag(FileImage input, uint8_t *output);
 
 // One target frame's text as it stands in the tag, for showing what a
 // rewrite would change.
@@ -49,7 +49,7 @@ struct TargetText {
   char identifier[5];  // zero-terminated: "TIT2", or "TT2" in version 2
   uint8_t encoding;    // the frame's text encoding byte
   bool valuesAreLists; // version 4: the text may hold several values
-  const uint8_t* text; // the data after the encoding byte, inside the input
+  const uint8_t *text; // the data after the encoding byte, inside the input
   uint32_t length;
 };
 
@@ -57,4 +57,4 @@ struct TargetText {
 // target frames that hold text, in tag order: at most capacity of them,
 // count receiving how many were listed. Returns what rewriteTag's checks
 // gave (length 0); a text that would not fit is rewriteTag's to find.
-RewriteOutcome listTargetTexts(FileImage input, TargetText* texts, size_t capacity, size_t& count);
+RewriteOutcome listTargetTexts(FileImage input, TargetText *texts, size_t capacity, size_t &count);

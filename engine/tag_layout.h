@@ -39,7 +39,7 @@ static_assert(sizeof(FrameHeader) == 10, "FrameHeader is a 10-byte layout");
 
 // The whole content of one file: N bytes (the low 32 bits of its size).
 struct FileImage {
-  const uint8_t* bytes;
+  const uint8_t *bytes;
   uint32_t length;
 };
 
@@ -48,8 +48,8 @@ void writeSynchsafe(uint32_t value, uint8_t bytes[4]);
 
 // Plain big-endian numbers, as version 3 frame sizes (4 bytes) and version 2
 // frame sizes (3 bytes) are stored.
-uint32_t readBigEndian(const uint8_t* bytes, size_t count);
-void writeBigEndian(uint32_t value, uint8_t* bytes, size_t count);
+uint32_t readBigEndian(const uint8_t *bytes, size_t count);
+void writeBigEndian(uint32_t value, uint8_t *bytes, size_t count);
 
-TagHeader readTagHeader(const uint8_t* bytes);
-FrameHeader readFrameHeader(const uint8_t* bytes);
+TagHeader readTagHeader(const uint8_t *bytes);
+FrameHeader readFrameHeader(const uint8_t *bytes);

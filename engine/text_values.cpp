@@ -16,8 +16,8 @@ constexpr char16_t REPLACEMENT_CHARACTER = 0xFFFD;
 // unitOut is set, the decoded text as UTF-16 units (length and capacity then
 // count units).
 struct TextWriter {
-  uint8_t* out;
-  char16_t* unitOut;
+  uint8_t *out;
+  char16_t *unitOut;
   size_t capacity;
   size_t length;
   bool overflow;
@@ -25,7 +25,7 @@ struct TextWriter {
   size_t unitCount;
 };
 
-void appendDecodedBytes(TextWriter& writer, const uint8_t* bytes, size_t count) {
+void appendDecodedBytes(TextWriter &writer, const uint8_t *bytes, size_t count) {
   const size_t room = writer.capacity - writer.length;
   const size_t written = decodeAnsi(bytes, count, writer.unitOut + writer.length, room);
   // Every byte yields at most one unit, so a full buffer may have cut the
@@ -36,7 +36,7 @@ void appendDecodedBytes(TextWriter& writer, const uint8_t* bytes, size_t count) 
   writer.length += written;
 }
 
-void appendBytes(TextWriter& writer, const uint8_t* bytes, size_t count) {
+void appendBytes(TextWriter &writer, const uint8_t *bytes, size_t count) {
   if (writer.unitOut != nullptr) {
     appendDecodedBytes(writer, bytes, count);
     return;
@@ -49,7 +49,7 @@ void appendBytes(TextWriter& writer, const uint8_t* bytes, size_t count) {
   writer.length += count;
 }
 
-void appendUnitsOut(TextWriter& writer, const char16_t* units, size_t count) {
+void appendUnitsOut(TextWriter &writer, const char16_t *units, size_t count) {
   if (count > writer.capacity - writer.length) {
     writer.overflow = true;
     return;
@@ -58,11 +58,13 @@ void appendUnitsOut(TextWriter& writer, const char16_t* units, size_t count) {
   writer.length += count;
 }
 
-bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool isHighSurrogate(char16_t unit) {
+  return unit >= 0xD800 && unit <= 0xDBFF;
+}
 
 // Converts the pending code units. A high surrogate at the end of a full
 // chunk waits for the next one so that a pair is never split.
-void flushUnits(TextWriter& writer, bool final) {
+void flushUnits(TextWriter &writer, bool final) {
   size_t count = writer.unitCount;
   const bool carry = !final && count > 1 && isHighSurrogate(writer.units[count - 1]);
   if (carry) {
@@ -89,14 +91,14 @@ void flushUnits(TextWriter& writer, bool final) {
   }
 }
 
-void appendUnit(TextWriter& writer, char16_t unit) {
+void appendUnit(TextWriter &writer, char16_t unit) {
   writer.units[writer.unitCount++] = unit;
   if (writer.unitCount == CHUNK_UNITS) {
     flushUnits(writer, false);
   }
 }
 
-void appendCodePoint(TextWriter& writer, uint32_t codePoint) {
+void appendCodePoint(TextWriter &writer, uint32_t codePoint) {
   if (codePoint > 0xFFFF) {
     codePoint -= 0x10000;
     appendUnit(writer, static_cast<char16_t>(0xD800 + (codePoint >> 10)));
@@ -106,12 +108,12 @@ void appendCodePoint(TextWriter& writer, uint32_t codePoint) {
   }
 }
 
-size_t findZeroByte(const uint8_t* text, size_t length) {
-  const void* zero = std::memchr(text, 0, length);
-  return zero == nullptr ? length : static_cast<size_t>(static_cast<const uint8_t*>(zero) - text);
+size_t findZeroByte(const uint8_t *text, size_t length) {
+  const void *zero = std::memchr(text, 0, length);
+  return zero == nullptr ? length : static_cast<size_t>(static_cast<const uint8_t *>(zero) - text);
 }
 
-bool startsWith(const uint8_t* text, size_t length, const uint8_t* prefix, size_t prefixLength) {
+bool startsWith(const uint8_t *text, size_t length, const uint8_t *prefix, size_t prefixLength) {
   return length >= prefixLength && std::memcmp(text, prefix, prefixLength) == 0;
 }
 
@@ -150,7 +152,7 @@ Utf8Lead utf8Lead(uint8_t lead) {
 
 // Decodes UTF-8 without zero bytes; each maximal ill-formed subsequence
 // becomes one replacement character.
-void appendUtf8(TextWriter& writer, const uint8_t* text, size_t length) {
+void appendUtf8(TextWriter &writer, const uint8_t *text, size_t length) {
   size_t i = 0;
   while (i < length) {
     const uint8_t lead = text[i];
@@ -178,8 +180,8 @@ void appendUtf8(TextWriter& writer, const uint8_t* text, size_t length) {
 
 // Converts one value starting at text; returns the bytes it took, its
 // terminator included, and tells whether a terminator ended it.
-size_t convertValue(TextWriter& writer, const uint8_t* text, size_t length, uint8_t encoding,
-                    bool& terminated) {
+size_t convertValue(TextWriter &writer, const uint8_t *text, size_t length, uint8_t encoding,
+                    bool &terminated) {
   static const uint8_t UTF8_MARK[] = {0xEF, 0xBB, 0xBF};
   static const uint8_t LITTLE_ENDIAN_MARK[] = {0xFF, 0xFE};
   static const uint8_t BIG_ENDIAN_MARK[] = {0xFE, 0xFF};
@@ -206,8 +208,8 @@ size_t convertValue(TextWriter& writer, const uint8_t* text, size_t length, uint
   }
   terminated = false;
   for (; i + 1 < length; i += 2) {
-    const auto unit = static_cast<char16_t>(bigEndian ? text[i] << 8 | text[i + 1]
-                                                      : text[i + 1] << 8 | text[i]);
+    const auto unit =
+        static_cast<char16_t>(bigEndian ? text[i] << 8 | text[i + 1] : text[i + 1] << 8 | text[i]);
     if (unit == 0) {
       terminated = true;
       return i + 2;
@@ -221,8 +223,8 @@ size_t convertValue(TextWriter& writer, const uint8_t* text, size_t length, uint
 
 namespace {
 
-bool writeFrameText(TextWriter& writer, const uint8_t* text, size_t length, uint8_t encoding,
-                    bool valuesAreLists, size_t& outLength) {
+bool writeFrameText(TextWriter &writer, const uint8_t *text, size_t length, uint8_t encoding,
+                    bool valuesAreLists, size_t &outLength) {
   static const uint8_t SEPARATOR = 0;
   size_t keptLength = 0; // the output up to the end of the last non-empty value
   size_t position = 0;
@@ -247,16 +249,16 @@ bool writeFrameText(TextWriter& writer, const uint8_t* text, size_t length, uint
 
 } // namespace
 
-bool convertFrameText(const uint8_t* text, size_t length, uint8_t encoding, bool valuesAreLists,
-                      uint8_t* out, size_t capacity, size_t& outLength) {
+bool convertFrameText(const uint8_t *text, size_t length, uint8_t encoding, bool valuesAreLists,
+                      uint8_t *out, size_t capacity, size_t &outLength) {
   TextWriter writer = {};
   writer.out = out;
   writer.capacity = capacity;
   return writeFrameText(writer, text, length, encoding, valuesAreLists, outLength);
 }
 
-bool decodeFrameText(const uint8_t* text, size_t length, uint8_t encoding, bool valuesAreLists,
-                     char16_t* out, size_t capacity, size_t& outLength) {
+bool decodeFrameText(const uint8_t *text, size_t length, uint8_t encoding, bool valuesAreLists,
+                     char16_t *out, size_t capacity, size_t &outLength) {
   TextWriter writer = {};
   writer.unitOut = out;
   writer.capacity = capacity;

@@ -16,12 +16,12 @@ constexpr uint8_t TEXT_ENCODING_UTF8 = 3;
 // with one zero byte; otherwise the text ends at the first terminator.
 // Encoding-0 bytes are kept as they are. Returns false when the result does
 // not fit in capacity; outLength receives the bytes written.
-bool convertFrameText(const uint8_t* text, size_t length, uint8_t encoding, bool valuesAreLists,
-                      uint8_t* out, size_t capacity, size_t& outLength);
+bool convertFrameText(const uint8_t *text, size_t length, uint8_t encoding, bool valuesAreLists,
+                      uint8_t *out, size_t capacity, size_t &outLength);
 
 // The same text as UTF-16 units, for showing it: what convertFrameText would
 // convert, with encoding-0 bytes read as ANSI code page text and values of a
 // list separated by a zero unit. Returns false when the text was cut to fit
 // capacity units; outLength receives the units written.
-bool decodeFrameText(const uint8_t* text, size_t length, uint8_t encoding, bool valuesAreLists,
-                     char16_t* out, size_t capacity, size_t& outLength);
+bool decodeFrameText(const uint8_t *text, size_t length, uint8_t encoding, bool valuesAreLists,
+                     char16_t *out, size_t capacity, size_t &outLength);
