@@ -131,6 +131,12 @@ if configureAndBuild win64; then
   stopWindowsSession
 fi
 
+# A bounded fuzz run seeded with the interop corpus, and the static analysis,
+# which also reads the Windows-only sources once win64 is configured.
+step fuzz run bash tests/fuzz/run-fuzz.sh 60 "$buildRoot/fuzz" \
+  "$buildRoot/native/tests/interop/corpus"
+step static analysis bash scripts/static-analysis.sh "$buildRoot/native" "$buildRoot/win64"
+
 configureAndBuild win32
 
 echo

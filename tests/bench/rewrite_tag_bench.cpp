@@ -14,9 +14,9 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-constexpr size_t FILE_SIZE = 10 * 1000 * 1000;
-constexpr size_t TAG_SIZE = 30 * 1024; // header included
-constexpr size_t COVER_SIZE = 26 * 1024;
+constexpr size_t FILE_SIZE = size_t{10} * 1000 * 1000;
+constexpr size_t TAG_SIZE = size_t{30} * 1024; // header included
+constexpr size_t COVER_SIZE = size_t{26} * 1024;
 
 enum class SizeLayout { Plain, Synchsafe };
 

@@ -1,0 +1,173 @@
+// libFuzzer target for rewriteTag. Besides the sanitizers' checks of every
+// read and write, it checks what must hold for every input: the output is
+// never longer than the input, frames other than the three targets come out
+// byte-identical, a failed rewrite produces nothing, and rewriting the
+// rewritten file changes nothing. The dry run's reading of the same input
+// (listTargetTexts, decodeFrameText) must agree with the rewrite and stay
+// inside its buffers.
+#include "engine/rewrite_tag.h"
+#include "engine/text_values.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+void check(bool condition) {
+  if (!condition) {
+    std::abort();
+  }
+}
+
+struct Walker {
+  uint32_t headerSize;
+  uint32_t idLength;
+  uint32_t sizeLength;
+  bool synchsafe;
+};
+
+bool validId(const uint8_t *id, uint32_t length) {
+  for (uint32_t i = 0; i < length; ++i) {
+    const bool letter = id[i] >= 'A' && id[i] <= 'Z';
+    const bool digit = id[i] >= '0' && id[i] <= '9';
+    if (!letter && !digit) {
+      return false;
+    }
+  }
+  return true;
+}
+
+uint32_t frameSize(const uint8_t *field, const Walker &walker) {
+  return walker.synchsafe ? readSynchsafe(field) : readBigEndian(field, walker.sizeLength);
+}
+
+bool isTarget(const uint8_t *id, const Walker &walker) {
+  const char *const *ids = walker.idLength == 3 ? TARGET_FRAME_IDS_V22 : TARGET_FRAME_IDS;
+  for (size_t i = 0; i < TARGET_FRAME_COUNT; ++i) {
+    if (std::memcmp(id, ids[i], walker.idLength) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+uint32_t framesStart(const uint8_t *bytes, uint8_t major) {
+  if (major == 2 || (bytes[5] & 0x40) == 0) {
+    return 10;
+  }
+  return major == 3 ? 14 + readBigEndian(bytes + 10, 4) : 10 + readSynchsafe(bytes + 10);
+}
+
+// True when some version 4 frame size reads differently as a plain number:
+// then either reading may apply and a second rewrite may pick the other.
+bool sizesAreAmbiguous(const uint8_t *bytes, uint32_t start, uint32_t tagEnd) {
+  for (uint32_t r = start; r + 10 < tagEnd && validId(bytes + r, 4);) {
+    const uint32_t size = readSynchsafe(bytes + r + 4);
+    if (size != readBigEndian(bytes + r + 4, 4)) {
+      return true;
+    }
+    if (size > tagEnd - r - 10) {
+      return false;
+    }
+    r += 10 + size;
+  }
+  return false;
+}
+
+// Walks input and output side by side: each frame keeps its identifier and
+// flags, and every frame but the targets keeps every byte.
+void checkFramesCarriedOver(const uint8_t *in, const uint8_t *out, const Walker &walker) {
+  const uint32_t start = framesStart(in, in[3]);
+  const uint32_t inEnd = 10 + readSynchsafe(in + 6);
+  const uint32_t outEnd = 10 + readSynchsafe(out + 6);
+  check(std::memcmp(in, out, 6) == 0 && std::memcmp(in + 10, out + 10, start - 10) == 0);
+  uint32_t r = start;
+  uint32_t w = start;
+  while (r + walker.headerSize < inEnd && validId(in + r, walker.idLength)) {
+    const uint32_t inSize = frameSize(in + r + walker.idLength, walker);
+    const uint32_t outSize = frameSize(out + w + walker.idLength, walker);
+    check(w + walker.headerSize + outSize <= outEnd);
+    check(std::memcmp(in + r, out + w, walker.idLength) == 0);
+    if (isTarget(in + r, walker) && inSize > 0) {
+      check(outSize <= inSize);
+      check(out[w + walker.headerSize] == 0);
+    } else {
+      check(inSize == outSize);
+      check(std::memcmp(in + r, out + w, walker.headerSize + inSize) == 0);
+    }
+    r += walker.headerSize + inSize;
+    w += walker.headerSize + outSize;
+  }
+  check(inEnd - r == outEnd - w);
+  check(std::memcmp(in + r, out + w, inEnd - r) == 0);
+}
+
+// Decodes a text into an exact-size heap buffer, so that a write past its
+// end is caught; small capacities cut the text short on purpose.
+void decodeInto(const TargetText &text, size_t capacity) {
+  std::vector<char16_t> units(capacity);
+  size_t written = capacity + 1;
+  decodeFrameText(text.text, text.length, text.encoding, text.valuesAreLists, units.data(),
+                  units.size(), written);
+  check(written <= capacity);
+}
+
+// The dry run lists the target texts with the rewrite's own checks and
+// decodes each one for showing.
+void checkPreviewReading(const std::vector<uint8_t> &input, const RewriteOutcome &rewrite) {
+  constexpr size_t CAPACITY = 8;
+  TargetText texts[CAPACITY] = {};
+  size_t count = CAPACITY + 1;
+  const RewriteOutcome listed =
+      listTargetTexts({input.data(), static_cast<uint32_t>(input.size())}, texts, CAPACITY, count);
+  // Only a text too long for its frame is left for the rewrite to find.
+  check(listed.kind == rewrite.kind || rewrite.reason == RewriteReason::TextDoesNotFit);
+  check(count <= CAPACITY && (listed.kind == RewriteKind::Rewritten || count == 0));
+  const uint8_t *end = input.data() + input.size();
+  for (size_t i = 0; i < count; ++i) {
+    check(texts[i].text >= input.data() && texts[i].text <= end &&
+          texts[i].length <= static_cast<size_t>(end - texts[i].text));
+    decodeInto(texts[i], 7);
+    decodeInto(texts[i], 4096);
+  }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  if (size > 1u << 20) {
+    return 0;
+  }
+  // Exact-size heap copies so that any read or write past either end is
+  // caught by AddressSanitizer.
+  const auto length = static_cast<uint32_t>(size);
+  std::vector<uint8_t> input(data, data + size);
+  std::vector<uint8_t> output(size);
+  const RewriteOutcome first = rewriteTag({input.data(), length}, output.data());
+  checkPreviewReading(input, first);
+  if (first.kind != RewriteKind::Rewritten) {
+    check(first.length == 0);
+    return 0;
+  }
+  check(first.length <= length);
+  output.resize(first.length);
+
+  const uint8_t major = input[3];
+  const uint32_t tagEnd = 10 + readSynchsafe(input.data() + 6);
+  const bool version4 = major != 2 && major != 3;
+  if (version4 && sizesAreAmbiguous(input.data(), framesStart(input.data(), major), tagEnd)) {
+    return 0;
+  }
+  const Walker walker = major == 2   ? Walker{6, 3, 3, false}
+                        : major == 3 ? Walker{10, 4, 4, false}
+                                     : Walker{10, 4, 4, true};
+  checkFramesCarriedOver(input.data(), output.data(), walker);
+
+  std::vector<uint8_t> again(output.size());
+  const RewriteOutcome second =
+      rewriteTag({output.data(), static_cast<uint32_t>(output.size())}, again.data());
+  check(second.kind == RewriteKind::Rewritten && second.length == first.length);
+  check(std::memcmp(again.data(), output.data(), output.size()) == 0);
+  return 0;
+}
