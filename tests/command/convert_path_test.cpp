@@ -112,14 +112,14 @@ TEST_F(ConvertPath, NoAtTheConfirmationEndsSilently) {
 }
 
 TEST_F(ConvertPath, ARefusedVersionEndsSilentlyAfterTheYes) {
-  TagParts spec;
-  spec.revision = 1; // 4.1
-  spec.frames = {frame(4, "TIT2", ZERO + ascii("abc") + ZERO)};
-  writeFile(song, buildTag(spec));
+  TagParts parts;
+  parts.revision = 1; // 4.1
+  parts.frames = {frame(4, "TIT2", ZERO + ascii("abc") + ZERO)};
+  writeFile(song, buildTag(parts));
   Conversation said = convert(songPath);
   EXPECT_EQ(said.questions.size(), 1u);
   EXPECT_TRUE(said.notices.empty());
-  expectUntouched(buildTag(spec));
+  expectUntouched(buildTag(parts));
 }
 
 TEST_F(ConvertPath, ASuccessShrinksTheFileByTheBytesSaved) {
