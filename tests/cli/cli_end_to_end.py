@@ -254,19 +254,26 @@ class CliEndToEnd(unittest.TestCase):
         folder = Folder(self)
         folder.write("open/a.mp3", SONG)
         folder.write("locked/b.mp3", SONG)
-        command = []
+        command = [PROGRAM]
         if os.geteuid() == 0:
-            # The superuser writes anywhere: run as a user without privileges.
+            # The superuser writes anywhere: run as a user without privileges,
+            # from a copy of the program that user can reach wherever the
+            # build lies.
             if not shutil.which("setpriv"):
                 self.skipTest("running as root without setpriv")
             shutil.chown(folder.path, "nobody")
             for root, folders, files in os.walk(folder.path):
                 for name in folders + files:
                     shutil.chown(os.path.join(root, name), "nobody")
-            command = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"]
+            programFolder = tempfile.mkdtemp(prefix="sorabun-cli-bin-")
+            self.addCleanup(shutil.rmtree, programFolder, True)
+            os.chmod(programFolder, 0o755)
+            program = shutil.copy(PROGRAM, programFolder)
+            command = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--",
+                       program]
             os.chmod(folder.path, 0o755)
         os.chmod(folder.file("locked"), 0o555)
-        result = subprocess.run(command + [PROGRAM, "-y", "-r", "."], cwd=folder.path,
+        result = subprocess.run(command + ["-y", "-r", "."], cwd=folder.path,
                                 env=english(), capture_output=True, stdin=subprocess.DEVNULL)
         out = result.stdout.decode()
         self.assertEqual(result.returncode, 1, out + result.stderr.decode())

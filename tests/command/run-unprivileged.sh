@@ -16,9 +16,10 @@ else
     echo "SKIPPED: running as root without setpriv or the user nobody"
     exit 77
   fi
-  # The program is copied where the unprivileged user may run it. Its home,
-  # with the Wine prefix inside (Wine wants the prefix's parent to be the
-  # user's own), is kept between runs: creating a prefix takes seconds.
+  # The program (and its runner) is copied where the unprivileged user may
+  # run it, wherever the build lies. Its home, with the Wine prefix inside
+  # (Wine wants the prefix's parent to be the user's own), is kept between
+  # runs: creating a prefix takes seconds.
   group=$(id -gn nobody)
   home="${TMPDIR:-/tmp}/sorabun-unprivileged-home"
   mkdir -p "$home"
@@ -26,6 +27,11 @@ else
   work=$(mktemp -d "${TMPDIR:-/tmp}/sorabun-unprivileged.XXXXXX")
   trap 'rm -rf "$work"' EXIT
   cp "$program" "$work/"
+  if [ -n "$runner" ]; then
+    cp "$runner" "$work/"
+    runner="$work/$(basename "$runner")"
+  fi
+  chmod 755 "$work"
   chown -R nobody:"$group" "$work"
   output=$(env HOME="$home" TMPDIR="$work" SORABUN_WINEPREFIX="$home/wineprefix" \
     setpriv --reuid=nobody --regid="$group" --clear-groups -- \
