@@ -17,13 +17,20 @@ ConsoleState openConsole();
 // Texts are UTF-8.
 void writeOutput(const std::string &text);
 void writeError(const std::string &text);
+// Whether some text could not be written to standard output (a full disk,
+// a closed pipe): the run then ends with a failure.
+bool outputFailed();
 
 // One line typed at the terminal, as UTF-8 without its line end; false at
 // the end of the input.
 bool readAnswerLine(std::string &line);
 
-// A path as the platform gave it (ANSI text on Windows), as UTF-8.
-std::string displayPath(const std::string &path);
+// Text as it may go to a terminal: control characters (C0, DEL and C1),
+// which could move the cursor, forge report lines or send commands to the
+// terminal, as \n, \r, \t or \xHH (\u0085 for C1 characters), and bytes that
+// make no UTF-8 character (names are bytes on POSIX systems; an unpaired
+// surrogate on Windows) as \xHH. Used for every name and tag text shown.
+std::string escapeControls(const std::string &text);
 
 // Appends a UTF-16 text as UTF-8; units that are no character (lone
 // surrogates) become U+FFFD.

@@ -2,6 +2,7 @@
 // locale variables.
 #include "cli/console.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,14 +22,19 @@ const char *messagesLocale() {
   return "";
 }
 
-void writeAll(FILE *stream, const std::string &text) {
-  std::fwrite(text.data(), 1, text.size(), stream);
-  std::fflush(stream);
+bool g_outputFailed = false;
+
+bool writeAll(FILE *stream, const std::string &text) {
+  const bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+  return std::fflush(stream) == 0 && written;
 }
 
 } // namespace
 
 ConsoleState openConsole() {
+  // A reader that goes away (a closed pipe) makes writes fail, reported at
+  // the end, rather than ending the program in the middle of a conversion.
+  std::signal(SIGPIPE, SIG_IGN);
   ConsoleState state{};
   state.japanese = std::strncmp(messagesLocale(), "ja", 2) == 0;
   state.inputIsTerminal = isatty(STDIN_FILENO) == 1;
@@ -38,7 +44,12 @@ ConsoleState openConsole() {
 }
 
 void writeOutput(const std::string &text) {
-  writeAll(stdout, text);
+  if (!writeAll(stdout, text))
+    g_outputFailed = true;
+}
+
+bool outputFailed() {
+  return g_outputFailed;
 }
 
 void writeError(const std::string &text) {
@@ -53,8 +64,4 @@ bool readAnswerLine(std::string &line) {
   if (!line.empty() && line.back() == '\r')
     line.pop_back();
   return c != EOF || !line.empty();
-}
-
-std::string displayPath(const std::string &path) {
-  return path;
 }

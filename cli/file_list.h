@@ -1,30 +1,58 @@
 // The files a run converts: the files named on the command line, and the
-// MP3 files of the folders named there.
+// MP3 files of the folders named there. Folders are walked through open
+// folder handles, so that no path grows too long to use however deep a tree
+// goes; every entry that cannot be examined is kept to be reported.
 #pragma once
 
+#include "command/platform_files.h"
+
+#include <cstddef>
 #include <string>
 #include <vector>
 
-enum class PathKind { Missing, File, Folder };
+constexpr size_t NO_PARENT = static_cast<size_t>(-1);
 
-struct FolderEntry {
+// A folder met in a walk: a name in its parent, or with no parent a path
+// from the command line.
+struct ListedFolder {
+  size_t parent;
   std::string name;
-  PathKind kind;
 };
 
-// Platform parts: what a path names, and a folder's entries (not "." and
-// "..", nor links to folders, which could lead in circles).
-PathKind pathKind(const char *path);
-bool listFolder(const std::string &folder, std::vector<FolderEntry> &entries);
-std::string joinPath(const std::string &folder, const std::string &name);
+struct ListedFile {
+  size_t folder; // NO_PARENT: name is a path from the command line
+  std::string name;
+  std::string shownPath; // as the user named it, joined with the folders' names
+};
+
+// A folder that could not be read or an entry that could not be examined.
+struct ListingProblem {
+  std::string shownPath;
+  FileProblem problem;
+  bool isFolder;
+};
+
+struct FileList {
+  std::vector<ListedFolder> folders;
+  std::vector<ListedFile> files; // in command-line order, each folder's sorted by name
+  std::vector<ListingProblem> problems;
+  std::vector<std::string> leftovers; // temporary files of interrupted runs, as shown paths
+};
 
 // True for names ending in ".mp3" in any letter case.
 bool isMp3Name(const std::string &name);
-
-struct FileList {
-  std::vector<std::string> files;      // in command-line order, each folder's sorted by name
-  std::vector<std::string> missing;    // named paths that do not exist
-  std::vector<std::string> unreadable; // folders that could not be listed
-};
+std::string joinPath(const std::string &folder, const std::string &name);
 
 void collectFiles(const std::vector<const char *> &paths, bool recursive, FileList &list);
+
+// The folders of the last file converted, kept open for the next, which is
+// most often in the same folder.
+struct FolderChain {
+  std::vector<size_t> indices;
+  std::vector<FolderHandle> handles;
+};
+
+// Opens (or finds open in the chain) the listed folder with index `folder`.
+FileProblem openListedFolder(const FileList &list, size_t folder, FolderChain &chain,
+                             FolderHandle *handle);
+void closeFolderChain(FolderChain &chain);

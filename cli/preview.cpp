@@ -10,7 +10,6 @@ namespace {
 
 constexpr size_t TEXTS_SHOWN = 16;
 constexpr size_t UNITS_SHOWN = 4096;
-constexpr char16_t REPLACEMENT_CHARACTER = 0xFFFD;
 const char VALUE_SEPARATOR[] = " / ";
 
 bool isHighSurrogate(char16_t unit) {
@@ -32,13 +31,12 @@ size_t convertedUnits(char16_t unit, char16_t out[4]) {
   return decodeAnsi(bytes, written - 1, out, 4);
 }
 
+// Control characters would move the cursor or forge lines: they are shown
+// escaped, before and after alike.
 void appendShown(const char16_t *units, size_t count, std::string &out) {
-  for (size_t i = 0; i < count; ++i) {
-    const char16_t unit = units[i];
-    // Control characters would move the cursor or ring the bell.
-    const char16_t shown = unit < 0x20 || unit == 0x7F ? REPLACEMENT_CHARACTER : unit;
-    appendUtf16AsUtf8(&shown, 1, out);
-  }
+  std::string text;
+  appendUtf16AsUtf8(units, count, text);
+  out += escapeControls(text);
 }
 
 // Appends one character (one unit, or a surrogate pair) as it is converted.
@@ -83,13 +81,9 @@ void describeText(const char16_t *units, size_t count, bool bytesKept, std::stri
     }
     const size_t length =
         isHighSurrogate(units[i]) && i + 1 < count && isLowSurrogate(units[i + 1]) ? 2 : 1;
-    if (length == 2) {
-      appendUtf16AsUtf8(units + i, 2, before);
-    } else {
-      appendShown(units + i, 1, before);
-    }
+    appendShown(units + i, length, before);
     if (bytesKept) {
-      appendUtf16AsUtf8(units + i, length, after);
+      appendShown(units + i, length, after);
     } else {
       appendConverted(units + i, length, after, marked);
     }

@@ -7,7 +7,8 @@
 #include "cli/options.h"
 #include "cli/preview.h"
 #include "cli/texts.h"
-#include "command/path_conversion.h"
+#include "command/file_conversion.h"
+#include "command/platform_files.h"
 
 #include <chrono>
 #include <string>
@@ -32,6 +33,7 @@ struct Run {
   Options options;
   ConsoleState console;
   FileList list;
+  FolderChain openFolders;
   std::vector<PathReport> reports; // one per file of list.files
   RunCounts counts;
   Progress progress;
@@ -69,7 +71,21 @@ void reportFile(Run &run, const std::string &path, const PathReport &report) {
   ++run.counts.byOutcome[static_cast<size_t>(report.outcome)];
   if (run.options.quiet && !needsAttention(report.outcome))
     return;
-  say(run, outcomeLine(run.console.japanese, run.options.dryRun, displayPath(path), report));
+  say(run, outcomeLine(run.console.japanese, run.options.dryRun, escapeControls(path), report));
+}
+
+// One listed file, looked up in its folder (opened through the folders
+// above it, however deep).
+PathReport convertListed(Run &run, size_t i, PathSettings settings, TagInspector inspect,
+                         void *context) {
+  const ListedFile &file = run.list.files[i];
+  if (file.folder == NO_PARENT)
+    return convertOnePath(file.name.c_str(), settings, inspect, context);
+  FolderHandle folder = NO_FOLDER;
+  const FileProblem problem = openListedFolder(run.list, file.folder, run.openFolders, &folder);
+  if (problem != FileProblem::None)
+    return PathReport{PathOutcome::CannotOpen, RewriteReason::None, problem, 0, 0, 0, 0};
+  return convertFileAt(folder, file.name.c_str(), settings, inspect, context);
 }
 
 struct PreviewContext {
@@ -82,17 +98,19 @@ void collectPreview(void *context, FileImage before, FileImage) {
   preview->text = previewText(preview->run->console.japanese, before, preview->run->marked);
 }
 
-void reportPathProblems(Run &run) {
-  for (const std::string &path : run.list.missing) {
-    ++run.counts.files;
-    ++run.counts.byOutcome[static_cast<size_t>(PathOutcome::NotFound)];
-    say(run, missingPathLine(run.console.japanese, displayPath(path)));
-  }
-  for (const std::string &folder : run.list.unreadable) {
+// Folders that could not be read and entries that could not be examined
+// count as failed files; leftovers of interrupted runs are only pointed out.
+void reportListingProblems(Run &run) {
+  for (const ListingProblem &problem : run.list.problems) {
     ++run.counts.files;
     ++run.counts.byOutcome[static_cast<size_t>(PathOutcome::CannotOpen)];
-    say(run, unreadableFolderLine(run.console.japanese, displayPath(folder)));
+    say(run, listingProblemLine(run.console.japanese, escapeControls(problem.shownPath),
+                                problem.problem, problem.isFolder));
   }
+  if (run.options.quiet)
+    return;
+  for (const std::string &path : run.list.leftovers)
+    say(run, leftoverLine(run.console.japanese, escapeControls(path)));
 }
 
 int exitStatus(const Run &run) {
@@ -105,6 +123,7 @@ int exitStatus(const Run &run) {
 
 int finish(Run &run) {
   clearProgress(run.progress);
+  closeFolderChain(run.openFolders);
   if (run.options.dryRun && run.marked && !run.options.quiet)
     writeOutput(markLegendText(run.console.japanese));
   if (!run.options.quiet)
@@ -115,9 +134,9 @@ int finish(Run &run) {
 int dryRun(Run &run) {
   const PathSettings settings{false, run.options.backup, run.options.keepTime};
   for (size_t i = 0; i < run.list.files.size(); ++i) {
-    const std::string &path = run.list.files[i];
+    const std::string &path = run.list.files[i].shownPath;
     PreviewContext preview{&run, std::string()};
-    const PathReport report = convertOnePath(path.c_str(), settings, collectPreview, &preview);
+    const PathReport report = convertListed(run, i, settings, collectPreview, &preview);
     reportFile(run, path, report);
     if (!run.options.quiet && report.outcome == PathOutcome::Converted)
       say(run, preview.text);
@@ -126,16 +145,19 @@ int dryRun(Run &run) {
   return finish(run);
 }
 
-// Converts the files; with a plan, only those it found to need converting
-// are converted again, the others keep the plan's outcome.
+// Converts the files. With a plan, each file is examined again, so that the
+// report tells its state after the question, but only those the plan found
+// to need converting are written: one that needs it only now was changed
+// meanwhile, and is left as it is.
 int convertFiles(Run &run, bool planned) {
-  const PathSettings settings{true, run.options.backup, run.options.keepTime};
+  const PathSettings writing{true, run.options.backup, run.options.keepTime};
+  const PathSettings examining{false, run.options.backup, run.options.keepTime};
   for (size_t i = 0; i < run.list.files.size(); ++i) {
-    const std::string &path = run.list.files[i];
-    PathReport report = planned ? run.reports[i] : PathReport{};
-    if (!planned || report.outcome == PathOutcome::Converted)
-      report = convertOnePath(path.c_str(), settings, nullptr, nullptr);
-    reportFile(run, path, report);
+    const bool write = !planned || run.reports[i].outcome == PathOutcome::Converted;
+    PathReport report = convertListed(run, i, write ? writing : examining, nullptr, nullptr);
+    if (!write && report.outcome == PathOutcome::Converted)
+      report.outcome = PathOutcome::Changed;
+    reportFile(run, run.list.files[i].shownPath, report);
     showProgress(run, i + 1);
   }
   return finish(run);
@@ -147,7 +169,7 @@ size_t planRun(Run &run) {
   const PathSettings settings{false, run.options.backup, run.options.keepTime};
   size_t toConvert = 0;
   for (size_t i = 0; i < run.list.files.size(); ++i) {
-    run.reports.push_back(convertOnePath(run.list.files[i].c_str(), settings, nullptr, nullptr));
+    run.reports.push_back(convertListed(run, i, settings, nullptr, nullptr));
     if (run.reports.back().outcome == PathOutcome::Converted)
       ++toConvert;
     showProgress(run, i + 1);
@@ -175,11 +197,9 @@ int confirmAndConvert(Run &run) {
   return convertFiles(run, true);
 }
 
-} // namespace
-
-int runCli(int argc, char **argv) {
+int runParsed(const ConsoleState &console, int argc, char **argv) {
   Run run{};
-  run.console = openConsole();
+  run.console = console;
   const bool japanese = run.console.japanese;
   const ParsedCommandLine parsed = parseOptions(argc, argv, run.options);
   switch (parsed.result) {
@@ -197,10 +217,11 @@ int runCli(int argc, char **argv) {
   case ParseResult::Run:
     break;
   }
+  installInterruptCleanup();
   run.progress.enabled = run.console.errorIsTerminal && !run.options.quiet;
   run.progress.started = Clock::now();
   collectFiles(run.options.paths, run.options.recursive, run.list);
-  reportPathProblems(run);
+  reportListingProblems(run);
   if (run.list.files.empty()) {
     if (!run.options.quiet)
       writeOutput(noFilesText(japanese));
@@ -211,4 +232,17 @@ int runCli(int argc, char **argv) {
   if (run.options.yes)
     return convertFiles(run, false);
   return confirmAndConvert(run);
+}
+
+} // namespace
+
+// A report that could not be written fails the run, whatever it would have
+// said.
+int runCli(int argc, char **argv) {
+  const ConsoleState console = openConsole();
+  const int status = runParsed(console, argc, argv);
+  if (!outputFailed())
+    return status;
+  writeError(outputFailedText(console.japanese));
+  return status == EXIT_ALL_WELL ? EXIT_SOME_FAILED : status;
 }

@@ -105,40 +105,92 @@ Text reasonText(RewriteReason reason) {
   return {"", ""};
 }
 
-Text failureText(PathOutcome outcome) {
-  switch (outcome) {
-  case PathOutcome::NotFound:
+Text causeText(FileProblem problem) {
+  switch (problem) {
+  case FileProblem::NotFound:
     return {"not found", "見つかりません"};
-  case PathOutcome::CannotOpen:
-    return {"cannot be opened (a folder, or in use by another program?)",
-            "開けません (フォルダーか、ほかのプログラムが使用中)"};
-  case PathOutcome::SizeUnknown:
-    return {"its size cannot be read", "大きさを調べられません"};
-  case PathOutcome::TooLarge:
-    return {"4 GB or larger", "4 GB 以上あります"};
-  case PathOutcome::NoMemory:
-    return {"not enough memory", "メモリーが足りません"};
-  case PathOutcome::CannotRead:
-    return {"cannot be read", "読み込めません"};
-  case PathOutcome::Changed:
-    return {"changed by another program meanwhile; nothing written",
-            "処理中にほかのプログラムが変更しました。書き込んでいません"};
-  case PathOutcome::CannotWrite:
-    return {"cannot be written (read-only, or the disk full?); the file is as it was",
-            "書き込めません (読み取り専用か、ディスクの空き不足)。ファイルは元のままです"};
-  case PathOutcome::LeftInTemporary:
-    return {"cannot be replaced; the converted content is in NAME.mp3.sorabun-tmp",
-            "置き換えられません。変換した内容は NAME.mp3.sorabun-tmp に残っています"};
-  case PathOutcome::BackupExists:
-    return {"a backup NAME.mp3.bak already exists; the file is as it was",
-            "バックアップ NAME.mp3.bak が既にあります。ファイルは元のままです"};
-  case PathOutcome::CannotBackUp:
-    return {"the backup cannot be written; the file is as it was",
-            "バックアップを作れません。ファイルは元のままです"};
-  default:
+  case FileProblem::NoPermission:
+    return {"permission denied", "アクセスが拒否されました"};
+  case FileProblem::InUse:
+    return {"in use by another program", "ほかのプログラムが使用中です"};
+  case FileProblem::NotRegularFile:
+    return {"not a regular file", "通常のファイルではありません"};
+  case FileProblem::HardLinked:
+    return {"it has other names (hard links), which a conversion would split",
+            "ほかの名前 (ハードリンク) があり、変換すると別々のファイルになります"};
+  case FileProblem::NoSpace:
+    return {"no space left on the disk", "ディスクの空きが足りません"};
+  case FileProblem::ReadOnlyFileSystem:
+    return {"read-only file system", "読み取り専用のファイルシステムです"};
+  case FileProblem::ReadOnlyFile:
+    return {"read-only file", "読み取り専用のファイルです"};
+  case FileProblem::NameTooLong:
+    return {"name too long", "名前が長すぎます"};
+  case FileProblem::OwnerNotKept:
+    return {"its owner or group cannot be kept (convert it as its owner, or as root)",
+            "所有者またはグループを保てません (所有者か root で実行してください)"};
+  case FileProblem::AttributesNotKept:
+    return {"its ACL or extended attributes cannot be kept", "ACL または拡張属性を保てません"};
+  case FileProblem::AlreadyExists:
+    return {"the name is taken", "同じ名前のファイルがあります"};
+  case FileProblem::None:
+  case FileProblem::Other:
     break;
   }
   return {"", ""};
+}
+
+// "STAGE: CAUSE; the file is as it was", each part where it applies.
+std::string failureDetail(bool japanese, Text stage, FileProblem problem, bool keptAsItWas) {
+  const std::string cause = pick(japanese, causeText(problem));
+  // These causes say all: the file is not one to convert.
+  const bool causeAlone =
+      problem == FileProblem::NotRegularFile || problem == FileProblem::HardLinked;
+  std::string detail = causeAlone ? cause : pick(japanese, stage);
+  if (!causeAlone && !cause.empty())
+    detail += (japanese ? "。" : ": ") + cause;
+  if (keptAsItWas)
+    detail += japanese ? "。ファイルは元のままです" : "; the file is as it was";
+  return detail;
+}
+
+std::string failureText(bool japanese, const PathReport &report) {
+  const FileProblem problem = report.problem;
+  switch (report.outcome) {
+  case PathOutcome::NotFound:
+    return pick(japanese, {"not found", "見つかりません"});
+  case PathOutcome::CannotOpen:
+    return failureDetail(japanese, {"cannot be opened", "開けません"}, problem, false);
+  case PathOutcome::SizeUnknown:
+    return failureDetail(japanese, {"its size cannot be read", "大きさを調べられません"}, problem,
+                         false);
+  case PathOutcome::TooLarge:
+    return pick(japanese, {"4 GB or larger", "4 GB 以上あります"});
+  case PathOutcome::NoMemory:
+    return pick(japanese, {"not enough memory", "メモリーが足りません"});
+  case PathOutcome::CannotRead:
+    return failureDetail(japanese, {"cannot be read", "読み込めません"}, problem, false);
+  case PathOutcome::Changed:
+    return pick(japanese, {"changed by another program meanwhile; nothing written",
+                           "処理中にほかのプログラムが変更しました。書き込んでいません"});
+  case PathOutcome::CannotWrite:
+    return failureDetail(japanese, {"cannot be written", "書き込めません"}, problem, true);
+  case PathOutcome::LeftInTemporary:
+    return pick(japanese,
+                {"cannot be replaced; the converted content is in a file named .sorabun-... "
+                 "beside it",
+                 "置き換えられません。変換した内容は同じフォルダーの .sorabun-... という名前の"
+                 "ファイルに残っています"});
+  case PathOutcome::BackupExists:
+    return pick(japanese, {"a backup NAME.mp3.bak already exists; the file is as it was",
+                           "バックアップ NAME.mp3.bak が既にあります。ファイルは元のままです"});
+  case PathOutcome::CannotBackUp:
+    return failureDetail(japanese, {"the backup cannot be written", "バックアップを作れません"},
+                         problem, true);
+  default:
+    break;
+  }
+  return "";
 }
 
 std::string versionName(const PathReport &report) {
@@ -238,19 +290,29 @@ std::string outcomeLine(bool japanese, bool dryRun, const std::string &path,
     return withDetail(pick(japanese, {"damaged", "タグが壊れています"}), path,
                       pick(japanese, reasonText(reason)));
   default:
-    return withDetail(pick(japanese, {"failed", "失敗"}), path,
-                      pick(japanese, failureText(report.outcome)));
+    return withDetail(pick(japanese, {"failed", "失敗"}), path, failureText(japanese, report));
   }
 }
 
-std::string missingPathLine(bool japanese, const std::string &path) {
-  return outcomeLine(japanese, false, path,
-                     PathReport{PathOutcome::NotFound, RewriteReason::None, 0, 0, 0, 0});
+std::string listingProblemLine(bool japanese, const std::string &path, FileProblem problem,
+                               bool isFolder) {
+  const Text stage = isFolder ? Text{"the folder cannot be read", "フォルダーを読み込めません"}
+                              : Text{"cannot be examined", "調べられません"};
+  return withDetail(pick(japanese, {"failed", "失敗"}), path,
+                    failureDetail(japanese, stage, problem, false));
 }
 
-std::string unreadableFolderLine(bool japanese, const std::string &path) {
-  return withDetail(pick(japanese, {"failed", "失敗"}), path,
-                    pick(japanese, {"the folder cannot be read", "フォルダーを読み込めません"}));
+std::string leftoverLine(bool japanese, const std::string &path) {
+  return withDetail(pick(japanese, {"leftover", "一時ファイル"}), path,
+                    pick(japanese, {"a temporary file of an interrupted run, or of a run at work "
+                                    "in this folder; not touched",
+                                    "中断された実行か、このフォルダーで実行中の処理のものです。"
+                                    "触れていません"}));
+}
+
+std::string outputFailedText(bool japanese) {
+  return pick(japanese, {"sorabun-cli: the report could not be written to standard output.\n",
+                         "sorabun-cli: 標準出力に書き込めませんでした。\n"});
 }
 
 std::string summaryLine(bool japanese, bool dryRun, const RunCounts &counts) {

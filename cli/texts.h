@@ -1,7 +1,7 @@
 // What the command line says, in English and in Japanese, as UTF-8.
 #pragma once
 
-#include "command/path_conversion.h"
+#include "command/file_conversion.h"
 
 #include <cstddef>
 #include <string>
@@ -26,8 +26,12 @@ std::string noPathText(bool japanese);
 // "converted: PATH (12 bytes saved)" and the like; dryRun says "would".
 std::string outcomeLine(bool japanese, bool dryRun, const std::string &path,
                         const PathReport &report);
-std::string missingPathLine(bool japanese, const std::string &path);
-std::string unreadableFolderLine(bool japanese, const std::string &path);
+// A folder that could not be read, or an entry that could not be examined.
+std::string listingProblemLine(bool japanese, const std::string &path, FileProblem problem,
+                               bool isFolder);
+// A temporary file of an interrupted run, found in a folder and left alone.
+std::string leftoverLine(bool japanese, const std::string &path);
+std::string outputFailedText(bool japanese);
 std::string summaryLine(bool japanese, bool dryRun, const RunCounts &counts);
 std::string noFilesText(bool japanese);
 

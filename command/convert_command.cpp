@@ -1,72 +1,173 @@
 // The Convert command on one path: existence and signature checks, the
 // confirmation, the rewrite in memory, and a write-back that never leaves the
 // user without a whole file.
-#include "command/convert_path.h"
+#include "command/convert_command.h"
 
-#include "command/file_access.h"
+#include "command/file_conversion.h"
 #include "command/messages.h"
-#include "command/path_conversion.h"
+#include "command/platform_files.h"
+#include "command/safe_write.h"
 #include "engine/rewrite_tag.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
-// What the command tells the user at its end; no text means silence.
+// What the command tells the user at its end: a text and, for failures of
+// the file system, the sentence that gives the cause; no text means silence.
 struct Notice {
   const char *text;
+  FileProblem cause;
   NoticeKind kind;
 };
 
 Notice silence() {
-  return Notice{nullptr, NoticeKind::Information};
+  return Notice{nullptr, FileProblem::None, NoticeKind::Information};
 }
-Notice warning(const char *text) {
-  return Notice{text, NoticeKind::Warning};
+Notice warning(const char *text, FileProblem cause = FileProblem::None) {
+  return Notice{text, cause, NoticeKind::Warning};
 }
 Notice information(const char *text) {
-  return Notice{text, NoticeKind::Information};
+  return Notice{text, FileProblem::None, NoticeKind::Information};
+}
+
+const char *causeText(FileProblem cause) {
+  switch (cause) {
+  case FileProblem::NotFound:
+    return CAUSE_NOT_FOUND;
+  case FileProblem::NoPermission:
+    return CAUSE_NO_PERMISSION;
+  case FileProblem::InUse:
+    return CAUSE_IN_USE;
+  case FileProblem::NotRegularFile:
+    return CAUSE_NOT_REGULAR_FILE;
+  case FileProblem::HardLinked:
+    return CAUSE_HARD_LINKED;
+  case FileProblem::NoSpace:
+    return CAUSE_NO_SPACE;
+  case FileProblem::ReadOnlyFileSystem:
+    return CAUSE_READ_ONLY_FILE_SYSTEM;
+  case FileProblem::ReadOnlyFile:
+    return CAUSE_READ_ONLY_FILE;
+  case FileProblem::NameTooLong:
+    return CAUSE_NAME_TOO_LONG;
+  case FileProblem::OwnerNotKept:
+    return CAUSE_OWNER_NOT_KEPT;
+  case FileProblem::AttributesNotKept:
+    return CAUSE_ATTRIBUTES_NOT_KEPT;
+  case FileProblem::None:
+  case FileProblem::AlreadyExists:
+  case FileProblem::Other:
+    break;
+  }
+  return "";
 }
 
 void show(const UserPrompt &prompt, Notice notice) {
-  if (notice.text != nullptr)
+  if (notice.text == nullptr)
+    return;
+  char text[1024];
+  const char *cause = causeText(notice.cause);
+  const size_t length = std::strlen(notice.text);
+  if (length + std::strlen(cause) >= sizeof text) {
     prompt.notify(prompt.context, notice.text, notice.kind);
+    return;
+  }
+  std::memcpy(text, notice.text, length);
+  std::memcpy(text + length, cause, std::strlen(cause) + 1);
+  prompt.notify(prompt.context, text, notice.kind);
 }
 
-// Returns the warning to show, or nullptr with the content in *content.
-const char *readOpenFile(FileHandle file, uint8_t **content, FileInfo *info) {
-  if (!queryOpenFile(file, info))
-    return MESSAGE_SIZE_UNKNOWN;
+// A file that may not be converted at all, against one that could not be
+// opened this time.
+Notice cannotOpen(FileProblem problem) {
+  const bool refused = problem == FileProblem::HardLinked || problem == FileProblem::NotRegularFile;
+  return warning(refused ? MESSAGE_CANNOT_CONVERT : MESSAGE_CANNOT_OPEN, problem);
+}
+
+// Reads the whole file at place (links followed: place then names the file
+// itself). Returns silence with the content in *content, or the warning.
+// The file is not held open while the user is asked.
+Notice readWholeFile(FilePlace *place, uint8_t **content, FileState *whenRead) {
+  FileHandle file = NO_FILE;
+  const FileProblem opened = openSourceFile(place, &file, whenRead);
+  if (opened != FileProblem::None)
+    return opened == FileProblem::NotFound ? warning(MESSAGE_NOT_FOUND) : cannotOpen(opened);
+  Notice notice = silence();
   // Only 32-bit lengths fit the buffers and the tag engine; a larger file
   // is refused before any of it is read.
-  if (info->size > UINT32_MAX)
-    return MESSAGE_TOO_LARGE;
-  uint32_t length = static_cast<uint32_t>(info->size);
-  uint8_t *buffer = allocateZeroed(length);
-  if (buffer == nullptr)
-    return MESSAGE_NO_MEMORY;
-  if (!readExactly(file, buffer, length)) {
-    releaseBlock(buffer);
-    return MESSAGE_CANNOT_READ;
+  if (whenRead->size > UINT32_MAX) {
+    notice = warning(MESSAGE_TOO_LARGE);
+  } else {
+    const auto length = static_cast<uint32_t>(whenRead->size);
+    uint8_t *buffer = allocateZeroed(length);
+    if (buffer == nullptr) {
+      notice = warning(MESSAGE_NO_MEMORY);
+    } else if (readAt(file, 0, buffer, length) != FileProblem::None) {
+      releaseBlock(buffer);
+      notice = warning(MESSAGE_CANNOT_READ);
+    } else {
+      *content = buffer;
+    }
   }
-  *content = buffer;
-  return nullptr;
+  closeFile(file); // everything is read by now; a failing close loses nothing
+  return notice;
 }
 
-// The file is not held open while the user is asked.
-const char *readWholeFile(const char *path, uint8_t **content, FileInfo *info) {
-  FileHandle file = openForReading(path);
-  if (file == NO_FILE)
-    return MESSAGE_CANNOT_OPEN;
-  const char *problem = readOpenFile(file, content, info);
-  closeFile(file); // everything is read by now; a failing close loses nothing
-  return problem;
+Notice noticeOfWrite(WriteResult written) {
+  switch (written.outcome) {
+  case WriteOutcome::Written:
+    return information(MESSAGE_DONE);
+  case WriteOutcome::Changed:
+    return warning(MESSAGE_CHANGED);
+  case WriteOutcome::LeftInTemporary:
+    return warning(MESSAGE_LEFT_IN_TEMPORARY); // the new file holds the only copy now
+  default:
+    return warning(MESSAGE_CANNOT_WRITE, written.problem);
+  }
+}
+
+// Opened again for the write, locked, and found to be the file that was
+// read; the warning otherwise.
+Notice reopen(FilePlace *place, FileHandle *file, const FileState &whenRead) {
+  FileState now;
+  FileProblem problem = openSourceFile(place, file, &now);
+  if (problem == FileProblem::NotFound || problem == FileProblem::HardLinked)
+    return warning(MESSAGE_CHANGED); // gone, or given another name, during the question
+  if (problem == FileProblem::None)
+    problem = lockForConversion(*file);
+  if (problem == FileProblem::None)
+    problem = queryOpenFile(*file, &now);
+  if (problem != FileProblem::None)
+    return warning(MESSAGE_CANNOT_WRITE, problem);
+  return sameFileState(now, whenRead) ? silence() : warning(MESSAGE_CHANGED);
+}
+
+// Writes the new content in place of the file read in state whenRead.
+Notice writeBack(const FilePlace &readPlace, const uint8_t *output, uint32_t length,
+                 const FileState &whenRead) {
+  FilePlace place = readPlace;
+  place.ownsFolder = false; // the caller's place closes its folder
+  FileHandle file = NO_FILE;
+  Notice notice = reopen(&place, &file, whenRead);
+  if (notice.text == nullptr) {
+    NewContent content{};
+    content.pieces[0] = memoryPiece(output, length);
+    content.count = 1;
+    notice =
+        noticeOfWrite(replaceContent(place, &file, whenRead, content, WriteSettings{false, false}));
+  }
+  if (file != NO_FILE)
+    closeFile(file);
+  closePlace(&place);
+  return notice;
 }
 
 // Steps from the signature test to the write-back, with both buffers held
 // by the caller.
-Notice convertContent(const char *path, const UserPrompt &prompt, FileImage input, uint8_t *output,
-                      const FileInfo &whenRead) {
+Notice convertContent(const FilePlace &place, const UserPrompt &prompt, FileImage input,
+                      uint8_t *output, const FileState &whenRead) {
   if (!hasTagIdentifier(input.bytes, input.length))
     return warning(MESSAGE_NO_TAG);
   if (!prompt.confirm(prompt.context, MESSAGE_CONFIRM))
@@ -84,44 +185,39 @@ Notice convertContent(const char *path, const UserPrompt &prompt, FileImage inpu
   }
   if (outcome.length > input.length)
     return warning(MESSAGE_DAMAGED); // never write more than the buffer holds
-  if (!unchangedSince(path, whenRead))
-    return warning(MESSAGE_CHANGED);
-  const NewContent content{output, outcome.length, nullptr, 0};
-  switch (writeInPlace(path, content, whenRead, PathSettings{true, false, false})) {
-  case PathOutcome::Converted:
-    return information(MESSAGE_DONE);
-  case PathOutcome::Changed:
-    return warning(MESSAGE_CHANGED);
-  case PathOutcome::LeftInTemporary:
-    return warning(MESSAGE_LEFT_IN_TEMPORARY); // the new file holds the only copy now
-  default:
-    return warning(MESSAGE_CANNOT_WRITE);
+  return writeBack(place, output, outcome.length, whenRead);
+}
+
+Notice convertAtPlace(FilePlace *place, const UserPrompt &prompt) {
+  uint8_t *input = nullptr;
+  FileState whenRead{};
+  const Notice problem = readWholeFile(place, &input, &whenRead);
+  if (problem.text != nullptr)
+    return problem;
+  const auto length = static_cast<uint32_t>(whenRead.size);
+  uint8_t *output = allocateZeroed(length);
+  if (output == nullptr) {
+    releaseBlock(input);
+    return warning(MESSAGE_NO_MEMORY);
   }
+  const Notice notice = convertContent(*place, prompt, FileImage{input, length}, output, whenRead);
+  releaseBlock(output);
+  releaseBlock(input);
+  return notice;
 }
 
 } // namespace
 
-void convertPath(const char *path, const UserPrompt &prompt) {
-  if (!pathExists(path)) {
+void convertPath(const char *ansiPath, const UserPrompt &prompt) {
+  char path[PATH_BUFFER_SIZE * 3]; // each ANSI byte at most one UTF-16 unit, three UTF-8 bytes
+  if (!pathFromAnsi(ansiPath, path, sizeof path) || !pathExists(path)) {
     show(prompt, warning(MESSAGE_NOT_FOUND));
     return;
   }
-  uint8_t *input = nullptr;
-  FileInfo whenRead{0, 0};
-  const char *problem = readWholeFile(path, &input, &whenRead);
-  if (problem != nullptr) {
-    show(prompt, warning(problem));
-    return;
-  }
-  uint32_t length = static_cast<uint32_t>(whenRead.size);
-  uint8_t *output = allocateZeroed(length);
-  if (output == nullptr) {
-    releaseBlock(input);
-    show(prompt, warning(MESSAGE_NO_MEMORY));
-    return;
-  }
-  Notice notice = convertContent(path, prompt, FileImage{input, length}, output, whenRead);
-  releaseBlock(output);
-  releaseBlock(input);
+  FilePlace place;
+  const FileProblem problem = placeOfPath(path, &place);
+  const Notice notice =
+      problem == FileProblem::None ? convertAtPlace(&place, prompt) : cannotOpen(problem);
+  closePlace(&place);
   show(prompt, notice);
 }

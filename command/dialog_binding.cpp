@@ -1,8 +1,8 @@
 // The main dialog's Convert command: the path field's text, converted with
 // message boxes owned by the dialog as the way to talk to the user.
-#include "command/convert_file.h"
+#include "command/dialog_binding.h"
 
-#include "command/convert_path.h"
+#include "command/convert_command.h"
 #include "resources/resource_ids.h"
 
 namespace {

@@ -4,93 +4,35 @@
 // in blocks into the new file. That gives the same bytes as rewriting the
 // whole file: the rewrite carries everything after the tag over unchanged and
 // looks at the file's length only to test that the tag and its footer fit.
-#include "command/path_conversion.h"
+#include "command/file_conversion.h"
 
-#include <cstdio>
+#include "command/safe_write.h"
+
 #include <cstring>
-
-const char REPLACEMENT_SUFFIX[] = ".sorabun-tmp";
-const char BACKUP_SUFFIX[] = ".bak";
 
 namespace {
 
 constexpr uint32_t FOOTER_SIZE = 10;
-// Folder walks on POSIX systems find paths longer than the dialog's 260 bytes.
-constexpr size_t SIBLING_PATH_SIZE = 4096 + 16;
 
-// What one conversion holds while it runs; convertOnePath releases it all on
+// What one conversion holds while it runs; convertFileAt releases it all on
 // every way out.
 struct Conversion {
-  const char *path;
+  FilePlace place;
   PathSettings settings;
   FileHandle source;
-  FileInfo whenOpened;
+  FileState whenOpened;
   uint8_t *before;
   uint8_t *after;
   PathReport report;
 };
 
-PathReport reportOf(PathOutcome outcome) {
-  return PathReport{outcome, RewriteReason::None, 0, 0, 0, 0};
+PathReport reportOf(PathOutcome outcome, FileProblem problem = FileProblem::None) {
+  return PathReport{outcome, RewriteReason::None, problem, 0, 0, 0, 0};
 }
 
-bool siblingPath(const char *path, const char *suffix, char (&out)[SIBLING_PATH_SIZE]) {
-  int length = std::snprintf(out, sizeof out, "%s%s", path, suffix);
-  return length > 0 && static_cast<size_t>(length) < sizeof out;
-}
-
-void closeRest(NewContent &content) {
-  if (content.rest != nullptr && *content.rest != NO_FILE) {
-    closeFile(*content.rest); // everything is read by now; a failing close loses nothing
-    *content.rest = NO_FILE;
-  }
-}
-
-// Writes the new content into the new file, completely and flushed; removes
-// it again on failure.
-bool writeReplacement(const char *path, const char *replacementPath, NewContent content,
-                      const FileInfo &whenRead, PathSettings settings) {
-  FileHandle file = createReplacement(replacementPath, path);
-  if (file == NO_FILE)
-    return false;
-  bool written = writeExactly(file, content.bytes, content.length);
-  if (written && content.rest != nullptr)
-    written = copyFileData(*content.rest, file, content.restLength);
-  if (written && settings.keepTime)
-    written = setLastWriteTime(file, whenRead.lastWriteTime);
-  written = written && flushFile(file);
-  const bool closed = closeFile(file);
-  if (!written || !closed) {
-    removeFile(replacementPath);
-    return false;
-  }
-  return true;
-}
-
-// Puts the written replacement in the original's place, keeping the original
-// as a backup first when asked.
-PathOutcome putInPlace(const char *path, const char *replacementPath, const char *backupPath,
-                       const FileInfo &whenRead, PathSettings settings) {
-  if (!unchangedSince(path, whenRead)) {
-    removeFile(replacementPath);
-    return PathOutcome::Changed;
-  }
-  if (settings.backup) {
-    const BackupResult backup = makeBackup(path, backupPath);
-    if (backup != BackupResult::Made) {
-      removeFile(replacementPath);
-      return backup == BackupResult::Exists ? PathOutcome::BackupExists : PathOutcome::CannotBackUp;
-    }
-  }
-  bool originalLost = false;
-  if (replaceFile(path, replacementPath, &originalLost))
-    return PathOutcome::Converted;
-  if (originalLost)
-    return PathOutcome::LeftInTemporary; // the new file, and any backup, hold the content
-  removeFile(replacementPath);
-  if (settings.backup)
-    removeFile(backupPath); // made just now: a later run must not be refused for it
-  return PathOutcome::CannotWrite;
+void fail(Conversion &conversion, PathOutcome outcome, FileProblem problem) {
+  conversion.report.outcome = outcome;
+  conversion.report.problem = problem;
 }
 
 // The bytes the rewrite needs: the tag and the footer that may follow it, or
@@ -115,13 +57,32 @@ PathOutcome outcomeOfRewrite(RewriteKind kind) {
   return PathOutcome::Converted;
 }
 
+PathOutcome outcomeOfWrite(WriteOutcome outcome) {
+  switch (outcome) {
+  case WriteOutcome::Written:
+    return PathOutcome::Converted;
+  case WriteOutcome::Changed:
+    return PathOutcome::Changed;
+  case WriteOutcome::BackupExists:
+    return PathOutcome::BackupExists;
+  case WriteOutcome::CannotBackUp:
+    return PathOutcome::CannotBackUp;
+  case WriteOutcome::LeftInTemporary:
+    return PathOutcome::LeftInTemporary;
+  case WriteOutcome::CannotWrite:
+    break;
+  }
+  return PathOutcome::CannotWrite;
+}
+
 // Reads the tag region into conversion.before; false with the report set
 // when the file has no tag or cannot be read.
 bool readTagRegion(Conversion &conversion, uint32_t fileLength, uint32_t &regionLength) {
   uint8_t header[TAG_HEADER_SIZE] = {};
   const uint32_t headerLength = fileLength < TAG_HEADER_SIZE ? fileLength : TAG_HEADER_SIZE;
-  if (!readExactly(conversion.source, header, headerLength)) {
-    conversion.report.outcome = PathOutcome::CannotRead;
+  FileProblem problem = readAt(conversion.source, 0, header, headerLength);
+  if (problem != FileProblem::None) {
+    fail(conversion, PathOutcome::CannotRead, problem);
     return false;
   }
   if (!hasTagIdentifier(header, headerLength)) {
@@ -143,9 +104,10 @@ bool readTagRegion(Conversion &conversion, uint32_t fileLength, uint32_t &region
     return false;
   }
   std::memcpy(conversion.before, header, TAG_HEADER_SIZE);
-  if (!readExactly(conversion.source, conversion.before + TAG_HEADER_SIZE,
-                   regionLength - TAG_HEADER_SIZE)) {
-    conversion.report.outcome = PathOutcome::CannotRead;
+  problem = readAt(conversion.source, TAG_HEADER_SIZE, conversion.before + TAG_HEADER_SIZE,
+                   regionLength - TAG_HEADER_SIZE);
+  if (problem != FileProblem::None) {
+    fail(conversion, PathOutcome::CannotRead, problem);
     return false;
   }
   return true;
@@ -154,30 +116,38 @@ bool readTagRegion(Conversion &conversion, uint32_t fileLength, uint32_t &region
 // A backup that exists refuses the file before any work is done, and a run
 // that only examines says so too.
 bool backupIsPossible(Conversion &conversion) {
-  char backupPath[SIBLING_PATH_SIZE];
-  if (!siblingPath(conversion.path, BACKUP_SUFFIX, backupPath)) {
-    conversion.report.outcome = PathOutcome::CannotBackUp;
+  FilePlace backup{conversion.place.folder, false, {}};
+  if (!backupNameOf(conversion.place.name, backup.name)) {
+    fail(conversion, PathOutcome::CannotBackUp, FileProblem::NameTooLong);
     return false;
   }
-  if (pathExists(backupPath)) {
+  FileState existing;
+  // Only a name that is free makes a backup possible.
+  const FileProblem problem = queryPlace(backup, &existing);
+  if (problem == FileProblem::None) {
     conversion.report.outcome = PathOutcome::BackupExists;
+    return false;
+  }
+  if (problem != FileProblem::NotFound) {
+    fail(conversion, PathOutcome::CannotBackUp, problem);
     return false;
   }
   return true;
 }
 
 void writeConversion(Conversion &conversion, uint32_t regionLength, uint32_t newRegionLength) {
-  const NewContent content{conversion.after, newRegionLength, &conversion.source,
-                           conversion.whenOpened.size - regionLength};
-  conversion.report.outcome =
-      writeInPlace(conversion.path, content, conversion.whenOpened, conversion.settings);
+  NewContent content{};
+  content.pieces[0] = memoryPiece(conversion.after, newRegionLength);
+  content.pieces[1] =
+      filePiece(conversion.source, regionLength, conversion.whenOpened.size - regionLength);
+  content.count = 2;
+  const WriteResult written =
+      replaceContent(conversion.place, &conversion.source, conversion.whenOpened, content,
+                     WriteSettings{conversion.settings.backup, conversion.settings.keepTime});
+  fail(conversion, outcomeOfWrite(written.outcome), written.problem);
 }
 
 void convertOpenFile(Conversion &conversion, TagInspector inspect, void *context) {
-  if (!queryOpenFile(conversion.source, &conversion.whenOpened)) {
-    conversion.report.outcome = PathOutcome::SizeUnknown;
-    return;
-  }
   conversion.report.size = conversion.whenOpened.size;
   // Only 32-bit lengths fit the tag engine.
   if (conversion.whenOpened.size > UINT32_MAX) {
@@ -213,6 +183,49 @@ void convertOpenFile(Conversion &conversion, TagInspector inspect, void *context
     writeConversion(conversion, regionLength, rewritten.length);
 }
 
+// Opens the file, locked against a second run when it is to be written, and
+// learns its state; false with the report set when it cannot.
+bool openConversion(Conversion &conversion) {
+  FileProblem problem =
+      openSourceFile(&conversion.place, &conversion.source, &conversion.whenOpened);
+  if (problem == FileProblem::NotFound) {
+    conversion.report = reportOf(PathOutcome::NotFound);
+    return false;
+  }
+  if (problem == FileProblem::None && conversion.settings.write)
+    problem = lockForConversion(conversion.source);
+  // The state again once the lock is held: a run that held it may have
+  // changed the file.
+  if (problem == FileProblem::None) {
+    problem = queryOpenFile(conversion.source, &conversion.whenOpened);
+    if (problem != FileProblem::None) {
+      fail(conversion, PathOutcome::SizeUnknown, problem);
+      return false;
+    }
+  }
+  if (problem != FileProblem::None) {
+    fail(conversion, PathOutcome::CannotOpen, problem);
+    return false;
+  }
+  return true;
+}
+
+PathReport convertPlace(FilePlace place, PathSettings settings, TagInspector inspect,
+                        void *context) {
+  Conversion conversion{
+      place, settings, NO_FILE, FileState{}, nullptr, nullptr, reportOf(PathOutcome::CannotOpen)};
+  if (openConversion(conversion))
+    convertOpenFile(conversion, inspect, context);
+  if (conversion.source != NO_FILE)
+    closeFile(conversion.source);
+  if (conversion.after != nullptr)
+    releaseBlock(conversion.after);
+  if (conversion.before != nullptr)
+    releaseBlock(conversion.before);
+  closePlace(&conversion.place);
+  return conversion.report;
+}
+
 } // namespace
 
 bool hasTagIdentifier(const uint8_t *bytes, uint64_t length) {
@@ -225,43 +238,20 @@ RewriteOutcome rewriteContent(FileImage input, uint8_t *output) {
   return rewriteTag(input, output);
 }
 
-bool unchangedSince(const char *path, const FileInfo &whenRead) {
-  FileInfo now;
-  return queryPath(path, &now) && now.size == whenRead.size &&
-         now.lastWriteTime == whenRead.lastWriteTime;
-}
-
-PathOutcome writeInPlace(const char *path, NewContent content, const FileInfo &whenRead,
-                         PathSettings settings) {
-  char replacementPath[SIBLING_PATH_SIZE];
-  char backupPath[SIBLING_PATH_SIZE];
-  PathOutcome outcome = PathOutcome::CannotWrite;
-  if (siblingPath(path, REPLACEMENT_SUFFIX, replacementPath) &&
-      siblingPath(path, BACKUP_SUFFIX, backupPath) &&
-      writeReplacement(path, replacementPath, content, whenRead, settings)) {
-    // Windows does not replace a file that is still open.
-    closeRest(content);
-    outcome = putInPlace(path, replacementPath, backupPath, whenRead, settings);
-  }
-  closeRest(content);
-  return outcome;
+PathReport convertFileAt(FolderHandle folder, const char *name, PathSettings settings,
+                         TagInspector inspect, void *context) {
+  return convertPlace(placeInFolder(folder, name), settings, inspect, context);
 }
 
 PathReport convertOnePath(const char *path, PathSettings settings, TagInspector inspect,
                           void *context) {
-  if (!pathExists(path))
-    return reportOf(PathOutcome::NotFound);
-  Conversion conversion{
-      path, settings, NO_FILE, FileInfo{0, 0}, nullptr, nullptr, reportOf(PathOutcome::CannotOpen)};
-  conversion.source = openForReading(path);
-  if (conversion.source == NO_FILE)
-    return conversion.report;
-  convertOpenFile(conversion, inspect, context);
-  if (conversion.source != NO_FILE)
-    closeFile(conversion.source);
-  if (conversion.after != nullptr)
-    releaseBlock(conversion.after);
-  if (conversion.before != nullptr)
-    releaseBlock(conversion.before);
-  return conversion.report;
+  FilePlace place;
+  const FileProblem problem = placeOfPath(path, &place);
+  if (problem != FileProblem::None) {
+    closePlace(&place);
+    return reportOf(problem == FileProblem::NotFound ? PathOutcome::NotFound
+                                                     : PathOutcome::CannotOpen,
+                    problem);
+  }
+  return convertPlace(place, settings, inspect, context);
 }

@@ -1,81 +1,149 @@
-// The file and memory operations the Convert command needs, as a thin layer
-// over the platform: Win32 on Windows, POSIX for the native build and its
-// tests. Paths are zero-terminated ANSI text.
+// The file system as the command sees it, over POSIX or Win32: open folders,
+// files found by a name in a folder, the steps of a write that never leaves
+// the user without a whole file, and what went wrong in words the user
+// understands. Paths and names are UTF-8 on every platform (on Windows a
+// generalised UTF-8 that also carries unpaired surrogates, so that every
+// name Windows holds comes back unchanged); POSIX takes them as bytes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // An open file: a Win32 HANDLE or a POSIX descriptor.
 typedef intptr_t FileHandle;
 constexpr FileHandle NO_FILE = -1;
 
-// What the command compares to see whether a file changed on disk.
-struct FileInfo {
-  uint64_t size;
-  uint64_t lastWriteTime; // platform units; only compared for equality
-};
+// An open folder: a POSIX descriptor, or on Windows the folder's full path
+// held by the layer. Names are looked up in it, so that the depth of a folder
+// does not matter.
+typedef intptr_t FolderHandle;
+constexpr FolderHandle NO_FOLDER = -1;
+extern const FolderHandle CURRENT_FOLDER; // relative paths
 
-// Tests can make one step fail as the platform would, to check that every
-// failure leaves the user's file as it was. Nothing else sets it.
-enum class FileStep {
+// Why a step failed, as the user is told.
+enum class FileProblem {
   None,
-  Open,     // openForReading
-  Query,    // queryOpenFile
-  Allocate, // allocateZeroed
-  Read,     // readExactly
-  Create,   // createReplacement
-  Write,    // writeExactly
-  Flush,    // flushFile
-  Close,    // closeFile of the replacement
-  Replace,  // replaceFile
+  NotFound,
+  NoPermission,
+  InUse,          // another program holds or locks the file
+  NotRegularFile, // a folder, device, FIFO or socket
+  HardLinked,     // other names share the file; a new file would split them
+  NoSpace,
+  ReadOnlyFileSystem,
+  ReadOnlyFile,
+  NameTooLong,
+  OwnerNotKept,      // the new file could not be given the owner or group
+  AttributesNotKept, // extended attributes or ACLs could not be carried over
+  AlreadyExists,     // a new file's name is taken
+  Other,
 };
-extern FileStep g_failingFileStep;
 
-inline bool stepFails(FileStep step) {
-  return g_failingFileStep == step;
-}
+// Where a file is: an open folder and the file's name in it. When the place
+// opened the folder itself, closePlace closes it.
+constexpr size_t NAME_BUFFER_SIZE = 1024; // 255 UTF-16 units as UTF-8, and more
+struct FilePlace {
+  FolderHandle folder;
+  bool ownsFolder;
+  char name[NAME_BUFFER_SIZE];
+};
+
+// What tells whether a file is still the one that was read: its identity,
+// size and times, read through an open handle.
+struct FileState {
+  uint64_t volume;    // device, or volume serial number
+  uint64_t fileIndex; // inode, or file index
+  uint64_t size;
+  int64_t lastWriteTime; // signed: times before 1970 are kept exactly
+  int64_t changeTime;    // the last change of content or metadata
+  uint32_t linkCount;
+};
+bool sameFileState(const FileState &a, const FileState &b);
+
+// The path the dialog's field holds, in the active code page, as a path of
+// this layer; false when it does not fit `size` bytes.
+bool pathFromAnsi(const char *ansi, char *path, size_t size);
+
+// Opens a folder: one found in a folder, never through a link; one named by
+// a path relative to CURRENT_FOLDER, through links. NotFound when nothing
+// or no folder has that name.
+FileProblem openFolder(FolderHandle parent, const char *name, FolderHandle *folder);
+void closeFolder(FolderHandle folder);
+
+// The place of a path: its folder opened, its last part as the name. The
+// folder is the place's own; closePlace releases it.
+FileProblem placeOfPath(const char *path, FilePlace *place);
+FilePlace placeInFolder(FolderHandle folder, const char *name);
+void closePlace(FilePlace *place);
 
 // The existence test: true when a directory search finds the path (Win32,
-// where wildcards match), or when it names anything at all (POSIX, where
-// wildcard characters are taken literally).
+// where wildcards match), or when it names anything a link leads to (POSIX,
+// where wildcard characters are taken literally).
 bool pathExists(const char *path);
 
-// Opens an existing regular file to read, letting others read but not
-// write it. NO_FILE for a folder, a wildcard pattern or a locked file.
-FileHandle openForReading(const char *path);
-bool queryOpenFile(FileHandle file, FileInfo *info);
-bool queryPath(const char *path, FileInfo *info);
-bool readExactly(FileHandle file, uint8_t *buffer, uint32_t length);
-bool closeFile(FileHandle file);
+// What a folder entry is, told without opening it.
+enum class EntryKind { Folder, LinkToFolder, File, Unexaminable };
+typedef void (*EntryVisitor)(void *context, const char *name, EntryKind kind, FileProblem problem);
+// Lists a folder's entries but "." and "..": files of every type, and links
+// other than to folders, count as files.
+FileProblem listFolder(FolderHandle folder, EntryVisitor visit, void *context);
+
+// Opens the regular file at place for reading, without blocking on a FIFO or
+// device. A symbolic link is followed: place then names the file itself.
+// The state is the file's when opened.
+FileProblem openSourceFile(FilePlace *place, FileHandle *file, FileState *state);
+FileProblem queryOpenFile(FileHandle file, FileState *state);
+// The state of the entry that place names now, not following a link.
+FileProblem queryPlace(const FilePlace &place, FileState *state);
+FileProblem readAt(FileHandle file, uint64_t offset, uint8_t *buffer, uint32_t length);
+void closeFile(FileHandle file);
+// An advisory lock held until the file is closed, so that two runs do not
+// convert one file at once; InUse when another holds it.
+FileProblem lockForConversion(FileHandle file);
 
 // Zero-initialised memory for one whole file; nullptr when there is none.
 uint8_t *allocateZeroed(uint32_t size);
 void releaseBlock(uint8_t *block);
 
-// Creates (or truncates) the new file that is to replace `originalPath`,
-// with the original's permissions where the platform keeps them on the file.
-FileHandle createReplacement(const char *path, const char *originalPath);
-bool writeExactly(FileHandle file, const uint8_t *bytes, uint32_t length);
-bool flushFile(FileHandle file);
+// Whether the file at place, open as `file`, may be replaced: not read-only,
+// and writable by this user.
+FileProblem checkReplaceable(const FilePlace &place, FileHandle file);
 
-// Puts `replacementPath` in the place of `path` in one step. On failure the
-// original is normally untouched; `originalLost` tells the rare case where
-// the platform removed it and the new content exists only under
-// `replacementPath`.
-bool replaceFile(const char *path, const char *replacementPath, bool *originalLost);
-bool removeFile(const char *path);
+// Temporary files: created in a folder under a fresh name of the form
+// command/temporary_name.h describes, exclusively (never opening anything
+// already there), readable and writable by this user only. Until it is
+// placed or removed, an interruption of the program removes it (see
+// installInterruptCleanup).
+FileProblem createTemporary(FolderHandle folder, FilePlace *temporary, FileHandle *file);
+FileProblem writeAll(FileHandle file, const uint8_t *bytes, uint64_t length);
+// Copies length bytes of `from`, starting at offset, to the end of `to`.
+FileProblem copyRange(FileHandle from, uint64_t offset, uint64_t length, FileHandle to);
+// Gives the new file the original's owner, group, mode, ACLs and extended
+// attributes (POSIX; set-user-ID and set-group-ID bits only once the owner
+// is the original's). Windows keeps them when the file is replaced.
+FileProblem carryMetadata(FileHandle original, FileHandle copy);
+FileProblem setLastWriteTime(FileHandle file, int64_t lastWriteTime);
+FileProblem flushFile(FileHandle file);
+FileProblem closeNewFile(FileHandle file); // reports what a close finds
+// Removes a file this run created (a temporary file, a backup made just
+// now) and no longer holds open.
+void removeCreatedFile(const FilePlace &created);
 
-// For the command line: the rest of a file copied in blocks, a kept time,
-// backups.
+// Puts the temporary file in the place of `target` in one step, keeping
+// what the platform keeps of the original (Windows: attributes, ACL,
+// streams). *targetFile, the original opened, is closed first where the
+// platform replaces no open file (Windows) and stays open (and locked)
+// elsewhere. originalLost tells the rare case where the platform moved the
+// original away and the new content exists only under the temporary name.
+FileProblem replaceWithTemporary(const FilePlace &target, const FilePlace &temporary,
+                                 FileHandle *targetFile, bool *originalLost);
+// Gives the temporary file the name `name` in its folder, never replacing
+// anything there (AlreadyExists when the name is taken).
+FileProblem placeAsNewFile(const FilePlace &temporary, const char *name);
+// Keeps the content of the file at place, open as `file`, under backupName
+// beside it, never replacing anything (AlreadyExists when the name is taken).
+FileProblem makeBackup(const FilePlace &place, FileHandle file, const char *backupName);
 
-// Copies count bytes from the current position of `from` to `to`.
-bool copyFileData(FileHandle from, FileHandle to, uint64_t count);
-
-// Sets the file's last-write time to a value FileInfo gave.
-bool setLastWriteTime(FileHandle file, uint64_t lastWriteTime);
-
-enum class BackupResult { Made, Exists, Failed };
-
-// Keeps the content of `path` under `backupPath`, never replacing anything
-// already there.
-BackupResult makeBackup(const char *path, const char *backupPath);
+// Removes this run's temporary file when the program is interrupted (SIGINT,
+// SIGTERM, SIGHUP; Ctrl+C or a closed console on Windows), then ends it with
+// the interruption's usual status.
+void installInterruptCleanup();

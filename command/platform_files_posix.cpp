@@ -1,119 +1,532 @@
-// POSIX file access, so that the command runs and is tested natively.
-#include "command/file_access.h"
+// The file layer on POSIX systems (Linux): names looked up in open folders
+// (openat and its kin), nothing opened that could block or that a link could
+// slip in, and the owner, mode, ACLs and extended attributes of a replaced
+// file carried over to its successor.
+#include "command/platform_files.h"
+
+#include "command/temporary_name.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
-FileStep g_failingFileStep = FileStep::None;
+#ifdef SORABUN_FILE_FAULTS
+#include "command/file_faults.h"
+#define RETURN_INJECTED(step)                                                                      \
+  do {                                                                                             \
+    const FileProblem injected = injectedProblem(step);                                            \
+    if (injected != FileProblem::None)                                                             \
+      return injected;                                                                             \
+  } while (false)
+#else
+#define RETURN_INJECTED(step)                                                                      \
+  do {                                                                                             \
+  } while (false)
+#endif
+
+const FolderHandle CURRENT_FOLDER = AT_FDCWD;
 
 namespace {
 
-int descriptorOf(FileHandle file) {
-  return static_cast<int>(file);
+constexpr size_t COPY_BLOCK_SIZE = 1 << 20;
+constexpr size_t WRITE_BEHIND_CHUNK = 8 << 20;
+constexpr int LINKS_FOLLOWED_AT_MOST = 40; // as the kernel's own limit
+constexpr int TEMPORARY_NAME_TRIES = 100;
+
+int descriptorOf(intptr_t handle) {
+  return static_cast<int>(handle);
 }
 
-uint64_t lastWriteTimeOf(const struct stat &status) {
-  return static_cast<uint64_t>(status.st_mtim.tv_sec) * 1000000000u +
-         static_cast<uint64_t>(status.st_mtim.tv_nsec);
+FileProblem problemOf(int error) {
+  switch (error) {
+  case 0:
+    return FileProblem::None;
+  case ENOENT:
+  case ENOTDIR:
+    return FileProblem::NotFound;
+  case EACCES:
+  case EPERM:
+    return FileProblem::NoPermission;
+  case EBUSY:
+  case ETXTBSY:
+  case EWOULDBLOCK:
+    return FileProblem::InUse;
+  case EISDIR:
+  case ENXIO:
+  case ENODEV:
+    return FileProblem::NotRegularFile;
+  case ENOSPC:
+  case EDQUOT:
+    return FileProblem::NoSpace;
+  case EROFS:
+    return FileProblem::ReadOnlyFileSystem;
+  case ENAMETOOLONG:
+    return FileProblem::NameTooLong;
+  case EEXIST:
+    return FileProblem::AlreadyExists;
+  default:
+    return FileProblem::Other;
+  }
 }
 
-FileInfo infoOf(const struct stat &status) {
-  return FileInfo{static_cast<uint64_t>(status.st_size), lastWriteTimeOf(status)};
+FileProblem lastProblem() {
+  return problemOf(errno);
+}
+
+int64_t nanoseconds(const struct timespec &time) {
+  return static_cast<int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+FileState stateOf(const struct stat &status) {
+  return FileState{static_cast<uint64_t>(status.st_dev),  static_cast<uint64_t>(status.st_ino),
+                   static_cast<uint64_t>(status.st_size), nanoseconds(status.st_mtim),
+                   nanoseconds(status.st_ctim),           static_cast<uint32_t>(status.st_nlink)};
+}
+
+bool copyName(const char *name, char (&out)[NAME_BUFFER_SIZE]) {
+  const size_t length = std::strlen(name);
+  if (length >= sizeof out)
+    return false;
+  std::memcpy(out, name, length + 1);
+  return true;
+}
+
+// The temporary files an interruption must remove (the new file, and a
+// backup's copy while it is made): each entered once the file exists and
+// cleared once it is placed or removed, with the interruptions held back
+// meanwhile, so that the handler never removes anything that is not this
+// run's. One conversion at a time per process.
+struct PendingTemporary {
+  volatile sig_atomic_t active;
+  int folder;
+  char name[TEMPORARY_NAME_SIZE];
+};
+PendingTemporary g_pendingTemporaries[2];
+
+void enterPending(const FilePlace &temporary) {
+  for (PendingTemporary &pending : g_pendingTemporaries) {
+    if (pending.active == 0) {
+      pending.folder = static_cast<int>(temporary.folder);
+      std::memcpy(pending.name, temporary.name, sizeof pending.name);
+      pending.active = 1;
+      return;
+    }
+  }
+}
+
+void clearPending(const FilePlace &temporary) {
+  for (PendingTemporary &pending : g_pendingTemporaries) {
+    if (pending.active != 0 && pending.folder == static_cast<int>(temporary.folder) &&
+        std::strcmp(pending.name, temporary.name) == 0)
+      pending.active = 0;
+  }
+}
+
+constexpr int INTERRUPTIONS[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Holds the interruptions back for the life of the record.
+struct InterruptionsHeld {
+  sigset_t before;
+};
+
+InterruptionsHeld holdInterruptions() {
+  sigset_t held;
+  sigemptyset(&held);
+  for (int interruption : INTERRUPTIONS)
+    sigaddset(&held, interruption);
+  InterruptionsHeld state;
+  sigprocmask(SIG_BLOCK, &held, &state.before);
+  return state;
+}
+
+void releaseInterruptions(const InterruptionsHeld &state) {
+  sigprocmask(SIG_SETMASK, &state.before, nullptr);
+}
+
+void removePendingAndEnd(int interruption) {
+  for (const PendingTemporary &pending : g_pendingTemporaries) {
+    if (pending.active != 0)
+      unlinkat(pending.folder, pending.name, 0);
+  }
+  // The handler was reset to the default action: raised again, the
+  // interruption ends the program with its usual status once this returns.
+  raise(interruption);
+}
+
+void randomName(int attempt, char (&name)[TEMPORARY_NAME_SIZE]) {
+#ifdef SORABUN_FILE_FAULTS
+  if (chosenTemporaryName(attempt, name))
+    return;
+#else
+  (void)attempt;
+#endif
+  uint8_t random[TEMPORARY_RANDOM_LENGTH];
+  if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+    // No entropy to be had: any name does, the exclusive creation keeps it
+    // safe and a taken name is only tried again.
+    for (uint8_t &byte : random)
+      byte = static_cast<uint8_t>(std::rand());
+  }
+  makeTemporaryName(random, name);
 }
 
 // Makes a finished rename survive a power cut: the folder entry itself must
 // reach the disk.
-void flushFolderOf(const char *path) {
-  char folder[4096];
-  const char *slash = std::strrchr(path, '/');
-  if (slash == nullptr) {
-    std::strcpy(folder, ".");
-  } else {
-    size_t length = slash == path ? 1 : static_cast<size_t>(slash - path);
-    if (length >= sizeof folder)
-      return;
-    std::memcpy(folder, path, length);
-    folder[length] = '\0';
-  }
-  int descriptor = open(folder, O_RDONLY | O_DIRECTORY);
-  if (descriptor < 0)
+void flushFolder(FolderHandle folder) {
+  if (folder != CURRENT_FOLDER) {
+    fsync(descriptorOf(folder));
     return;
-  fsync(descriptor);
-  close(descriptor);
+  }
+  const int current = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (current >= 0) {
+    fsync(current);
+    close(current);
+  }
 }
 
-// rename() would replace a file that is read-only, or that the user may not
-// write, which Windows refuses; refuse it the same way, for every user.
-bool isWritable(const char *path) {
-  struct stat status;
-  return stat(path, &status) == 0 && (status.st_mode & 0222) != 0 && access(path, W_OK) == 0;
+// Follows one symbolic link at place to what it names.
+FileProblem followLink(FilePlace *place) {
+  char target[4096 + 1];
+  const ssize_t length =
+      readlinkat(descriptorOf(place->folder), place->name, target, sizeof target - 1);
+  if (length < 0)
+    return lastProblem();
+  if (static_cast<size_t>(length) >= sizeof target - 1)
+    return FileProblem::NameTooLong;
+  target[length] = '\0';
+  char *slash = std::strrchr(target, '/');
+  if (slash == nullptr)
+    return copyName(target, place->name) ? FileProblem::None : FileProblem::NameTooLong;
+  if (slash[1] == '\0')
+    return FileProblem::NotRegularFile; // "name/" names a folder
+  char name[NAME_BUFFER_SIZE];
+  if (!copyName(slash + 1, name))
+    return FileProblem::NameTooLong;
+  if (slash == target)
+    slash[1] = '\0'; // the root folder
+  else
+    *slash = '\0';
+  // The link's own folders may be links again; the kernel follows those.
+  const int folder =
+      openat(descriptorOf(place->folder), target, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0)
+    return lastProblem();
+  if (place->ownsFolder)
+    close(descriptorOf(place->folder));
+  place->folder = folder;
+  place->ownsFolder = true;
+  std::memcpy(place->name, name, sizeof name);
+  return FileProblem::None;
+}
+
+// Whether the names in a list of extended attributes include `name`.
+bool listHolds(const char *list, size_t length, const char *name) {
+  for (const char *entry = list; entry < list + length; entry += std::strlen(entry) + 1) {
+    if (std::strcmp(entry, name) == 0)
+      return true;
+  }
+  return false;
+}
+
+// The names of a file's extended attributes, zero-separated, in a block the
+// caller frees; length 0 where the file system has none.
+char *attributeNames(int file, size_t *length) {
+  *length = 0;
+  for (;;) {
+    const ssize_t needed = flistxattr(file, nullptr, 0);
+    if (needed < 0)
+      return errno == ENOTSUP ? static_cast<char *>(std::calloc(1, 1)) : nullptr;
+    auto *names = static_cast<char *>(std::calloc(static_cast<size_t>(needed) + 1, 1));
+    if (names == nullptr)
+      return nullptr;
+    const ssize_t got = flistxattr(file, names, static_cast<size_t>(needed));
+    if (got >= 0) {
+      *length = static_cast<size_t>(got);
+      return names;
+    }
+    std::free(names);
+    if (errno != ERANGE) // ERANGE: the list grew meanwhile
+      return nullptr;
+  }
+}
+
+bool copyAttribute(int from, int to, const char *name) {
+  for (;;) {
+    const ssize_t needed = fgetxattr(from, name, nullptr, 0);
+    if (needed < 0)
+      return false;
+    auto *value = static_cast<char *>(std::malloc(static_cast<size_t>(needed) + 1));
+    if (value == nullptr)
+      return false;
+    const ssize_t got = fgetxattr(from, name, value, static_cast<size_t>(needed));
+    const bool copied = got >= 0 && fsetxattr(to, name, value, static_cast<size_t>(got), 0) == 0;
+    const int error = errno;
+    std::free(value);
+    if (got >= 0 || error != ERANGE)
+      return copied;
+  }
+}
+
+// Makes the copy's extended attributes (and so its ACL) the original's:
+// each of the original's set, and any the copy was given on creation (a
+// folder's default ACL) removed.
+FileProblem carryAttributes(int original, int copy) {
+  size_t originalLength = 0;
+  size_t copyLength = 0;
+  char *originalNames = attributeNames(original, &originalLength);
+  char *copyNames = attributeNames(copy, &copyLength);
+  bool carried = originalNames != nullptr && copyNames != nullptr;
+  for (const char *name = copyNames; carried && name < copyNames + copyLength;
+       name += std::strlen(name) + 1) {
+    if (!listHolds(originalNames, originalLength, name))
+      carried = fremovexattr(copy, name) == 0;
+  }
+  for (const char *name = originalNames; carried && name < originalNames + originalLength;
+       name += std::strlen(name) + 1)
+    carried = copyAttribute(original, copy, name);
+  std::free(copyNames);
+  std::free(originalNames);
+  return carried ? FileProblem::None : FileProblem::AttributesNotKept;
+}
+
+bool copyThroughBuffer(int from, off_t offset, int to, uint64_t count) {
+  auto *block = static_cast<uint8_t *>(std::malloc(COPY_BLOCK_SIZE));
+  if (block == nullptr)
+    return false;
+  bool copied = true;
+  while (copied && count > 0) {
+    const size_t wanted = count < COPY_BLOCK_SIZE ? static_cast<size_t>(count) : COPY_BLOCK_SIZE;
+    const ssize_t got = pread(from, block, wanted, offset);
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got <= 0) {
+      copied = false;
+      break;
+    }
+    copied = writeAll(to, block, static_cast<uint64_t>(got)) == FileProblem::None;
+    offset += got;
+    count -= static_cast<uint64_t>(got);
+  }
+  std::free(block);
+  return copied;
 }
 
 } // namespace
+
+bool sameFileState(const FileState &a, const FileState &b) {
+  return a.volume == b.volume && a.fileIndex == b.fileIndex && a.size == b.size &&
+         a.lastWriteTime == b.lastWriteTime && a.changeTime == b.changeTime &&
+         a.linkCount == b.linkCount;
+}
+
+bool pathFromAnsi(const char *ansi, char *path, size_t size) {
+  const size_t length = std::strlen(ansi);
+  if (length >= size)
+    return false;
+  std::memcpy(path, ansi, length + 1);
+  return true;
+}
+
+FileProblem openFolder(FolderHandle parent, const char *name, FolderHandle *folder) {
+  RETURN_INJECTED(FileStep::OpenFolder);
+  // A folder named by the user may be a link; one found in a folder is not
+  // followed, so that a walk never leaves the tree or runs in circles.
+  const int flags =
+      O_RDONLY | O_DIRECTORY | O_CLOEXEC | (parent == CURRENT_FOLDER ? 0 : O_NOFOLLOW);
+  const int descriptor = openat(descriptorOf(parent), name, flags);
+  if (descriptor < 0)
+    return lastProblem();
+  *folder = descriptor;
+  return FileProblem::None;
+}
+
+void closeFolder(FolderHandle folder) {
+  if (folder != NO_FOLDER && folder != CURRENT_FOLDER)
+    close(descriptorOf(folder));
+}
+
+FileProblem placeOfPath(const char *path, FilePlace *place) {
+  *place = FilePlace{CURRENT_FOLDER, false, {}};
+  const char *slash = std::strrchr(path, '/');
+  if (slash == nullptr)
+    return copyName(path, place->name) ? FileProblem::None : FileProblem::NameTooLong;
+  if (!copyName(slash[1] == '\0' ? "." : slash + 1, place->name))
+    return FileProblem::NameTooLong;
+  const size_t length = slash == path ? 1 : static_cast<size_t>(slash - path);
+  char *folderPath = static_cast<char *>(std::malloc(length + 1));
+  if (folderPath == nullptr)
+    return FileProblem::Other;
+  std::memcpy(folderPath, path, length);
+  folderPath[length] = '\0';
+  FolderHandle folder = NO_FOLDER;
+  const FileProblem problem = openFolder(CURRENT_FOLDER, folderPath, &folder);
+  std::free(folderPath);
+  if (problem != FileProblem::None)
+    return problem;
+  place->folder = folder;
+  place->ownsFolder = true;
+  return FileProblem::None;
+}
+
+FilePlace placeInFolder(FolderHandle folder, const char *name) {
+  FilePlace place{folder, false, {}};
+  if (!copyName(name, place.name))
+    place.name[0] = '\0'; // names longer than a folder entry can be do not exist
+  return place;
+}
+
+void closePlace(FilePlace *place) {
+  if (place->ownsFolder)
+    closeFolder(place->folder);
+  place->folder = NO_FOLDER;
+  place->ownsFolder = false;
+}
 
 bool pathExists(const char *path) {
   struct stat status;
   return path[0] != '\0' && stat(path, &status) == 0;
 }
 
-FileHandle openForReading(const char *path) {
-  if (stepFails(FileStep::Open))
-    return NO_FILE;
-  int descriptor = open(path, O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0)
-    return NO_FILE;
-  struct stat status;
-  if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
-    close(descriptor);
-    return NO_FILE;
+FileProblem listFolder(FolderHandle folder, EntryVisitor visit, void *context) {
+  const int listed = dup(descriptorOf(folder));
+  DIR *directory = listed < 0 ? nullptr : fdopendir(listed);
+  if (directory == nullptr) {
+    const FileProblem problem = lastProblem();
+    if (listed >= 0)
+      close(listed);
+    return problem;
   }
-  return descriptor;
+  errno = 0;
+  while (const dirent *entry = readdir(directory)) {
+    const char *name = entry->d_name;
+    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+      continue;
+    struct stat status;
+    EntryKind kind = EntryKind::File;
+    FileProblem problem = FileProblem::None;
+    if (fstatat(descriptorOf(folder), name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+      kind = EntryKind::Unexaminable;
+      problem = lastProblem();
+    } else if (S_ISDIR(status.st_mode)) {
+      kind = EntryKind::Folder;
+    } else if (S_ISLNK(status.st_mode)) {
+      struct stat target;
+      if (fstatat(descriptorOf(folder), name, &target, 0) == 0 && S_ISDIR(target.st_mode))
+        kind = EntryKind::LinkToFolder;
+    }
+    visit(context, name, kind, problem);
+    errno = 0;
+  }
+  const FileProblem problem = lastProblem();
+  closedir(directory);
+  return problem;
 }
 
-bool queryOpenFile(FileHandle file, FileInfo *info) {
+FileProblem openSourceFile(FilePlace *place, FileHandle *file, FileState *state) {
+  RETURN_INJECTED(FileStep::Open);
+  for (int links = 0; links <= LINKS_FOLLOWED_AT_MOST; ++links) {
+    struct stat status;
+    if (fstatat(descriptorOf(place->folder), place->name, &status, AT_SYMLINK_NOFOLLOW) != 0)
+      return lastProblem();
+    if (S_ISLNK(status.st_mode)) {
+      const FileProblem problem = followLink(place);
+      if (problem != FileProblem::None)
+        return problem;
+      continue;
+    }
+    // Only a regular file is opened at all: opening a device can act on it.
+    if (!S_ISREG(status.st_mode))
+      return FileProblem::NotRegularFile;
+    // Without blocking and without following a link, in case the entry was
+    // swapped for a FIFO or a link since it was examined.
+    const int descriptor = openat(descriptorOf(place->folder), place->name,
+                                  O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    if (descriptor < 0) {
+      if (errno == ELOOP)
+        continue; // it became a link: follow it
+      return lastProblem();
+    }
+    FileProblem problem = FileProblem::None;
+    const int flags = fcntl(descriptor, F_GETFL);
+    if (fstat(descriptor, &status) != 0 || flags < 0 ||
+        fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0)
+      problem = lastProblem();
+    else if (!S_ISREG(status.st_mode))
+      problem = FileProblem::NotRegularFile;
+    else if (status.st_nlink > 1)
+      problem = FileProblem::HardLinked;
+    if (problem != FileProblem::None) {
+      close(descriptor);
+      return problem;
+    }
+    *file = descriptor;
+    *state = stateOf(status);
+    return FileProblem::None;
+  }
+  return FileProblem::Other; // links in a circle
+}
+
+FileProblem queryOpenFile(FileHandle file, FileState *state) {
+  RETURN_INJECTED(FileStep::Query);
   struct stat status;
-  if (stepFails(FileStep::Query) || fstat(descriptorOf(file), &status) != 0)
-    return false;
-  *info = infoOf(status);
-  return true;
+  if (fstat(descriptorOf(file), &status) != 0)
+    return lastProblem();
+  *state = stateOf(status);
+  return FileProblem::None;
 }
 
-bool queryPath(const char *path, FileInfo *info) {
+FileProblem queryPlace(const FilePlace &place, FileState *state) {
   struct stat status;
-  if (stat(path, &status) != 0)
-    return false;
-  *info = infoOf(status);
-  return true;
+  if (fstatat(descriptorOf(place.folder), place.name, &status, AT_SYMLINK_NOFOLLOW) != 0)
+    return lastProblem();
+  *state = stateOf(status);
+  return FileProblem::None;
 }
 
-bool readExactly(FileHandle file, uint8_t *buffer, uint32_t length) {
-  if (stepFails(FileStep::Read))
-    return false;
+FileProblem readAt(FileHandle file, uint64_t offset, uint8_t *buffer, uint32_t length) {
+  RETURN_INJECTED(FileStep::Read);
   size_t done = 0;
   while (done < length) {
-    ssize_t count = read(descriptorOf(file), buffer + done, length - done);
+    const ssize_t count =
+        pread(descriptorOf(file), buffer + done, length - done, static_cast<off_t>(offset + done));
     if (count < 0 && errno == EINTR)
       continue;
-    if (count <= 0)
-      return false;
+    if (count < 0)
+      return lastProblem();
+    if (count == 0)
+      return FileProblem::Other; // the file ended early: it shrank meanwhile
     done += static_cast<size_t>(count);
   }
-  return true;
+  return FileProblem::None;
 }
 
-bool closeFile(FileHandle file) {
-  bool closed = close(descriptorOf(file)) == 0;
-  return closed && !stepFails(FileStep::Close);
+void closeFile(FileHandle file) {
+  close(descriptorOf(file));
+}
+
+FileProblem lockForConversion(FileHandle file) {
+  RETURN_INJECTED(FileStep::Lock);
+  while (flock(descriptorOf(file), LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EINTR)
+      return errno == ENOLCK ? FileProblem::None : lastProblem(); // no locks here: go on
+  }
+  return FileProblem::None;
 }
 
 uint8_t *allocateZeroed(uint32_t size) {
-  if (stepFails(FileStep::Allocate))
+#ifdef SORABUN_FILE_FAULTS
+  if (injectedProblem(FileStep::Allocate) != FileProblem::None)
     return nullptr;
+#endif
   return static_cast<uint8_t *>(std::calloc(size == 0 ? 1 : size, 1));
 }
 
@@ -121,52 +534,238 @@ void releaseBlock(uint8_t *block) {
   std::free(block);
 }
 
-FileHandle createReplacement(const char *path, const char *originalPath) {
-  struct stat original;
-  if (stepFails(FileStep::Create) || stat(originalPath, &original) != 0)
-    return NO_FILE;
-  mode_t mode = original.st_mode & 07777;
-  int descriptor = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-  if (descriptor < 0)
-    return NO_FILE;
-  // The umask may have narrowed the mode; the new file takes the original's.
-  if (fchmod(descriptor, mode) != 0) {
-    close(descriptor);
-    unlink(path);
-    return NO_FILE;
-  }
-  return descriptor;
+FileProblem checkReplaceable(const FilePlace &place, FileHandle file) {
+  struct stat status;
+  if (fstat(descriptorOf(file), &status) != 0)
+    return lastProblem();
+  // rename() would replace a file that is read-only, or that the user may
+  // not write, which Windows refuses; refuse it the same way, for every user.
+  if ((status.st_mode & 0222) == 0)
+    return FileProblem::ReadOnlyFile;
+  if (faccessat(descriptorOf(place.folder), place.name, W_OK, AT_EACCESS) != 0)
+    return lastProblem();
+  return FileProblem::None;
 }
 
-bool writeExactly(FileHandle file, const uint8_t *bytes, uint32_t length) {
-  if (stepFails(FileStep::Write))
-    return false;
-  size_t done = 0;
+FileProblem createTemporary(FolderHandle folder, FilePlace *temporary, FileHandle *file) {
+  RETURN_INJECTED(FileStep::Create);
+  *temporary = FilePlace{folder, false, {}};
+  for (int attempt = 0; attempt < TEMPORARY_NAME_TRIES; ++attempt) {
+    char name[TEMPORARY_NAME_SIZE];
+    randomName(attempt, name);
+    std::memcpy(temporary->name, name, sizeof name);
+    const InterruptionsHeld held = holdInterruptions();
+    const int descriptor =
+        openat(descriptorOf(folder), temporary->name,
+               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
+    const int error = errno;
+    if (descriptor >= 0)
+      enterPending(*temporary);
+    releaseInterruptions(held);
+    if (descriptor >= 0) {
+      *file = descriptor;
+      return FileProblem::None;
+    }
+    if (error != EEXIST)
+      return problemOf(error);
+  }
+  return FileProblem::AlreadyExists;
+}
+
+FileProblem writeAll(FileHandle file, const uint8_t *bytes, uint64_t length) {
+  RETURN_INJECTED(FileStep::Write);
+  uint64_t done = 0;
   while (done < length) {
-    ssize_t count = write(descriptorOf(file), bytes + done, length - done);
+    const uint64_t left = length - done;
+    const ssize_t count =
+        write(descriptorOf(file), bytes + done,
+              left < COPY_BLOCK_SIZE ? static_cast<size_t>(left) : COPY_BLOCK_SIZE);
     if (count < 0 && errno == EINTR)
       continue;
-    if (count <= 0)
-      return false;
-    done += static_cast<size_t>(count);
+    if (count < 0)
+      return lastProblem();
+    if (count == 0)
+      return FileProblem::NoSpace;
+    done += static_cast<uint64_t>(count);
   }
-  return true;
+  return FileProblem::None;
 }
 
-bool flushFile(FileHandle file) {
-  return !stepFails(FileStep::Flush) && fsync(descriptorOf(file)) == 0;
+FileProblem copyRange(FileHandle from, uint64_t offset, uint64_t length, FileHandle to) {
+  RETURN_INJECTED(FileStep::Write);
+  const int source = descriptorOf(from);
+  const int target = descriptorOf(to);
+  off_t written = lseek(target, 0, SEEK_CUR);
+  auto position = static_cast<off_t>(offset);
+  // copy_file_range keeps the data in the kernel; where it is not available
+  // (older kernels, some file systems) the copy goes through a buffer. Each
+  // chunk is sent on its way to the disk at once, so that the flush before
+  // the file replaces the original waits for little more than the last one.
+  while (length > 0) {
+    const size_t wanted =
+        length < WRITE_BEHIND_CHUNK ? static_cast<size_t>(length) : WRITE_BEHIND_CHUNK;
+    const ssize_t copied = copy_file_range(source, &position, target, nullptr, wanted, 0);
+    if (copied < 0 && errno == EINTR)
+      continue;
+    if (copied == 0)
+      return FileProblem::Other; // the file ended early: it changed while being copied
+    if (copied < 0) {
+      if (errno == ENOSPC || errno == EDQUOT || errno == EIO || errno == EBADF)
+        return lastProblem();
+      return copyThroughBuffer(source, position, target, length) ? FileProblem::None
+                                                                 : lastProblem();
+    }
+    if (written >= 0)
+      sync_file_range(target, written, copied, SYNC_FILE_RANGE_WRITE);
+    written += copied;
+    length -= static_cast<uint64_t>(copied);
+  }
+  return FileProblem::None;
 }
 
-bool replaceFile(const char *path, const char *replacementPath, bool *originalLost) {
-  *originalLost = false;
-  if (stepFails(FileStep::Replace) || !isWritable(path))
-    return false;
-  if (std::rename(replacementPath, path) != 0)
-    return false;
-  flushFolderOf(path);
-  return true;
+FileProblem carryMetadata(FileHandle original, FileHandle copy) {
+  RETURN_INJECTED(FileStep::Metadata);
+  struct stat status;
+  struct stat copyStatus;
+  if (fstat(descriptorOf(original), &status) != 0 || fstat(descriptorOf(copy), &copyStatus) != 0)
+    return lastProblem();
+  // Only the superuser gives a file away; anyone else converts only their
+  // own files, with a group they belong to.
+  if (status.st_uid != copyStatus.st_uid || status.st_gid != copyStatus.st_gid) {
+    if (fchown(descriptorOf(copy), status.st_uid, status.st_gid) != 0)
+      return FileProblem::OwnerNotKept;
+  }
+  const FileProblem attributes = carryAttributes(descriptorOf(original), descriptorOf(copy));
+  if (attributes != FileProblem::None)
+    return attributes;
+  // Last, once the owner is right: set-user-ID and set-group-ID bits are
+  // given only to the original's owner. With an ACL, the group bits are its
+  // mask, as they were on the original.
+  if (fchmod(descriptorOf(copy), status.st_mode & 07777) != 0)
+    return FileProblem::AttributesNotKept;
+  return FileProblem::None;
 }
 
-bool removeFile(const char *path) {
-  return unlink(path) == 0;
+FileProblem setLastWriteTime(FileHandle file, int64_t lastWriteTime) {
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  // Rounded down, so that times before 1970 keep their value.
+  int64_t seconds = lastWriteTime / 1000000000;
+  int64_t rest = lastWriteTime % 1000000000;
+  if (rest < 0) {
+    rest += 1000000000;
+    seconds -= 1;
+  }
+  times[1].tv_sec = static_cast<time_t>(seconds);
+  times[1].tv_nsec = static_cast<long>(rest);
+  return futimens(descriptorOf(file), times) == 0 ? FileProblem::None : lastProblem();
+}
+
+FileProblem flushFile(FileHandle file) {
+  RETURN_INJECTED(FileStep::Flush);
+  return fsync(descriptorOf(file)) == 0 ? FileProblem::None : lastProblem();
+}
+
+FileProblem closeNewFile(FileHandle file) {
+  const bool closed = close(descriptorOf(file)) == 0;
+  const FileProblem problem = closed ? FileProblem::None : lastProblem();
+  RETURN_INJECTED(FileStep::Close);
+  return problem;
+}
+
+void removeCreatedFile(const FilePlace &created) {
+  const InterruptionsHeld held = holdInterruptions();
+  unlinkat(descriptorOf(created.folder), created.name, 0);
+  clearPending(created);
+  releaseInterruptions(held);
+}
+
+FileProblem replaceWithTemporary(const FilePlace &target, const FilePlace &temporary, FileHandle *,
+                                 bool *originalLost) {
+  *originalLost = false; // a rename replaces the file in one step, or not at all
+  RETURN_INJECTED(FileStep::Replace);
+  const InterruptionsHeld held = holdInterruptions();
+  const bool renamed = renameat(descriptorOf(temporary.folder), temporary.name,
+                                descriptorOf(target.folder), target.name) == 0;
+  const int error = errno;
+  if (renamed)
+    clearPending(temporary);
+  releaseInterruptions(held);
+  if (!renamed)
+    return problemOf(error);
+  flushFolder(target.folder);
+  return FileProblem::None;
+}
+
+FileProblem placeAsNewFile(const FilePlace &temporary, const char *name) {
+  const int folder = descriptorOf(temporary.folder);
+  const InterruptionsHeld held = holdInterruptions();
+  bool placed = renameat2(folder, temporary.name, folder, name, RENAME_NOREPLACE) == 0;
+  int error = errno;
+  if (!placed && (error == EINVAL || error == ENOSYS)) {
+    // File systems without an exclusive rename: a second name, which fails
+    // when the name is taken, then the temporary name goes.
+    placed = linkat(folder, temporary.name, folder, name, 0) == 0;
+    error = errno;
+    if (placed)
+      unlinkat(folder, temporary.name, 0);
+  }
+  if (placed)
+    clearPending(temporary);
+  releaseInterruptions(held);
+  if (!placed)
+    return problemOf(error);
+  flushFolder(temporary.folder);
+  return FileProblem::None;
+}
+
+FileProblem makeBackup(const FilePlace &place, FileHandle file, const char *backupName) {
+  RETURN_INJECTED(FileStep::Backup);
+  // A second name for the original's data costs nothing, keeps everything
+  // about the file and fails when the name is taken; the new file then
+  // takes the original name only.
+  if (linkat(descriptorOf(place.folder), place.name, descriptorOf(place.folder), backupName, 0) ==
+      0) {
+    flushFolder(place.folder);
+    return FileProblem::None;
+  }
+  if (errno != EPERM && errno != ENOTSUP && errno != EMLINK && errno != EXDEV)
+    return lastProblem();
+  // File systems without hard links (FAT on memory cards) get a copy.
+  struct stat status;
+  if (fstat(descriptorOf(file), &status) != 0)
+    return lastProblem();
+  FilePlace temporary;
+  FileHandle copy = NO_FILE;
+  FileProblem problem = createTemporary(place.folder, &temporary, &copy);
+  if (problem != FileProblem::None)
+    return problem;
+  const struct timespec times[2] = {status.st_atim, status.st_mtim};
+  problem = copyRange(file, 0, static_cast<uint64_t>(status.st_size), copy);
+  if (problem == FileProblem::None)
+    problem = carryMetadata(file, copy);
+  if (problem == FileProblem::None && futimens(descriptorOf(copy), times) != 0)
+    problem = lastProblem();
+  if (problem == FileProblem::None)
+    problem = flushFile(copy);
+  const FileProblem closed = closeNewFile(copy);
+  if (problem == FileProblem::None)
+    problem = closed;
+  if (problem == FileProblem::None)
+    problem = placeAsNewFile(temporary, backupName);
+  if (problem != FileProblem::None)
+    removeCreatedFile(temporary);
+  return problem;
+}
+
+void installInterruptCleanup() {
+  struct sigaction action = {};
+  action.sa_handler = removePendingAndEnd;
+  action.sa_flags = static_cast<int>(SA_RESETHAND);
+  sigemptyset(&action.sa_mask);
+  for (int interruption : INTERRUPTIONS)
+    sigaddset(&action.sa_mask, interruption);
+  for (int interruption : INTERRUPTIONS)
+    sigaction(interruption, &action, nullptr);
 }

@@ -1,97 +1,419 @@
-// Win32 file access through the ANSI functions, so that paths are taken in
-// the active code page as the path field holds them.
-#include "command/file_access.h"
+// The file layer on Windows: UTF-16 throughout through the W functions, on
+// full paths with the \\?\ prefix so that no length limit applies; names
+// come and go as the layer's generalised UTF-8, so that every name Windows
+// can hold (unpaired surrogates included) comes back unchanged. Replacing a
+// file goes through ReplaceFileW, which keeps the original's attributes,
+// ACL, streams and creation time.
+#include "command/platform_files.h"
+
+#include "command/temporary_name.h"
+#include "command/wide_text.h"
 
 #include <windows.h>
 
-FileStep g_failingFileStep = FileStep::None;
+#include <cstring>
+#include <string>
+
+#ifdef SORABUN_FILE_FAULTS
+#include "command/file_faults.h"
+#define RETURN_INJECTED(step)                                                                      \
+  do {                                                                                             \
+    const FileProblem injected = injectedProblem(step);                                            \
+    if (injected != FileProblem::None)                                                             \
+      return injected;                                                                             \
+  } while (false)
+#else
+#define RETURN_INJECTED(step)                                                                      \
+  do {                                                                                             \
+  } while (false)
+#endif
+
+// The random bytes of advapi32, which every Windows has (RtlGenRandom).
+extern "C" BOOLEAN NTAPI SystemFunction036(PVOID buffer, ULONG length);
+
+const FolderHandle CURRENT_FOLDER = 0;
 
 namespace {
+
+constexpr DWORD COPY_BLOCK_SIZE = 1 << 20;
+constexpr int TEMPORARY_NAME_TRIES = 100;
+constexpr wchar_t LONG_PATH_PREFIX[] = L"\\\\?\\";
+constexpr wchar_t LONG_UNC_PREFIX[] = L"\\\\?\\UNC\\";
 
 HANDLE handleOf(FileHandle file) {
   return reinterpret_cast<HANDLE>(file);
 }
 
 FileHandle fileHandleOf(HANDLE handle) {
-  return handle == INVALID_HANDLE_VALUE ? NO_FILE : reinterpret_cast<FileHandle>(handle);
+  return reinterpret_cast<FileHandle>(handle);
 }
 
-uint64_t joinHalves(DWORD high, DWORD low) {
-  return (static_cast<uint64_t>(high) << 32) | low;
+// A folder is its full path, held in a block openFolder allocates.
+const std::wstring &folderPath(FolderHandle folder) {
+  return *reinterpret_cast<const std::wstring *>(folder);
 }
 
-uint64_t timeValue(const FILETIME &time) {
-  return joinHalves(time.dwHighDateTime, time.dwLowDateTime);
+FileProblem problemOf(DWORD error) {
+  switch (error) {
+  case NO_ERROR:
+    return FileProblem::None;
+  case ERROR_FILE_NOT_FOUND:
+  case ERROR_PATH_NOT_FOUND:
+  case ERROR_BAD_NETPATH:
+  case ERROR_INVALID_DRIVE:
+    return FileProblem::NotFound;
+  case ERROR_ACCESS_DENIED:
+  case ERROR_PRIVILEGE_NOT_HELD:
+    return FileProblem::NoPermission;
+  case ERROR_SHARING_VIOLATION:
+  case ERROR_LOCK_VIOLATION:
+  case ERROR_USER_MAPPED_FILE:
+  case ERROR_UNABLE_TO_REMOVE_REPLACED: // held by a program that shares no deleting
+    return FileProblem::InUse;
+  case ERROR_DISK_FULL:
+  case ERROR_HANDLE_DISK_FULL:
+    return FileProblem::NoSpace;
+  case ERROR_WRITE_PROTECT:
+    return FileProblem::ReadOnlyFileSystem;
+  case ERROR_FILENAME_EXCED_RANGE:
+    return FileProblem::NameTooLong;
+  case ERROR_FILE_EXISTS:
+  case ERROR_ALREADY_EXISTS:
+    return FileProblem::AlreadyExists;
+  default:
+    return FileProblem::Other;
+  }
 }
 
-bool isReadOnly(const char *path) {
-  DWORD attributes = GetFileAttributesA(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+FileProblem lastProblem() {
+  return problemOf(GetLastError());
+}
+
+// The full path of `name` in `folder`, or of the path `name` relative to the
+// current folder, with the prefix that lifts the length limit.
+std::wstring fullPath(FolderHandle folder, const char *name) {
+  const std::wstring wide = wideFromUtf8(name, std::strlen(name));
+  if (folder != CURRENT_FOLDER) {
+    const std::wstring &path = folderPath(folder);
+    return path + (path.empty() || path.back() == L'\\' ? L"" : L"\\") + wide;
+  }
+  if (wide.empty())
+    return wide;
+  const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  std::wstring full(needed, L'\0');
+  const DWORD length = needed == 0 ? 0 : GetFullPathNameW(wide.c_str(), needed, &full[0], nullptr);
+  full.resize(length < needed ? length : 0);
+  if (full.compare(0, 4, L"\\\\?\\") == 0 || full.compare(0, 4, L"\\\\.\\") == 0)
+    return full;
+  if (full.compare(0, 2, L"\\\\") == 0)
+    return LONG_UNC_PREFIX + full.substr(2);
+  return full.empty() ? full : LONG_PATH_PREFIX + full;
+}
+
+FolderHandle newFolder(const std::wstring &path) {
+  return reinterpret_cast<FolderHandle>(new std::wstring(path));
+}
+
+FileProblem stateOf(HANDLE file, FileState *state) {
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(file, &information))
+    return lastProblem();
+  FILE_BASIC_INFO basic = {};
+  if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic))
+    basic.ChangeTime.QuadPart = 0; // not kept by every file system: the other fields still tell
+  const uint64_t size =
+      (static_cast<uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+  const int64_t written = static_cast<int64_t>(
+      (static_cast<uint64_t>(information.ftLastWriteTime.dwHighDateTime) << 32) |
+      information.ftLastWriteTime.dwLowDateTime);
+  *state = FileState{information.dwVolumeSerialNumber,
+                     (static_cast<uint64_t>(information.nFileIndexHigh) << 32) |
+                         information.nFileIndexLow,
+                     size,
+                     written,
+                     basic.ChangeTime.QuadPart,
+                     information.nNumberOfLinks};
+  return FileProblem::None;
+}
+
+// Where a link led: the place becomes the file's own folder and name.
+FileProblem placeOfFinalPath(HANDLE file, FilePlace *place) {
+  const DWORD needed = GetFinalPathNameByHandleW(file, nullptr, 0, FILE_NAME_NORMALIZED);
+  if (needed == 0)
+    return lastProblem();
+  std::wstring path(needed, L'\0');
+  const DWORD length = GetFinalPathNameByHandleW(file, &path[0], needed, FILE_NAME_NORMALIZED);
+  if (length == 0 || length >= needed)
+    return lastProblem();
+  path.resize(length);
+  const size_t separator = path.rfind(L'\\');
+  if (separator == std::wstring::npos)
+    return FileProblem::Other;
+  const std::string name = utf8FromWide(path.c_str() + separator + 1, length - separator - 1);
+  if (name.size() >= sizeof place->name)
+    return FileProblem::NameTooLong;
+  if (place->ownsFolder)
+    closeFolder(place->folder);
+  place->folder = newFolder(path.substr(0, separator));
+  place->ownsFolder = true;
+  std::memcpy(place->name, name.c_str(), name.size() + 1);
+  return FileProblem::None;
+}
+
+// The temporary files an interruption must remove: each entered once it
+// exists, its handle given up once closed, cleared once it is placed or
+// removed. The console's handler runs on a thread of its own; the lock
+// keeps it from acting in the middle of a step.
+struct PendingTemporary {
+  bool active;
+  HANDLE file; // INVALID_HANDLE_VALUE once closed
+  std::wstring path;
+};
+PendingTemporary g_pendingTemporaries[2];
+SRWLOCK g_pendingLock = SRWLOCK_INIT;
+
+PendingTemporary *pendingFor(const std::wstring &path) {
+  for (PendingTemporary &pending : g_pendingTemporaries) {
+    if (pending.active && pending.path == path)
+      return &pending;
+  }
+  return nullptr;
+}
+
+BOOL WINAPI removePendingAndEnd(DWORD event) {
+  AcquireSRWLockExclusive(&g_pendingLock);
+  for (PendingTemporary &pending : g_pendingTemporaries) {
+    if (!pending.active)
+      continue;
+    if (pending.file != INVALID_HANDLE_VALUE) {
+      FILE_DISPOSITION_INFO disposition = {TRUE}; // removed as the handle closes at the end
+      SetFileInformationByHandle(pending.file, FileDispositionInfo, &disposition,
+                                 sizeof disposition);
+    } else {
+      DeleteFileW(pending.path.c_str());
+    }
+  }
+  // The lock stays held: no step starts again before the end.
+  ExitProcess(event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? STATUS_CONTROL_C_EXIT : 1);
+}
+
+void randomName(int attempt, char (&name)[TEMPORARY_NAME_SIZE]) {
+#ifdef SORABUN_FILE_FAULTS
+  if (chosenTemporaryName(attempt, name))
+    return;
+#else
+  (void)attempt;
+#endif
+  uint8_t random[TEMPORARY_RANDOM_LENGTH] = {};
+  if (!SystemFunction036(random, sizeof random)) {
+    // No random bytes to be had: any name does, the exclusive creation
+    // keeps it safe and a taken name is only tried again.
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    uint64_t mixed = static_cast<uint64_t>(counter.QuadPart) ^ GetCurrentProcessId() ^
+                     (static_cast<uint64_t>(attempt) << 40);
+    for (uint8_t &byte : random) {
+      mixed = mixed * 6364136223846793005u + 1442695040888963407u;
+      byte = static_cast<uint8_t>(mixed >> 56);
+    }
+  }
+  makeTemporaryName(random, name);
+}
+
+bool copyName(const char *name, char (&out)[NAME_BUFFER_SIZE]) {
+  const size_t length = std::strlen(name);
+  if (length >= sizeof out)
+    return false;
+  std::memcpy(out, name, length + 1);
+  return true;
 }
 
 } // namespace
 
+bool sameFileState(const FileState &a, const FileState &b) {
+  return a.volume == b.volume && a.fileIndex == b.fileIndex && a.size == b.size &&
+         a.lastWriteTime == b.lastWriteTime && a.changeTime == b.changeTime &&
+         a.linkCount == b.linkCount;
+}
+
+bool pathFromAnsi(const char *ansi, char *path, size_t size) {
+  const int units = MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0);
+  if (units <= 0)
+    return false;
+  std::wstring wide(static_cast<size_t>(units), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, ansi, -1, &wide[0], units);
+  const std::string text = utf8FromWide(wide.c_str(), static_cast<size_t>(units - 1));
+  if (text.size() >= size)
+    return false;
+  std::memcpy(path, text.c_str(), text.size() + 1);
+  return true;
+}
+
+FileProblem openFolder(FolderHandle parent, const char *name, FolderHandle *folder) {
+  RETURN_INJECTED(FileStep::OpenFolder);
+  const std::wstring path = fullPath(parent, name);
+  const DWORD attributes =
+      path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return path.empty() ? FileProblem::NotFound : lastProblem();
+  // A folder found in a folder is not entered through a link or junction.
+  const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && parent != CURRENT_FOLDER;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || link)
+    return FileProblem::NotFound;
+  *folder = newFolder(path);
+  return FileProblem::None;
+}
+
+void closeFolder(FolderHandle folder) {
+  if (folder != NO_FOLDER && folder != CURRENT_FOLDER)
+    delete reinterpret_cast<std::wstring *>(folder);
+}
+
+FileProblem placeOfPath(const char *path, FilePlace *place) {
+  *place = FilePlace{CURRENT_FOLDER, false, {}};
+  const std::wstring full = fullPath(CURRENT_FOLDER, path);
+  const size_t separator = full.rfind(L'\\');
+  if (separator == std::wstring::npos)
+    return FileProblem::NotFound;
+  const std::string name = utf8FromWide(full.c_str() + separator + 1, full.size() - separator - 1);
+  if (!copyName(name.empty() ? "." : name.c_str(), place->name))
+    return FileProblem::NameTooLong;
+  place->folder = newFolder(full.substr(0, separator));
+  place->ownsFolder = true;
+  return FileProblem::None;
+}
+
+FilePlace placeInFolder(FolderHandle folder, const char *name) {
+  FilePlace place{folder, false, {}};
+  if (!copyName(name, place.name))
+    place.name[0] = '\0'; // names longer than a folder entry can be do not exist
+  return place;
+}
+
+void closePlace(FilePlace *place) {
+  if (place->ownsFolder)
+    closeFolder(place->folder);
+  place->folder = NO_FOLDER;
+  place->ownsFolder = false;
+}
+
 bool pathExists(const char *path) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(path, &found);
+  const std::wstring full = fullPath(CURRENT_FOLDER, path);
+  if (full.empty())
+    return false;
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW(full.c_str(), &found);
   if (search == INVALID_HANDLE_VALUE)
     return false;
   FindClose(search);
   return true;
 }
 
-FileHandle openForReading(const char *path) {
-  if (stepFails(FileStep::Open))
-    return NO_FILE;
-  return fileHandleOf(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+FileProblem listFolder(FolderHandle folder, EntryVisitor visit, void *context) {
+  WIN32_FIND_DATAW found;
+  const std::wstring pattern = folderPath(folder) + L"\\*";
+  const HANDLE search =
+      FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+  if (search == INVALID_HANDLE_VALUE)
+    return GetLastError() == ERROR_FILE_NOT_FOUND ? FileProblem::None : lastProblem();
+  do {
+    const std::string name = utf8FromWide(found.cFileName, wcslen(found.cFileName));
+    if (name == "." || name == "..")
+      continue;
+    EntryKind kind = EntryKind::File;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+      kind = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? EntryKind::LinkToFolder
+                                                                          : EntryKind::Folder;
+    visit(context, name.c_str(), kind, FileProblem::None);
+  } while (FindNextFileW(search, &found));
+  const DWORD error = GetLastError();
+  FindClose(search);
+  return error == ERROR_NO_MORE_FILES ? FileProblem::None : problemOf(error);
 }
 
-bool queryOpenFile(FileHandle file, FileInfo *info) {
-  if (stepFails(FileStep::Query))
-    return false;
-  DWORD high = 0;
-  SetLastError(NO_ERROR); // a size whose low half is INVALID_FILE_SIZE is valid
-  DWORD low = GetFileSize(handleOf(file), &high);
-  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
-    return false;
-  FILETIME written;
-  if (!GetFileTime(handleOf(file), nullptr, nullptr, &written))
-    return false;
-  *info = FileInfo{joinHalves(high, low), timeValue(written)};
-  return true;
+FileProblem openSourceFile(FilePlace *place, FileHandle *file, FileState *state) {
+  RETURN_INJECTED(FileStep::Open);
+  const std::wstring path = fullPath(place->folder, place->name);
+  const DWORD attributes =
+      path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return path.empty() ? FileProblem::NotFound : lastProblem();
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return FileProblem::NotRegularFile;
+  // Others may read the file meanwhile, but not write it. A link is followed.
+  const HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (opened == INVALID_HANDLE_VALUE)
+    return lastProblem();
+  FileProblem problem =
+      GetFileType(opened) == FILE_TYPE_DISK ? stateOf(opened, state) : FileProblem::NotRegularFile;
+  if (problem == FileProblem::None && state->linkCount > 1)
+    problem = FileProblem::HardLinked;
+  if (problem == FileProblem::None && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+    problem = placeOfFinalPath(opened, place);
+  if (problem != FileProblem::None) {
+    CloseHandle(opened);
+    return problem;
+  }
+  *file = fileHandleOf(opened);
+  return FileProblem::None;
 }
 
-bool queryPath(const char *path, FileInfo *info) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data))
-    return false;
-  *info =
-      FileInfo{joinHalves(data.nFileSizeHigh, data.nFileSizeLow), timeValue(data.ftLastWriteTime)};
-  return true;
+FileProblem queryOpenFile(FileHandle file, FileState *state) {
+  RETURN_INJECTED(FileStep::Query);
+  return stateOf(handleOf(file), state);
 }
 
-bool readExactly(FileHandle file, uint8_t *buffer, uint32_t length) {
-  if (stepFails(FileStep::Read))
-    return false;
+FileProblem queryPlace(const FilePlace &place, FileState *state) {
+  const std::wstring path = fullPath(place.folder, place.name);
+  // Attributes only: this open conflicts with no other.
+  const HANDLE opened = CreateFileW(
+      path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (opened == INVALID_HANDLE_VALUE)
+    return lastProblem();
+  const FileProblem problem = stateOf(opened, state);
+  CloseHandle(opened);
+  return problem;
+}
+
+FileProblem readAt(FileHandle file, uint64_t offset, uint8_t *buffer, uint32_t length) {
+  RETURN_INJECTED(FileStep::Read);
   uint32_t done = 0;
   while (done < length) {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>((offset + done) & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
     DWORD count = 0;
-    if (!ReadFile(handleOf(file), buffer + done, length - done, &count, nullptr) || count == 0)
-      return false;
+    if (!ReadFile(handleOf(file), buffer + done, length - done, &count, &at))
+      return lastProblem();
+    if (count == 0)
+      return FileProblem::Other; // the file ended early: it shrank meanwhile
     done += count;
   }
-  return true;
+  return FileProblem::None;
 }
 
-bool closeFile(FileHandle file) {
-  bool closed = CloseHandle(handleOf(file)) != 0;
-  return closed && !stepFails(FileStep::Close);
+void closeFile(FileHandle file) {
+  CloseHandle(handleOf(file));
+}
+
+FileProblem lockForConversion(FileHandle file) {
+  RETURN_INJECTED(FileStep::Lock);
+  // No other program writes the file while it is open (no write sharing);
+  // the lock keeps a second conversion from reading it too.
+  OVERLAPPED whole = {};
+  if (!LockFileEx(handleOf(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                  MAXDWORD, &whole))
+    return lastProblem();
+  return FileProblem::None;
 }
 
 uint8_t *allocateZeroed(uint32_t size) {
-  if (stepFails(FileStep::Allocate))
+#ifdef SORABUN_FILE_FAULTS
+  if (injectedProblem(FileStep::Allocate) != FileProblem::None)
     return nullptr;
+#endif
   return static_cast<uint8_t *>(GlobalAlloc(GPTR, size == 0 ? 1 : size));
 }
 
@@ -99,50 +421,185 @@ void releaseBlock(uint8_t *block) {
   GlobalFree(block);
 }
 
-FileHandle createReplacement(const char *path, const char *) {
-  if (stepFails(FileStep::Create))
-    return NO_FILE;
-  return fileHandleOf(
-      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+FileProblem checkReplaceable(const FilePlace &, FileHandle file) {
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(handleOf(file), &information))
+    return lastProblem();
+  // A read-only file is the user's wish not to have it changed.
+  if ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0)
+    return FileProblem::ReadOnlyFile;
+  return FileProblem::None;
 }
 
-bool writeExactly(FileHandle file, const uint8_t *bytes, uint32_t length) {
-  if (stepFails(FileStep::Write))
-    return false;
-  uint32_t done = 0;
+FileProblem createTemporary(FolderHandle folder, FilePlace *temporary, FileHandle *file) {
+  RETURN_INJECTED(FileStep::Create);
+  *temporary = FilePlace{folder, false, {}};
+  for (int attempt = 0; attempt < TEMPORARY_NAME_TRIES; ++attempt) {
+    char name[TEMPORARY_NAME_SIZE];
+    randomName(attempt, name);
+    std::memcpy(temporary->name, name, sizeof name);
+    const std::wstring path = fullPath(folder, name);
+    AcquireSRWLockExclusive(&g_pendingLock);
+    const HANDLE created = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD error = GetLastError();
+    if (created != INVALID_HANDLE_VALUE) {
+      for (PendingTemporary &pending : g_pendingTemporaries) {
+        if (!pending.active) {
+          pending = PendingTemporary{true, created, path};
+          break;
+        }
+      }
+    }
+    ReleaseSRWLockExclusive(&g_pendingLock);
+    if (created != INVALID_HANDLE_VALUE) {
+      *file = fileHandleOf(created);
+      return FileProblem::None;
+    }
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+      return problemOf(error);
+  }
+  return FileProblem::AlreadyExists;
+}
+
+FileProblem writeAll(FileHandle file, const uint8_t *bytes, uint64_t length) {
+  RETURN_INJECTED(FileStep::Write);
+  uint64_t done = 0;
   while (done < length) {
+    const uint64_t left = length - done;
+    const DWORD wanted = left < COPY_BLOCK_SIZE ? static_cast<DWORD>(left) : COPY_BLOCK_SIZE;
     DWORD count = 0;
-    if (!WriteFile(handleOf(file), bytes + done, length - done, &count, nullptr) || count == 0)
-      return false;
+    if (!WriteFile(handleOf(file), bytes + done, wanted, &count, nullptr))
+      return lastProblem();
+    if (count == 0)
+      return FileProblem::NoSpace;
     done += count;
   }
-  return true;
+  return FileProblem::None;
 }
 
-bool flushFile(FileHandle file) {
-  return !stepFails(FileStep::Flush) && FlushFileBuffers(handleOf(file)) != 0;
+FileProblem copyRange(FileHandle from, uint64_t offset, uint64_t length, FileHandle to) {
+  RETURN_INJECTED(FileStep::Write);
+  auto *block = static_cast<uint8_t *>(GlobalAlloc(GMEM_FIXED, COPY_BLOCK_SIZE));
+  if (block == nullptr)
+    return FileProblem::Other;
+  FileProblem problem = FileProblem::None;
+  while (problem == FileProblem::None && length > 0) {
+    const DWORD wanted = length < COPY_BLOCK_SIZE ? static_cast<DWORD>(length) : COPY_BLOCK_SIZE;
+    problem = readAt(from, offset, block, wanted);
+    if (problem == FileProblem::None)
+      problem = writeAll(to, block, wanted);
+    offset += wanted;
+    length -= wanted;
+  }
+  GlobalFree(block);
+  return problem;
 }
 
-bool replaceFile(const char *path, const char *replacementPath, bool *originalLost) {
+FileProblem carryMetadata(FileHandle, FileHandle) {
+  RETURN_INJECTED(FileStep::Metadata);
+  return FileProblem::None; // ReplaceFileW carries them when the file is replaced
+}
+
+FileProblem setLastWriteTime(FileHandle file, int64_t lastWriteTime) {
+  FILETIME time;
+  time.dwLowDateTime = static_cast<DWORD>(static_cast<uint64_t>(lastWriteTime) & 0xFFFFFFFFu);
+  time.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(lastWriteTime) >> 32);
+  return SetFileTime(handleOf(file), nullptr, nullptr, &time) ? FileProblem::None : lastProblem();
+}
+
+FileProblem flushFile(FileHandle file) {
+  RETURN_INJECTED(FileStep::Flush);
+  return FlushFileBuffers(handleOf(file)) ? FileProblem::None : lastProblem();
+}
+
+FileProblem closeNewFile(FileHandle file) {
+  AcquireSRWLockExclusive(&g_pendingLock);
+  const bool closed = CloseHandle(handleOf(file)) != 0;
+  const DWORD error = GetLastError();
+  for (PendingTemporary &pending : g_pendingTemporaries) {
+    if (pending.active && pending.file == handleOf(file))
+      pending.file = INVALID_HANDLE_VALUE;
+  }
+  ReleaseSRWLockExclusive(&g_pendingLock);
+  RETURN_INJECTED(FileStep::Close);
+  return closed ? FileProblem::None : problemOf(error);
+}
+
+void removeCreatedFile(const FilePlace &created) {
+  const std::wstring path = fullPath(created.folder, created.name);
+  AcquireSRWLockExclusive(&g_pendingLock);
+  DeleteFileW(path.c_str());
+  if (PendingTemporary *pending = pendingFor(path))
+    pending->active = false;
+  ReleaseSRWLockExclusive(&g_pendingLock);
+}
+
+FileProblem replaceWithTemporary(const FilePlace &target, const FilePlace &temporary,
+                                 FileHandle *targetFile, bool *originalLost) {
   *originalLost = false;
-  // A read-only file is the user's wish not to have it changed; a rename
-  // would not always honour it.
-  if (stepFails(FileStep::Replace) || isReadOnly(path))
-    return false;
-  // ReplaceFileA keeps the original's attributes, security and creation
-  // time; where it cannot be used (some network and older file systems) a
-  // plain replacing move still puts the new content in place.
-  if (ReplaceFileA(path, replacementPath, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                   nullptr))
-    return true;
-  if (MoveFileExA(replacementPath, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return true;
-  // ReplaceFileA can fail after it has already moved the original away;
-  // then the replacement holds the only copy of the content.
-  *originalLost = !pathExists(path);
-  return false;
+  // Windows replaces no file that is still open.
+  closeFile(*targetFile);
+  *targetFile = NO_FILE;
+  RETURN_INJECTED(FileStep::Replace);
+  const std::wstring targetPath = fullPath(target.folder, target.name);
+  const std::wstring temporaryPath = fullPath(temporary.folder, temporary.name);
+  AcquireSRWLockExclusive(&g_pendingLock);
+  // Without REPLACEFILE_IGNORE_MERGE_ERRORS: a file whose ACL or attributes
+  // cannot be carried over is not replaced.
+  const bool replaced =
+      ReplaceFileW(targetPath.c_str(), temporaryPath.c_str(), nullptr, 0, nullptr, nullptr) != 0;
+  const DWORD error = GetLastError();
+  if (replaced) {
+    if (PendingTemporary *pending = pendingFor(temporaryPath))
+      pending->active = false;
+  }
+  ReleaseSRWLockExclusive(&g_pendingLock);
+  if (replaced)
+    return FileProblem::None;
+  // ReplaceFileW can fail after it has moved the original away; then the
+  // temporary file holds the only copy of the content.
+  *originalLost = GetFileAttributesW(targetPath.c_str()) == INVALID_FILE_ATTRIBUTES &&
+                  GetLastError() == ERROR_FILE_NOT_FOUND;
+  return problemOf(error);
 }
 
-bool removeFile(const char *path) {
-  return DeleteFileA(path) != 0;
+FileProblem placeAsNewFile(const FilePlace &temporary, const char *name) {
+  const std::wstring temporaryPath = fullPath(temporary.folder, temporary.name);
+  const std::wstring path = fullPath(temporary.folder, name);
+  AcquireSRWLockExclusive(&g_pendingLock);
+  // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken.
+  const bool placed = MoveFileExW(temporaryPath.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+  const DWORD error = GetLastError();
+  if (placed) {
+    if (PendingTemporary *pending = pendingFor(temporaryPath))
+      pending->active = false;
+  }
+  ReleaseSRWLockExclusive(&g_pendingLock);
+  return placed ? FileProblem::None : problemOf(error);
+}
+
+FileProblem makeBackup(const FilePlace &place, FileHandle file, const char *backupName) {
+  RETURN_INJECTED(FileStep::Backup);
+  const std::wstring path = fullPath(place.folder, place.name);
+  const std::wstring backupPath = fullPath(place.folder, backupName);
+  // A copy with the original's attributes and streams, never replacing a
+  // file already there; the conversion's lock would keep the copy from
+  // reading, so it is let go meanwhile.
+  OVERLAPPED whole = {};
+  const bool wasLocked = UnlockFileEx(handleOf(file), 0, MAXDWORD, MAXDWORD, &whole) != 0;
+  const bool copied = CopyFileW(path.c_str(), backupPath.c_str(), TRUE) != 0;
+  const FileProblem problem = copied ? FileProblem::None : lastProblem();
+  if (wasLocked) {
+    const FileProblem locked = lockForConversion(file);
+    if (problem == FileProblem::None && locked != FileProblem::None) {
+      DeleteFileW(backupPath.c_str()); // made just now
+      return locked;
+    }
+  }
+  return problem;
+}
+
+void installInterruptCleanup() {
+  SetConsoleCtrlHandler(removePendingAndEnd, TRUE);
 }

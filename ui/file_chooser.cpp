@@ -1,6 +1,6 @@
 #include "ui/file_chooser.h"
 
-#include "command/convert_path.h"
+#include "command/convert_command.h"
 #include "resources/resource_ids.h"
 
 #include <cderr.h>

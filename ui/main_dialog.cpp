@@ -1,6 +1,6 @@
 #include "ui/main_dialog.h"
 
-#include "command/convert_file.h"
+#include "command/dialog_binding.h"
 #include "resources/resource_ids.h"
 #include "ui/file_chooser.h"
 

@@ -3,7 +3,7 @@
 // temporary folder.
 #pragma once
 
-#include "command/convert_path.h"
+#include "command/convert_command.h"
 #include "tests/engine/tag_builder.h"
 
 #include <filesystem>

@@ -3,8 +3,10 @@
 large file and checks, after each kill, that the file holds exactly its
 original bytes or exactly the converted bytes, and that whatever else is
 left in the folder is the replacement file, recognisable by its name, which
-no later run takes for a music file. After each kill a second run must
-finish the job.
+a later run points out and leaves alone. After each kill a second run must
+finish the job. A few more trials end the program with SIGTERM, SIGINT and
+SIGHUP during the write: it must remove its replacement file and end with
+the signal's status.
 
 Usage: kill_test.py PROGRAM [--trials N] [--size-mb M] [--dir FOLDER]
 
@@ -26,7 +28,7 @@ import tempfile
 import time
 
 NAME = "large.mp3"
-LEFTOVER = re.compile(re.escape(NAME) + r"\.sorabun-tmp")
+LEFTOVER = re.compile(r"\.sorabun-[0-9a-v]{8}")
 MIN_KILLS_DURING_WRITE = 50
 MAX_TRIALS = 200
 
@@ -67,14 +69,13 @@ def timed_run(program, folder):
     """Runs a whole conversion, watching the folder: returns when the
     replacement file appeared, when it went, and when the process ended,
     in seconds from the start."""
-    leftover = os.path.join(folder, NAME + ".sorabun-tmp")
     started = time.monotonic()
     process = subprocess.Popen([program, "--yes", "--quiet", os.path.join(folder, NAME)],
                                stdout=subprocess.DEVNULL)
     appeared = gone = None
     while process.poll() is None:
         time.sleep(0.0005)  # leaves the processor to the program being watched
-        exists = os.path.exists(leftover)
+        exists = any(LEFTOVER.fullmatch(n) for n in os.listdir(folder))
         now = time.monotonic() - started
         if exists and appeared is None:
             appeared = now
@@ -165,6 +166,18 @@ def main():
                 extra = MIN_KILLS_DURING_WRITE - len(during_write) + 5
                 moments = [low + (high - low) * (i + 0.5) / extra for i in range(extra)]
 
+        # Catchable interruptions in the middle of the write.
+        for i, interruption in enumerate((signal.SIGTERM, signal.SIGINT, signal.SIGHUP) * 3):
+            delay = appeared + (gone - appeared) * (i + 1) / 10
+            problems = interrupt_trial(program, folder, pristine, delay, original, converted,
+                                       interruption)
+            print(f"{interruption.name} after {delay * 1000:6.1f} ms: "
+                  f"{'FAILED' if problems else 'ok'}")
+            for problem in problems:
+                print(f"    {problem}")
+            trial += 1
+            failures += bool(problems)
+
         print(f"{trial} kills: {counts['original']} left the original, "
               f"{counts['converted']} the converted file; {counts['leftover']} came during the "
               "write and left the replacement file beside the original")
@@ -197,22 +210,48 @@ def kill_trial(program, folder, pristine, delay, original, converted):
     if strangers:
         problems.append(f"unexpected files: {strangers}")
 
-    # A folder run takes only the music file, never the leftover, and ends
-    # with the converted file and nothing else.
+    # A folder run takes only the music file, points the leftover out without
+    # touching it, and ends with the converted file.
     result = subprocess.run([program, "--yes", folder], capture_output=True, text=True)
     if result.returncode != 0:
         problems.append(f"the run after the kill exited with {result.returncode}: "
                         f"{result.stdout}{result.stderr}")
-    if ".sorabun-tmp" in result.stdout:
-        problems.append(f"the run after the kill reported the leftover: {result.stdout}")
+    for name in others:
+        if f"leftover: {os.path.join(folder, name)} " not in result.stdout:
+            problems.append(f"the run after the kill did not point out {name}: {result.stdout}")
     if digest(target) != converted:
         problems.append("the run after the kill did not leave the converted bytes")
     remaining = sorted(set(os.listdir(folder)) - {NAME})
-    if remaining:
-        problems.append(f"the run after the kill left {remaining} behind")
+    if remaining != others:
+        problems.append(f"the run after the kill left {remaining} behind, not {others}")
     for name in remaining:
         os.remove(os.path.join(folder, name))
     return state, bool(others) and not strangers, problems
+
+
+def interrupt_trial(program, folder, pristine, delay, original, converted, interruption):
+    """One conversion interrupted with a catchable signal after delay
+    seconds: the file must be whole, no replacement file left, and the
+    program must end with the signal's status."""
+    target = os.path.join(folder, NAME)
+    shutil.copyfile(pristine, target)
+    process = subprocess.Popen([program, "--yes", "--quiet", target],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    time.sleep(delay)
+    process.send_signal(interruption)
+    process.wait()
+    problems = []
+    if digest(target) not in (original, converted):
+        problems.append(f"{NAME} holds neither the original nor the converted bytes")
+    others = sorted(set(os.listdir(folder)) - {NAME})
+    if others:
+        problems.append(f"left behind: {others}")
+    finished = process.returncode == 0 and digest(target) == converted
+    if process.returncode != -interruption and not finished:
+        problems.append(f"ended with status {process.returncode}, not {-interruption}")
+    for name in others:
+        os.remove(os.path.join(folder, name))
+    return problems
 
 
 if __name__ == "__main__":

@@ -1,8 +1,8 @@
 // The command line's conversion of one file against the dialog's command on
 // the same files: the same bytes on disk, over hand-made and mutated tags with
 // more audio than one copy block; and the failures of the write path.
-#include "command/file_access.h"
-#include "command/path_conversion.h"
+#include "command/file_conversion.h"
+#include "command/file_faults.h"
 #include "tests/command/command_test_support.h"
 
 #include <gtest/gtest.h>
@@ -94,7 +94,7 @@ protected:
     songPath = song.string();
   }
   void TearDown() override {
-    g_failingFileStep = FileStep::None;
+    g_injectedFault = InjectedFault{FileStep::None, FileProblem::None};
     removeFolder(folder);
   }
 
@@ -196,19 +196,36 @@ TEST_F(PathConversion, ReportsWhatItDidNotConvert) {
       PathOutcome::CannotOpen);
 }
 
+// Each step of the write failing, with and without a backup: the cause is
+// reported and the original is left as it was with nothing beside it.
 TEST_F(PathConversion, AFailingStepOfTheWriteLeavesTheOriginalAndNoOtherFile) {
   const Bytes original = handMadeFiles()[2];
-  for (FileStep step :
-       {FileStep::Create, FileStep::Write, FileStep::Flush, FileStep::Close, FileStep::Replace}) {
+  struct Row {
+    FileStep step;
+    PathOutcome outcome;
+  };
+  const Row rows[] = {
+      {FileStep::Lock, PathOutcome::CannotOpen},     {FileStep::Create, PathOutcome::CannotWrite},
+      {FileStep::Write, PathOutcome::CannotWrite},   {FileStep::Metadata, PathOutcome::CannotWrite},
+      {FileStep::Flush, PathOutcome::CannotWrite},   {FileStep::Close, PathOutcome::CannotWrite},
+      {FileStep::Backup, PathOutcome::CannotBackUp}, {FileStep::Replace, PathOutcome::CannotWrite},
+  };
+  for (const Row &row : rows) {
     for (bool backup : {false, true}) {
+      const int step = static_cast<int>(row.step);
       writeFile(song, original);
-      g_failingFileStep = step;
+      g_injectedFault = InjectedFault{row.step, FileProblem::NoSpace};
       const PathReport report = convertSong(backup);
-      g_failingFileStep = FileStep::None;
-      EXPECT_EQ(report.outcome, PathOutcome::CannotWrite) << static_cast<int>(step);
-      EXPECT_EQ(readFile(song), original) << static_cast<int>(step);
+      g_injectedFault = InjectedFault{FileStep::None, FileProblem::None};
+      if (row.step == FileStep::Backup && !backup) {
+        EXPECT_EQ(report.outcome, PathOutcome::Converted);
+        continue;
+      }
+      EXPECT_EQ(report.outcome, row.outcome) << step;
+      EXPECT_EQ(report.problem, FileProblem::NoSpace) << step;
+      EXPECT_EQ(readFile(song), original) << step;
       EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"song.mp3"})
-          << static_cast<int>(step) << (backup ? " with backup" : "");
+          << step << (backup ? " with backup" : "");
     }
   }
 }

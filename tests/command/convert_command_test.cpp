@@ -1,6 +1,6 @@
 // The Convert command over real files in a temporary folder, with a recording
 // UserPrompt. Runs natively and, through the Win32 file access, under Wine.
-#include "command/file_access.h"
+#include "command/file_faults.h"
 #include "command/messages.h"
 #include "engine/ansi_text.h"
 #include "tests/command/command_test_support.h"
@@ -19,6 +19,10 @@ std::string cp932(const char16_t *text) {
   return count == 0 ? std::string("(does not fit)") : std::string(bytes, bytes + count - 1);
 }
 
+std::string withCause(const char *message, const char *cause) {
+  return std::string(message) + cause;
+}
+
 void expectOnlyNotice(const Conversation &said, const char *text, NoticeKind kind) {
   ASSERT_EQ(said.notices.size(), 1u);
   EXPECT_EQ(said.notices[0].text, text);
@@ -33,7 +37,7 @@ protected:
     songPath = song.string();
   }
   void TearDown() override {
-    g_failingFileStep = FileStep::None;
+    g_injectedFault = InjectedFault{FileStep::None, FileProblem::None};
     removeFolder(folder);
   }
 
@@ -60,8 +64,8 @@ TEST(CommandMessages, AreTheCodePage932BytesOfTheirJapaneseText) {
       {MESSAGE_NO_TAG, u"指定されたファイルに、ID3v2 タグは設定されていません。"},
       {MESSAGE_CONFIRM, u"この操作は元に戻すことができません。\n\n実行しますか？"},
       {MESSAGE_DONE, u"正常に処理を終了しました。"},
-      {MESSAGE_CANNOT_OPEN, u"指定されたファイルを開くことができませんでした。フォルダーではな"
-                            u"いこと、ほかのプログラムが使用していないことを確認してください。"},
+      {MESSAGE_CANNOT_OPEN, u"指定されたファイルを開くことができませんでした。"},
+      {MESSAGE_CANNOT_CONVERT, u"指定されたファイルは変換できません。ファイルは元のままです。"},
       {MESSAGE_CANNOT_READ, u"指定されたファイルを読み込むことができませんでした。"},
       {MESSAGE_SIZE_UNKNOWN, u"指定されたファイルの大きさを調べることができませんでした。"},
       {MESSAGE_TOO_LARGE, u"指定されたファイルは 4 GB 以上あるため、処理できません。"},
@@ -71,12 +75,22 @@ TEST(CommandMessages, AreTheCodePage932BytesOfTheirJapaneseText) {
       {MESSAGE_UNSUPPORTED, u"この形式の ID3v2 タグは変換できません。ファイルは元のままです。"},
       {MESSAGE_CHANGED, u"確認の間に指定されたファイルが変更されたため、処理を中止しました。"
                         u"ファイルには書き込んでいません。"},
-      {MESSAGE_CANNOT_WRITE, u"ファイルを書き込むことができませんでした。ファイルは元のままです。"
-                             u"読み取り専用になっていないこと、ディスクに空きがあることを確認"
-                             u"してください。"},
+      {MESSAGE_CANNOT_WRITE, u"ファイルを書き込むことができませんでした。ファイルは元のままです。"},
       {MESSAGE_LEFT_IN_TEMPORARY, u"ファイルを置き換えることができませんでした。変換した内容は、"
-                                  u"同じフォルダーの名前が .sorabun-tmp で終わるファイルに残っ"
-                                  u"ています。"},
+                                  u"同じフォルダーの名前が .sorabun- で始まるファイルに残って"
+                                  u"います。"},
+      {CAUSE_NOT_FOUND, u"ファイルが見つかりません。"},
+      {CAUSE_NO_PERMISSION, u"アクセスが拒否されました。"},
+      {CAUSE_IN_USE, u"ほかのプログラムがファイルを使用しています。"},
+      {CAUSE_NOT_REGULAR_FILE, u"フォルダーやデバイスなど、通常のファイルではありません。"},
+      {CAUSE_HARD_LINKED, u"ファイルにほかの名前 (ハードリンク) があり、変換すると名前ごとに"
+                          u"別のファイルになってしまいます。"},
+      {CAUSE_NO_SPACE, u"ディスクの空きが足りません。"},
+      {CAUSE_READ_ONLY_FILE_SYSTEM, u"ディスクが書き込み禁止になっています。"},
+      {CAUSE_READ_ONLY_FILE, u"ファイルが読み取り専用になっています。"},
+      {CAUSE_NAME_TOO_LONG, u"パスまたはファイル名が長すぎます。"},
+      {CAUSE_OWNER_NOT_KEPT, u"ファイルの所有者を保つことができません。"},
+      {CAUSE_ATTRIBUTES_NOT_KEPT, u"ファイルのアクセス権や拡張属性を保つことができません。"},
   };
   for (const Row &row : rows)
     EXPECT_EQ(row.bytes, cp932(row.text));
@@ -181,10 +195,11 @@ TEST_F(ConvertPath, AFileChangedDuringTheConfirmationIsNotWritten) {
   expectUntouched(taggedSong());
 }
 
-TEST_F(ConvertPath, AFolderCannotBeOpened) {
+TEST_F(ConvertPath, AFolderIsNotConverted) {
   fs::create_directory(folder / "album.mp3");
   Conversation said = convert((folder / "album.mp3").string());
-  expectOnlyNotice(said, MESSAGE_CANNOT_OPEN, NoticeKind::Warning);
+  expectOnlyNotice(said, withCause(MESSAGE_CANNOT_CONVERT, CAUSE_NOT_REGULAR_FILE).c_str(),
+                   NoticeKind::Warning);
 }
 
 TEST_F(ConvertPath, AFileOf4GiBIsRefusedBeforeReading) {
@@ -198,33 +213,52 @@ TEST_F(ConvertPath, AFileOf4GiBIsRefusedBeforeReading) {
 
 TEST_F(ConvertPath, EachFailingReadStepGivesItsWarningBeforeAnyQuestion) {
   struct Row {
-    FileStep step;
-    const char *warning;
+    InjectedFault fault;
+    std::string warning;
   };
   const Row rows[] = {
-      {FileStep::Open, MESSAGE_CANNOT_OPEN},
-      {FileStep::Query, MESSAGE_SIZE_UNKNOWN},
-      {FileStep::Allocate, MESSAGE_NO_MEMORY},
-      {FileStep::Read, MESSAGE_CANNOT_READ},
+      {{FileStep::Open, FileProblem::NoPermission},
+       withCause(MESSAGE_CANNOT_OPEN, CAUSE_NO_PERMISSION)},
+      {{FileStep::Open, FileProblem::InUse}, withCause(MESSAGE_CANNOT_OPEN, CAUSE_IN_USE)},
+      {{FileStep::Open, FileProblem::HardLinked},
+       withCause(MESSAGE_CANNOT_CONVERT, CAUSE_HARD_LINKED)},
+      {{FileStep::Open, FileProblem::Other}, MESSAGE_CANNOT_OPEN},
+      {{FileStep::Allocate, FileProblem::Other}, MESSAGE_NO_MEMORY},
+      {{FileStep::Read, FileProblem::Other}, MESSAGE_CANNOT_READ},
   };
   writeFile(song, taggedSong());
   for (const Row &row : rows) {
-    g_failingFileStep = row.step;
+    g_injectedFault = row.fault;
     Conversation said = convert(songPath);
     EXPECT_TRUE(said.questions.empty());
-    expectOnlyNotice(said, row.warning, NoticeKind::Warning);
+    expectOnlyNotice(said, row.warning.c_str(), NoticeKind::Warning);
     expectUntouched(taggedSong());
   }
 }
 
+// Each step of the write, failing with a cause, is reported with that cause
+// and leaves the original as it was with nothing beside it.
 TEST_F(ConvertPath, EachFailingWriteStepLeavesTheOriginalAndNoNewFile) {
+  struct Row {
+    InjectedFault fault;
+    const char *cause;
+  };
+  const Row rows[] = {
+      {{FileStep::Lock, FileProblem::InUse}, CAUSE_IN_USE},
+      {{FileStep::Create, FileProblem::ReadOnlyFileSystem}, CAUSE_READ_ONLY_FILE_SYSTEM},
+      {{FileStep::Create, FileProblem::NoPermission}, CAUSE_NO_PERMISSION},
+      {{FileStep::Write, FileProblem::NoSpace}, CAUSE_NO_SPACE},
+      {{FileStep::Metadata, FileProblem::OwnerNotKept}, CAUSE_OWNER_NOT_KEPT},
+      {{FileStep::Flush, FileProblem::Other}, ""},
+      {{FileStep::Close, FileProblem::NoSpace}, CAUSE_NO_SPACE},
+      {{FileStep::Replace, FileProblem::InUse}, CAUSE_IN_USE},
+  };
   writeFile(song, taggedSong());
-  for (FileStep step :
-       {FileStep::Create, FileStep::Write, FileStep::Flush, FileStep::Close, FileStep::Replace}) {
-    g_failingFileStep = step;
+  for (const Row &row : rows) {
+    g_injectedFault = row.fault;
     Conversation said = convert(songPath);
     EXPECT_EQ(said.questions.size(), 1u);
-    expectOnlyNotice(said, MESSAGE_CANNOT_WRITE, NoticeKind::Warning);
+    expectOnlyNotice(said, withCause(MESSAGE_CANNOT_WRITE, row.cause).c_str(), NoticeKind::Warning);
     expectUntouched(taggedSong());
   }
 }
@@ -235,7 +269,8 @@ TEST_F(ConvertPath, ReadOnlyFileIsLeftAsItWas) {
   writeFile(song, taggedSong());
   fs::permissions(song, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   Conversation said = convert(songPath);
-  expectOnlyNotice(said, MESSAGE_CANNOT_WRITE, NoticeKind::Warning);
+  expectOnlyNotice(said, withCause(MESSAGE_CANNOT_WRITE, CAUSE_READ_ONLY_FILE).c_str(),
+                   NoticeKind::Warning);
   expectUntouched(taggedSong());
 }
 
@@ -248,7 +283,8 @@ TEST_F(ConvertPath, ReadOnlyFolderKeepsTheFile) {
   if (fs::exists(folder / "probe"))
     GTEST_SKIP() << "folder permissions are not enforced for this user";
   Conversation said = convert(songPath);
-  expectOnlyNotice(said, MESSAGE_CANNOT_WRITE, NoticeKind::Warning);
+  expectOnlyNotice(said, withCause(MESSAGE_CANNOT_WRITE, CAUSE_NO_PERMISSION).c_str(),
+                   NoticeKind::Warning);
   expectUntouched(taggedSong());
 }
 #endif

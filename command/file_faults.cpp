@@ -1,0 +1,21 @@
+// Compiled into the test build of the file layer only.
+#include "command/file_faults.h"
+
+#include <cstring>
+
+InjectedFault g_injectedFault = {FileStep::None, FileProblem::None};
+const char *const *g_temporaryNamesFirst = nullptr;
+
+FileProblem injectedProblem(FileStep step) {
+  return g_injectedFault.step == step ? g_injectedFault.problem : FileProblem::None;
+}
+
+bool chosenTemporaryName(int attempt, char (&name)[TEMPORARY_NAME_SIZE]) {
+  for (int i = 0; g_temporaryNamesFirst != nullptr && g_temporaryNamesFirst[i] != nullptr; ++i) {
+    if (i == attempt && std::strlen(g_temporaryNamesFirst[i]) < sizeof name) {
+      std::strcpy(name, g_temporaryNamesFirst[i]);
+      return true;
+    }
+  }
+  return false;
+}

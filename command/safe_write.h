@@ -1,0 +1,70 @@
+// The write-back both front ends use: the new content goes into a new file
+// under a temporary name beside the original (created exclusively, never
+// opening anything already there), is completed, given the original's
+// owner, mode, ACLs and extended attributes, flushed, and only then put in
+// the original's place in one step, after a last check that nobody else has
+// written the file meanwhile. A failure at any step leaves the original as
+// it was and nothing beside it. The temporary names: command/temporary_name.h.
+#pragma once
+
+#include "command/platform_files.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// One piece of a new file's content: bytes in memory or, when bytes is
+// nullptr, `length` bytes of an open file from `offset` on.
+struct ContentPiece {
+  const uint8_t *bytes;
+  FileHandle file;
+  uint64_t offset;
+  uint64_t length;
+};
+ContentPiece memoryPiece(const uint8_t *bytes, uint64_t length);
+ContentPiece filePiece(FileHandle file, uint64_t offset, uint64_t length);
+
+// A rewritten tag, the rest of the file, and room for a last piece (a tag at
+// the end of the file).
+constexpr size_t CONTENT_PIECES_AT_MOST = 3;
+struct NewContent {
+  ContentPiece pieces[CONTENT_PIECES_AT_MOST];
+  size_t count;
+};
+
+// The original is kept as NAME.bak when asked; false when that name does
+// not fit.
+bool backupNameOf(const char *name, char (&backupName)[NAME_BUFFER_SIZE]);
+
+struct WriteSettings {
+  bool backup;   // keep the original as NAME.bak, never replacing one
+  bool keepTime; // the new content keeps the original's last-write time
+};
+
+enum class WriteOutcome {
+  Written,
+  Changed,         // another program changed the file; nothing written
+  BackupExists,    // a backup would be replaced; nothing written
+  CannotBackUp,    // problem says why; nothing written
+  CannotWrite,     // problem says why; the original is as it was
+  LeftInTemporary, // the original is gone; the content is under the temporary name
+};
+
+struct WriteResult {
+  WriteOutcome outcome;
+  FileProblem problem;
+};
+
+// Creates a new file under a temporary name in `folder` with `content`,
+// the metadata of `metadataFrom` (NO_FILE: none), the last-write time
+// *lastWriteTime when given, flushed and closed; *temporary then names it.
+// On failure nothing is left.
+FileProblem writeTemporaryFile(FolderHandle folder, const NewContent &content,
+                               FileHandle metadataFrom, const int64_t *lastWriteTime,
+                               FilePlace *temporary);
+
+// Replaces the content of the regular file at `place`, open as *source (and
+// locked by the caller) and in state whenRead when its content was read.
+// *source may be closed on the way (Windows replaces no open file); the
+// caller closes it when it is not NO_FILE.
+WriteResult replaceContent(const FilePlace &place, FileHandle *source, const FileState &whenRead,
+                           const NewContent &content, WriteSettings settings);

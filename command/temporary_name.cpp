@@ -1,0 +1,30 @@
+#include "command/temporary_name.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr char TEMPORARY_ALPHABET[] = "0123456789abcdefghijklmnopqrstuv"; // 5 bits a character
+
+} // namespace
+
+void makeTemporaryName(const uint8_t (&random)[TEMPORARY_RANDOM_LENGTH],
+                       char (&name)[TEMPORARY_NAME_SIZE]) {
+  const size_t prefixLength = sizeof TEMPORARY_PREFIX - 1;
+  std::memcpy(name, TEMPORARY_PREFIX, prefixLength);
+  for (size_t i = 0; i < TEMPORARY_RANDOM_LENGTH; ++i)
+    name[prefixLength + i] = TEMPORARY_ALPHABET[random[i] % 32];
+  name[prefixLength + TEMPORARY_RANDOM_LENGTH] = '\0';
+}
+
+bool isTemporaryName(const char *name) {
+  const size_t prefixLength = sizeof TEMPORARY_PREFIX - 1;
+  if (std::strncmp(name, TEMPORARY_PREFIX, prefixLength) != 0 ||
+      std::strlen(name) != prefixLength + TEMPORARY_RANDOM_LENGTH)
+    return false;
+  for (size_t i = prefixLength; name[i] != '\0'; ++i) {
+    if (std::strchr(TEMPORARY_ALPHABET, name[i]) == nullptr)
+      return false;
+  }
+  return true;
+}

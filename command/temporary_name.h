@@ -1,0 +1,19 @@
+// The names of the files a conversion writes before they take their place:
+// TEMPORARY_PREFIX and eight random letters and digits, as
+// ".sorabun-k3v9q0ab". The same short length whatever the file's name, so
+// that a name of 255 bytes or a path of 259 bytes still converts, and a
+// name no music file has, so that a folder walk recognises one left by an
+// interrupted run (or by a run at work in that folder) and leaves it alone.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr char TEMPORARY_PREFIX[] = ".sorabun-";
+constexpr size_t TEMPORARY_RANDOM_LENGTH = 8;
+constexpr size_t TEMPORARY_NAME_SIZE = sizeof TEMPORARY_PREFIX + TEMPORARY_RANDOM_LENGTH;
+
+// The name made of eight random bytes (five bits of each are used).
+void makeTemporaryName(const uint8_t (&random)[TEMPORARY_RANDOM_LENGTH],
+                       char (&name)[TEMPORARY_NAME_SIZE]);
+bool isTemporaryName(const char *name);

@@ -1,0 +1,263 @@
+// The safe write against what a real POSIX file system holds: entries
+// planted at the temporary names, owners, modes, ACLs and extended
+// attributes, links, FIFOs and devices, and names as long as a folder entry
+// can be. Cases about owners need the superuser (as CI runs) and skip
+// otherwise.
+#include "command/file_conversion.h"
+#include "command/file_faults.h"
+#include "tests/command/command_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <grp.h>
+#include <map>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr PathSettings WRITE{true, false, false};
+
+// Owner, group, mode and every extended attribute (the ACL among them).
+struct Metadata {
+  uid_t owner;
+  gid_t group;
+  mode_t mode;
+  std::map<std::string, std::string> attributes;
+  bool operator==(const Metadata &other) const {
+    return owner == other.owner && group == other.group && mode == other.mode &&
+           attributes == other.attributes;
+  }
+};
+
+Metadata metadataOf(const fs::path &path) {
+  struct stat status {};
+  EXPECT_EQ(lstat(path.c_str(), &status), 0);
+  Metadata metadata{status.st_uid, status.st_gid, status.st_mode, {}};
+  char names[4096];
+  const ssize_t length = llistxattr(path.c_str(), names, sizeof names);
+  for (ssize_t at = 0; at < length; at += static_cast<ssize_t>(std::strlen(names + at)) + 1) {
+    char value[4096];
+    const ssize_t size = lgetxattr(path.c_str(), names + at, value, sizeof value);
+    metadata.attributes[names + at] = std::string(value, size > 0 ? static_cast<size_t>(size) : 0);
+  }
+  return metadata;
+}
+
+std::ostream &operator<<(std::ostream &out, const Metadata &metadata) {
+  out << metadata.owner << ":" << metadata.group << " " << std::oct << metadata.mode << std::dec;
+  for (const auto &attribute : metadata.attributes)
+    out << " " << attribute.first << "(" << attribute.second.size() << " bytes)";
+  return out;
+}
+
+uid_t nobodyUser() {
+  const passwd *entry = getpwnam("nobody");
+  return entry == nullptr ? 65534 : entry->pw_uid;
+}
+
+void run(const std::string &command) {
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+class SafeWrite : public ::testing::Test {
+protected:
+  void SetUp() override {
+    folder = makeFolder("safe-write");
+    song = folder / "song.mp3";
+    writeFile(song, taggedSong());
+    converted = runRewrite(taggedSong()).output;
+  }
+  void TearDown() override {
+    g_temporaryNamesFirst = nullptr;
+    removeFolder(folder);
+  }
+  void needSuperuser() {
+    if (geteuid() != 0)
+      GTEST_SKIP() << "owners can only be given away by the superuser";
+  }
+  PathReport convertAt(const fs::path &path, PathSettings settings = WRITE) {
+    return convertOnePath(path.c_str(), settings, nullptr, nullptr);
+  }
+
+  fs::path folder;
+  fs::path song;
+  Bytes converted;
+};
+
+} // namespace
+
+// Whatever stands at the names the new file could take is left alone: a
+// link to a file of the superuser's, a FIFO, someone's file, and the name
+// earlier versions used. The conversion takes a free name.
+TEST_F(SafeWrite, EntriesPlantedAtTemporaryNamesAreNeverOpened) {
+  const char *const names[] = {".sorabun-aaaaaaaa", ".sorabun-bbbbbbbb", ".sorabun-cccccccc",
+                               nullptr};
+  g_temporaryNamesFirst = names;
+  const fs::path victim = folder / "victim";
+  writeFile(victim, ascii("root only"));
+  fs::permissions(victim, fs::perms::owner_read | fs::perms::owner_write);
+  fs::create_symlink(victim, folder / names[0]);
+  ASSERT_EQ(mkfifo((folder / names[1]).c_str(), 0644), 0);
+  writeFile(folder / names[2], ascii("someone's file"));
+  fs::create_symlink(victim, folder / "song.mp3.sorabun-tmp");
+
+  EXPECT_EQ(convertAt(song).outcome, PathOutcome::Converted);
+  EXPECT_EQ(readFile(song), converted);
+  EXPECT_EQ(readFile(victim), ascii("root only"));
+  EXPECT_EQ(fs::status(victim).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_TRUE(fs::is_symlink(folder / names[0]));
+  EXPECT_TRUE(fs::is_fifo(folder / names[1]));
+  EXPECT_EQ(readFile(folder / names[2]), ascii("someone's file"));
+  EXPECT_TRUE(fs::is_symlink(folder / "song.mp3.sorabun-tmp"));
+  EXPECT_EQ(folderEntries(folder).size(), 6u);
+}
+
+TEST_F(SafeWrite, OwnerModeAclAndAttributesAreKept) {
+  needSuperuser();
+  const std::string nobody = std::to_string(nobodyUser());
+  struct Row {
+    const char *what;
+    std::function<void()> setUp;
+  };
+  const std::string path = song.string();
+  const Row rows[] = {
+      {"another user's file, 0640",
+       [&] { run("chown " + nobody + ":" + nobody + " " + path + " && chmod 0640 " + path); }},
+      {"set-user-ID", [&] { run("chown " + nobody + " " + path + " && chmod 4755 " + path); }},
+      {"ACL with a narrow mask", [&] { run("setfacl -m u:" + nobody + ":rw-,m::r-- " + path); }},
+      {"user attributes", [&] { run("setfattr -n user.comment -v kept " + path); }},
+      {"a set-group-ID folder of another group",
+       [&] {
+         run("chown :" + nobody + " " + folder.string() + " && chmod g+s " + folder.string() +
+             " && chown :0 " + path);
+       }},
+      {"a folder with a default ACL",
+       [&] { run("setfacl -d -m u:" + nobody + ":rwx " + folder.string()); }},
+  };
+  for (const Row &row : rows) {
+    writeFile(song, taggedSong());
+    row.setUp();
+    const Metadata before = metadataOf(song);
+    const PathReport report = convertAt(song);
+    EXPECT_EQ(report.outcome, PathOutcome::Converted) << row.what;
+    EXPECT_EQ(readFile(song), converted) << row.what;
+    EXPECT_EQ(metadataOf(song), before) << row.what;
+    fs::remove(song);
+  }
+}
+
+// Someone who is not the superuser cannot give a new file away: another
+// user's file (in a folder all may write), or a file of a group they are
+// not in, is refused rather than given a new owner.
+TEST_F(SafeWrite, AFileWhoseOwnerCannotBeKeptIsRefused) {
+  needSuperuser();
+  const uid_t nobody = nobodyUser();
+  fs::permissions(folder, fs::perms::all);
+  struct Row {
+    uid_t owner;
+    gid_t group;
+  };
+  gid_t groups[64];
+  const int groupCount = getgroups(64, groups);
+  ASSERT_GE(groupCount, 0);
+  for (const Row &row : {Row{0, 0}, Row{nobody, 0}}) {
+    writeFile(song, taggedSong());
+    ASSERT_EQ(chown(song.c_str(), row.owner, row.group), 0);
+    fs::permissions(song, fs::perms::all);
+    ASSERT_EQ(setgroups(0, nullptr), 0);
+    ASSERT_EQ(setegid(nobody), 0);
+    ASSERT_EQ(seteuid(nobody), 0);
+    const PathReport report = convertAt(song);
+    ASSERT_EQ(seteuid(0), 0);
+    ASSERT_EQ(setegid(0), 0);
+    ASSERT_EQ(setgroups(static_cast<size_t>(groupCount), groups), 0);
+    EXPECT_EQ(report.outcome, PathOutcome::CannotWrite) << row.owner << ":" << row.group;
+    EXPECT_EQ(report.problem, FileProblem::OwnerNotKept);
+    EXPECT_EQ(readFile(song), taggedSong());
+    EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"song.mp3"});
+  }
+}
+
+// Only a regular file with one name is converted; nothing else is opened
+// (a FIFO would block, a device could act), even when only examining.
+TEST_F(SafeWrite, OnlyRegularFilesWithOneNameAreConverted) {
+  ASSERT_EQ(mkfifo((folder / "fifo.mp3").c_str(), 0644), 0);
+  fs::create_symlink(folder / "fifo.mp3", folder / "to-fifo.mp3");
+  fs::create_symlink("/dev/null", folder / "to-device.mp3");
+  fs::create_directory(folder / "folder.mp3");
+  writeFile(folder / "linked.mp3", taggedSong());
+  fs::create_hard_link(folder / "linked.mp3", folder / "other-name.mp3");
+  struct Row {
+    const char *name;
+    FileProblem problem;
+  };
+  const Row rows[] = {
+      {"fifo.mp3", FileProblem::NotRegularFile},      {"to-fifo.mp3", FileProblem::NotRegularFile},
+      {"to-device.mp3", FileProblem::NotRegularFile}, {"folder.mp3", FileProblem::NotRegularFile},
+      {"linked.mp3", FileProblem::HardLinked},
+  };
+  alarm(20); // a FIFO opened for reading would wait for a writer for ever
+  for (const Row &row : rows) {
+    for (bool write : {false, true}) {
+      const PathReport report = convertAt(folder / row.name, PathSettings{write, false, false});
+      EXPECT_EQ(report.outcome, PathOutcome::CannotOpen) << row.name;
+      EXPECT_EQ(report.problem, row.problem) << row.name;
+    }
+  }
+  alarm(0);
+  EXPECT_EQ(readFile(folder / "linked.mp3"), taggedSong());
+  EXPECT_TRUE(fs::is_fifo(folder / "fifo.mp3"));
+}
+
+// A link is followed: the file it names is converted in place, the link
+// stays a link, and a backup is made beside the file.
+TEST_F(SafeWrite, ALinkIsFollowedAndStaysALink) {
+  fs::create_directory(folder / "links");
+  const fs::path link = folder / "links" / "song.mp3";
+  fs::create_symlink("../song.mp3", link);
+  for (bool backup : {false, true}) {
+    writeFile(song, taggedSong());
+    EXPECT_EQ(convertAt(link, PathSettings{true, backup, false}).outcome, PathOutcome::Converted);
+    EXPECT_EQ(readFile(song), converted);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::read_symlink(link), "../song.mp3");
+  }
+  EXPECT_EQ(readFile(folder / "song.mp3.bak"), taggedSong());
+  EXPECT_EQ(folderEntries(folder / "links"), std::vector<std::string>{"song.mp3"});
+}
+
+// Names as long as a folder entry can be (80 kanji and more) convert: the
+// temporary name does not grow with them. Only the backup's longer name
+// cannot exist.
+TEST_F(SafeWrite, NamesUpTo255BytesConvert) {
+  std::string kanji;
+  for (int i = 0; i < 80; ++i)
+    kanji += "\xE6\xBC\xA2"; // 漢
+  struct Row {
+    std::string name;
+    bool backup;
+    PathOutcome outcome;
+  };
+  const Row rows[] = {
+      {kanji + ".mp3", false, PathOutcome::Converted},
+      {std::string(251, 'a') + ".mp3", false, PathOutcome::Converted},
+      {std::string(251, 'b') + ".mp3", true, PathOutcome::CannotBackUp},
+  };
+  for (const Row &row : rows) {
+    const fs::path path = folder / row.name;
+    writeFile(path, taggedSong());
+    const PathReport report = convertAt(path, PathSettings{true, row.backup, false});
+    EXPECT_EQ(report.outcome, row.outcome) << row.name.size();
+    EXPECT_EQ(readFile(path), row.backup ? taggedSong() : converted) << row.name.size();
+    fs::remove(path);
+  }
+  EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"song.mp3"});
+}
