@@ -309,14 +309,15 @@ class CliEndToEnd(unittest.TestCase):
 
     def test_keep_time_keeps_the_modification_time(self):
         folder = Folder(self)
-        for name in ("kept.mp3", "new.mp3"):
-            folder.write(name, SONG)
-            os.utime(folder.file(name), ns=(1000000000123456789, 1000000000123456789))
-        run(["-y", "--keep-time", "kept.mp3"], folder.path)
-        run(["-y", "new.mp3"], folder.path)
-        self.assertEqual(folder.read("kept.mp3"), CONVERTED)
-        self.assertEqual(os.stat(folder.file("kept.mp3")).st_mtime_ns, 1000000000123456789)
-        self.assertGreater(os.stat(folder.file("new.mp3")).st_mtime_ns, 1000000000123456789)
+        for written in (1000000000123456789, -1000000000123456789):
+            for name in ("kept.mp3", "new.mp3"):
+                folder.write(name, SONG)
+                os.utime(folder.file(name), ns=(written, written))
+            run(["-y", "--keep-time", "kept.mp3"], folder.path)
+            run(["-y", "new.mp3"], folder.path)
+            self.assertEqual(folder.read("kept.mp3"), CONVERTED)
+            self.assertEqual(os.stat(folder.file("kept.mp3")).st_mtime_ns, written)
+            self.assertGreater(os.stat(folder.file("new.mp3")).st_mtime_ns, 1000000000123456789)
 
     def test_names_and_tag_texts_are_shown_with_control_characters_escaped(self):
         folder = Folder(self)
@@ -436,9 +437,12 @@ class CliUnderWine(unittest.TestCase):
         folder = Folder(self)
         folder.write("song.mp3", SONG)
         folder.write("plain.mp3", NO_TAG)
-        status, out, err = run(["-y", "song.mp3", "plain.mp3"], folder.path)
+        before_1970 = -123456789123456700  # in the 100 ns steps Windows keeps
+        os.utime(folder.file("song.mp3"), ns=(before_1970, before_1970))
+        status, out, err = run(["-y", "-t", "song.mp3", "plain.mp3"], folder.path)
         self.assertEqual(status, 0, out + err)
         self.assertEqual(folder.read("song.mp3"), CONVERTED)
+        self.assertEqual(os.stat(folder.file("song.mp3")).st_mtime_ns, before_1970)
         self.assertEqual(folder.read("plain.mp3"), NO_TAG)
         self.assertEqual(out, f"変換しました: song.mp3 ({SAVED} バイト減少)\n"
                               "ID3v2 タグなし: plain.mp3\n"
@@ -446,6 +450,26 @@ class CliUnderWine(unittest.TestCase):
         status, out, _ = run(["-n", "."], folder.path)
         self.assertEqual(status, 0)
         self.assertIn("変換済み (コードページ 932): .\\song.mp3", out)
+
+    def test_every_name_windows_holds_converts(self):
+        # Outside code page 932 (an accent, Korean, an emoji), inside it, and
+        # named one by one as well as found in a folder.
+        names = ["Café.mp3", "한국.mp3", "日本.mp3", "\U0001F3B5 song.mp3"]
+        folder = Folder(self)
+        for name in names:
+            folder.write(name, SONG)
+        status, out, err = run(["-y"] + names, folder.path)
+        self.assertEqual(status, 0, out + err)
+        self.assertTrue(out.endswith("4 ファイル: 変換 4\n"), out)
+        for name in names:
+            self.assertEqual(folder.read(name), CONVERTED, name)
+            folder.write(name, SONG)
+        status, out, err = run(["-y", "."], folder.path)
+        self.assertEqual(status, 0, out + err)
+        self.assertTrue(out.endswith("4 ファイル: 変換 4\n"), out)
+        self.assertEqual(sorted(os.listdir(folder.path)), sorted(names))
+        for name in names:
+            self.assertEqual(folder.read(name), CONVERTED, name)
 
 
 def main():
