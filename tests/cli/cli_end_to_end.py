@@ -255,10 +255,12 @@ class CliEndToEnd(unittest.TestCase):
         self.assertTrue(out.endswith("3 files: 2 converted, 1 failed\n"), out)
 
     @unittest.skipIf(os.name != "posix", "POSIX permissions")
-    def test_a_read_only_folder_fails_among_writable_ones(self):
+    def test_folders_without_permissions_fail_among_writable_ones(self):
         folder = Folder(self)
         folder.write("open/a.mp3", SONG)
         folder.write("locked/b.mp3", SONG)
+        folder.write("unsearchable/c.mp3", SONG)
+        folder.write("unreadable/d.mp3", SONG)
         command = [PROGRAM]
         if os.geteuid() == 0:
             # The superuser writes anywhere: run as a user without privileges,
@@ -278,12 +280,17 @@ class CliEndToEnd(unittest.TestCase):
                        program]
             os.chmod(folder.path, 0o755)
         os.chmod(folder.file("locked"), 0o555)
+        os.chmod(folder.file("unsearchable"), 0o644)  # its entries cannot be examined
+        os.chmod(folder.file("unreadable"), 0o311)
         result = subprocess.run(command + ["-y", "-r", "."], cwd=folder.path,
                                 env=english(), capture_output=True, stdin=subprocess.DEVNULL)
         out = result.stdout.decode()
         self.assertEqual(result.returncode, 1, out + result.stderr.decode())
         self.assertIn("failed: ./locked/b.mp3 (cannot be written: permission denied; the file is "
                       "as it was)", out)
+        self.assertIn("failed: ./unsearchable/c.mp3 (cannot be examined: permission denied)", out)
+        self.assertIn("failed: ./unreadable (the folder cannot be read: permission denied)", out)
+        self.assertTrue(out.endswith("4 files: 1 converted, 3 failed\n"), out)
         self.assertEqual(folder.read("open/a.mp3"), CONVERTED)
         self.assertEqual(folder.read("locked/b.mp3"), SONG)
 
