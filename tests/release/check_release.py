@@ -66,9 +66,12 @@ def check_zip(path, version, work):
     checked = run([sys.executable, CHECK_EXECUTABLE, os.path.join(work, "Sorabun.exe"),
                    "--arch", "x86", "--version", version])
     expect(checked.returncode == 0, f"Sorabun.exe: {checked.stdout.strip()}")
-    cli = pefile.PE(os.path.join(work, "sorabun-cli.exe"), fast_load=True)
-    expect((cli.FILE_HEADER.Machine, cli.OPTIONAL_HEADER.Subsystem) == (I386, CONSOLE),
-           "sorabun-cli.exe is not an i386 console program")
+    try:
+        cli = pefile.PE(os.path.join(work, "sorabun-cli.exe"), fast_load=True)
+        kind = (cli.FILE_HEADER.Machine, cli.OPTIONAL_HEADER.Subsystem)
+    except pefile.PEFormatError:
+        kind = None
+    expect(kind == (I386, CONSOLE), "sorabun-cli.exe is not an i386 console program")
     readme = windows_text(entries.get(README, b""), README)
     if readme is not None:
         expect(f"Sorabun {version}" in readme, f"{README} does not name version {version}")
