@@ -64,9 +64,10 @@ mkdir -p "$stage/shlibs/debian"
 printf 'Source: sorabun\n\nPackage: sorabun-cli\nArchitecture: amd64\n' >"$stage/shlibs/debian/control"
 depends=$(cd "$stage/shlibs" && dpkg-shlibdeps -O "$deb/usr/bin/sorabun-cli" |
   sed -n 's/^shlibs:Depends=//p')
-# As dpkg-gencontrol counts: a KiB (rounded up) per file, one per folder.
-installedSize=$(find "$deb" -path "$deb/DEBIAN" -prune -o \( -type f -printf '%s\n' \) -o -printf '0\n' |
-  awk '{ kib += $1 == 0 ? 1 : int(($1 + 1023) / 1024) } END { print kib }')
+# As dpkg-gencontrol counts: the KiB of each file, rounded up; one for
+# anything else (folders).
+installedSize=$(find "$deb" -path "$deb/DEBIAN" -prune -o \( -type f -printf '%s\n' \) -o -printf 'other\n' |
+  awk '{ kib += $1 == "other" ? 1 : int(($1 + 1023) / 1024) } END { print kib }')
 sed -e "s/@VERSION@/$version/" -e "s/@DEPENDS@/$depends/" -e "s/@INSTALLED_SIZE@/$installedSize/" \
   packaging/deb/control.in >"$deb/DEBIAN/control"
 (cd "$deb" && find usr -type f | sort | xargs md5sum) >"$deb/DEBIAN/md5sums"
