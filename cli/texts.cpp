@@ -2,6 +2,10 @@
 
 #include <cctype>
 
+// SORABUN_COMMIT: the commit this build was made from, or "" (made by the
+// build; cmake/commit_id.cmake).
+#include "sorabun_commit.h"
+
 #ifndef SORABUN_VERSION
 #define SORABUN_VERSION "0"
 #endif
@@ -248,7 +252,9 @@ std::string helpText(bool japanese) {
 }
 
 std::string versionText() {
-  return std::string("sorabun-cli ") + SORABUN_VERSION + "\n";
+  const std::string commit = SORABUN_COMMIT;
+  return std::string("sorabun-cli ") + SORABUN_VERSION +
+         (commit.empty() ? "" : " (commit " + commit + ")") + "\n";
 }
 
 std::string unknownOptionText(bool japanese, const char *option) {

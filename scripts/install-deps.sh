@@ -20,6 +20,11 @@ PACKAGES=(
   xvfb xauth fonts-ipafont-gothic imagemagick x11-apps
   # test tooling (acl, attr: ACLs and extended attributes the safe write keeps)
   python3 python3-pefile util-linux acl attr
+  # GoogleTest for the native builds, as a CMake package (the Windows builds
+  # compile the googletest sources above)
+  libgtest-dev
+  # releases: package dependencies, the package check, the man page check
+  dpkg-dev lintian man-db
   # scripts/bench-cli.sh: peak memory through /usr/bin/time
   time
   # robustness tests: independent tag writers and readers for the interop
@@ -29,11 +34,13 @@ PACKAGES=(
 )
 LOCALE=ja_JP.UTF-8
 
+# The packages of the list that are not installed. dpkg-query fails when it
+# meets a name it has never heard of (any package never installed on this
+# machine) but still prints the others, so its status is not an answer.
 missingPackages() {
-  local installed
-  installed=$(dpkg-query -W -f='${Package}:${db:Status-Status}\n' "${PACKAGES[@]}" 2>/dev/null |
-    sed -n 's/:installed$//p' | sed 's/:.*//')
-  local package
+  local installed package
+  installed=$(dpkg-query -W -f='${db:Status-Status} ${Package}\n' -- "${PACKAGES[@]}" 2>/dev/null |
+    sed -n 's/^installed //p') || true
   for package in "${PACKAGES[@]}"; do
     grep -qx -- "$package" <<<"$installed" || echo "$package"
   done
@@ -51,27 +58,53 @@ asRoot() {
   fi
 }
 
-mapfile -t missing < <(missingPackages)
-if [ "${#missing[@]}" -eq 0 ] && ! localeMissing; then
-  echo "install-deps: everything is installed"
-  exit 0
-fi
+main() {
+  local missingList
+  missingList=$(missingPackages)
+  local missing=()
+  [ -z "$missingList" ] || mapfile -t missing <<<"$missingList"
+  if [ "${#missing[@]}" -eq 0 ] && ! localeMissing; then
+    echo "install-deps: everything is installed"
+    return 0
+  fi
 
-if [ "${#missing[@]}" -gt 0 ]; then
-  echo "install-deps: installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  asRoot apt-get update
-  asRoot apt-get install -y --no-install-recommends "${missing[@]}" </dev/null
-fi
+  if [ "$(id -u)" -ne 0 ] && ! command -v sudo >/dev/null 2>&1; then
+    {
+      echo "install-deps: missing packages: ${missing[*]:-none}"
+      localeMissing && echo "install-deps: missing locale: $LOCALE"
+      echo "install-deps: run this script as root, or install sudo, to install them"
+    } >&2
+    return 1
+  fi
 
-if localeMissing; then
-  echo "install-deps: generating $LOCALE"
-  asRoot sed -i -E "s/^# *($LOCALE UTF-8)/\1/" /etc/locale.gen
-  grep -q "^$LOCALE UTF-8" /etc/locale.gen || echo "$LOCALE UTF-8" | asRoot tee -a /etc/locale.gen >/dev/null
-  asRoot locale-gen
-fi
+  if [ "${#missing[@]}" -gt 0 ]; then
+    echo "install-deps: installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    asRoot apt-get update
+    asRoot apt-get install -y --no-install-recommends "${missing[@]}" </dev/null
+    # Whatever apt-get says, check again: a package that is still missing
+    # would only fail the build later with a less clear message.
+    missingList=$(missingPackages)
+    if [ -n "$missingList" ]; then
+      echo "install-deps: still missing after apt-get: ${missingList//$'\n'/ }" >&2
+      return 1
+    fi
+  fi
 
-if dpkg-query -W -f='${db:Status-Status}' wine32 2>/dev/null | grep -qx installed; then
-  echo "install-deps: wine32 is installed; 32-bit programs cannot run on this machine" >&2
+  if localeMissing; then
+    echo "install-deps: generating $LOCALE"
+    asRoot sed -i -E "s/^# *($LOCALE UTF-8)/\1/" /etc/locale.gen
+    grep -q "^$LOCALE UTF-8" /etc/locale.gen || echo "$LOCALE UTF-8" | asRoot tee -a /etc/locale.gen >/dev/null
+    asRoot locale-gen
+  fi
+
+  if dpkg-query -W -f='${db:Status-Status}' wine32 2>/dev/null | grep -qx installed; then
+    echo "install-deps: wine32 is installed; 32-bit programs cannot run on this machine" >&2
+  fi
+  echo "install-deps: done"
+}
+
+# Sourced (by its test), it only defines the functions.
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  main "$@"
 fi
-echo "install-deps: done"

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The full test run: installs what is missing, builds and tests the native,
-# sanitize and win64 presets (win64 under 64-bit Wine on a virtual display)
-# and builds win32. Ends with "N passed, N failed": test programs across the
-# suites, a step that fails to configure or build counting as one failure.
+# sanitize and win64 presets (win64 under 64-bit Wine on a virtual display),
+# builds win32, and makes and checks the release files from the native and
+# win32 builds. Ends with "N passed, N failed": test programs across the
+# suites and the release checks, a step that fails to configure or build
+# counting as one failure.
 #
 # SORABUN_BUILD_ROOT (default: build/) moves the build folders elsewhere;
 # SORABUN_WINEPREFIX (default: build/wineprefix) is the Wine prefix the
@@ -40,6 +42,12 @@ step() {
   note "$suite" "$name" FAILED $((SECONDS - start)) "$log"
   failed=$((failed + 1))
   return 1
+}
+
+# check SUITE NAME COMMAND...: a step that is itself a test, counted as
+# passed too.
+check() {
+  step "$@" && passed=$((passed + 1))
 }
 
 configureAndBuild() {
@@ -139,6 +147,17 @@ step static analysis bash scripts/static-analysis.sh "$buildRoot/native" "$build
 
 # The shipped 32-bit build runs nothing here; its tests read the executable.
 configureAndBuild win32 && runTests win32 1
+
+# The release files, made from the builds above into build/dist: what they
+# hold, and the same bytes again from a second build in another folder.
+if step release make env SORABUN_BUILD_ROOT="$buildRoot" SORABUN_DIST="$buildRoot/dist" \
+  bash scripts/release.sh; then
+  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$buildRoot/native/CMakeCache.txt")
+  check release contents /usr/bin/python3 tests/release/check_release.py "$buildRoot/dist" \
+    "$version" --source "$root"
+  check release reproducible bash tests/release/reproducible.sh "$buildRoot/dist" \
+    "$buildRoot/reproducible"
+fi
 
 echo
 echo "== summary (logs in $logs)"

@@ -3,7 +3,7 @@
 machine and subsystem, the DLLs it imports, and its resources (the main
 dialog's template, the icon group, the manifest and the version resource).
 
-usage: check_executable.py Sorabun.exe --arch x86|amd64
+usage: check_executable.py Sorabun.exe --arch x86|amd64 --version MAJOR.MINOR.PATCH
 Exits 0 when every check passes; prints each failure otherwise.
 """
 
@@ -212,11 +212,12 @@ def check_manifest(data, arch):
         expect_equal(identity.get("language"), "*", "common controls language")
 
 
-def check_version(pe):
+def check_version(pe, version):
+    major, minor, patch = (int(part) for part in version.split("."))
+    numbers = (major << 16 | minor, patch << 16)
     fixed = pe.VS_FIXEDFILEINFO[0]
-    expect_equal((fixed.FileVersionMS, fixed.FileVersionLS), (0x10000, 0), "file version")
-    expect_equal((fixed.ProductVersionMS, fixed.ProductVersionLS), (0x10000, 0),
-                 "product version")
+    expect_equal((fixed.FileVersionMS, fixed.FileVersionLS), numbers, "file version")
+    expect_equal((fixed.ProductVersionMS, fixed.ProductVersionLS), numbers, "product version")
     expect_equal(hex(fixed.FileOS), hex(0x40004), "file OS (VOS_NT_WINDOWS32)")
     expect_equal(fixed.FileType, 1, "file type (VFT_APP)")
     tables, translations, strings = [], [], {}
@@ -230,14 +231,15 @@ def check_version(pe):
                 translations.append(var.entry.get(b"Translation"))
     expect_equal(tables, ["041104B0"], "version string tables")
     expect_equal(translations, ["0x0411 0x04b0"], "version translations")
-    expect_equal(strings.get("FileVersion"), "1.0.0.0", "FileVersion string")
-    expect_equal(strings.get("ProductVersion"), "1.0.0.0", "ProductVersion string")
+    expect_equal(strings.get("FileVersion"), f"{version}.0", "FileVersion string")
+    expect_equal(strings.get("ProductVersion"), f"{version}.0", "ProductVersion string")
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("executable")
     parser.add_argument("--arch", choices=sorted(MACHINES), required=True)
+    parser.add_argument("--version", required=True, help="the project's version, MAJOR.MINOR.PATCH")
     args = parser.parse_args()
 
     pe = pefile.PE(args.executable)
@@ -255,7 +257,7 @@ def main():
     check_icons(found)
     if (RT_MANIFEST, 1) in found:
         check_manifest(found[(RT_MANIFEST, 1)][0][1], args.arch)
-    check_version(pe)
+    check_version(pe, args.version)
 
     for failure in failures:
         print("FAIL:", failure)
