@@ -16,6 +16,7 @@
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -431,7 +432,10 @@ FileProblem listFolder(FolderHandle folder, EntryVisitor visit, void *context) {
   return problem;
 }
 
-FileProblem openSourceFile(FilePlace *place, FileHandle *file, FileState *state) {
+namespace {
+
+FileProblem openRegularFile(FilePlace *place, FileHandle *file, FileState *state,
+                            bool oneNameOnly) {
   RETURN_INJECTED(FileStep::Open);
   for (int links = 0; links <= LINKS_FOLLOWED_AT_MOST; ++links) {
     struct stat status;
@@ -462,7 +466,7 @@ FileProblem openSourceFile(FilePlace *place, FileHandle *file, FileState *state)
       problem = lastProblem();
     else if (!S_ISREG(status.st_mode))
       problem = FileProblem::NotRegularFile;
-    else if (status.st_nlink > 1)
+    else if (oneNameOnly && status.st_nlink > 1)
       problem = FileProblem::HardLinked;
     if (problem != FileProblem::None) {
       close(descriptor);
@@ -473,6 +477,16 @@ FileProblem openSourceFile(FilePlace *place, FileHandle *file, FileState *state)
     return FileProblem::None;
   }
   return FileProblem::Other; // links in a circle
+}
+
+} // namespace
+
+FileProblem openSourceFile(FilePlace *place, FileHandle *file, FileState *state) {
+  return openRegularFile(place, file, state, true);
+}
+
+FileProblem openFileToRead(FilePlace *place, FileHandle *file, FileState *state) {
+  return openRegularFile(place, file, state, false);
 }
 
 FileProblem queryOpenFile(FileHandle file, FileState *state) {
@@ -671,6 +685,78 @@ FileProblem closeNewFile(FileHandle file) {
   const bool closed = close(descriptorOf(file)) == 0;
   const FileProblem problem = closed ? FileProblem::None : lastProblem();
   RETURN_INJECTED(FileStep::Close);
+  return problem;
+}
+
+FileProblem createFolder(FolderHandle parent, const char *name) {
+  RETURN_INJECTED(FileStep::Create);
+  return mkdirat(descriptorOf(parent), name, 0777) == 0 ? FileProblem::None : lastProblem();
+}
+
+FileProblem giveCopyMode(FileHandle source, FileHandle copy) {
+  struct stat status;
+  if (fstat(descriptorOf(source), &status) != 0)
+    return lastProblem();
+  const mode_t mask = umask(0);
+  umask(mask);
+  // FAT and exFAT keep no modes: they refuse most changes, and that is
+  // no loss for a copy.
+  if (fchmod(descriptorOf(copy), status.st_mode & 0777 & ~mask) != 0 && errno != EPERM &&
+      errno != ENOTSUP)
+    return lastProblem();
+  return FileProblem::None;
+}
+
+FileProblem flushCopy(FileHandle) {
+  return FileProblem::None; // flushFileSystem sends them all at once
+}
+
+FileProblem flushFileSystem(FolderHandle folder) {
+  RETURN_INJECTED(FileStep::Flush);
+  const int descriptor = folder == CURRENT_FOLDER ? open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                                  : descriptorOf(folder);
+  const bool flushed = descriptor >= 0 && syncfs(descriptor) == 0;
+  const FileProblem problem = flushed ? FileProblem::None : lastProblem();
+  if (folder == CURRENT_FOLDER && descriptor >= 0)
+    close(descriptor);
+  return problem;
+}
+
+FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *blockSize) {
+  struct statvfs status;
+  const int result =
+      folder == CURRENT_FOLDER ? statvfs(".", &status) : fstatvfs(descriptorOf(folder), &status);
+  if (result != 0)
+    return lastProblem();
+  *freeBytes = static_cast<uint64_t>(status.f_bavail) * status.f_frsize;
+  *blockSize = status.f_frsize;
+  return FileProblem::None;
+}
+
+FileProblem removeLeftover(FolderHandle folder, const char *name) {
+  const int descriptor =
+      openat(descriptorOf(folder), name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+  if (descriptor < 0)
+    return errno == ELOOP ? FileProblem::NotRegularFile : lastProblem();
+  struct stat status;
+  struct stat named;
+  FileProblem problem = FileProblem::None;
+  if (fstat(descriptor, &status) != 0)
+    problem = lastProblem();
+  else if (!S_ISREG(status.st_mode))
+    problem = FileProblem::NotRegularFile;
+  else if (status.st_nlink > 1)
+    problem = FileProblem::HardLinked;
+  // The run that writes a temporary file holds its lock (lockForConversion)
+  // until it is complete.
+  else if (flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK)
+    problem = errno == EWOULDBLOCK ? FileProblem::InUse : lastProblem();
+  else if (fstatat(descriptorOf(folder), name, &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+           named.st_dev != status.st_dev || named.st_ino != status.st_ino)
+    problem = FileProblem::InUse; // replaced meanwhile: another run is at work
+  else if (unlinkat(descriptorOf(folder), name, 0) != 0)
+    problem = lastProblem();
+  close(descriptor);
   return problem;
 }
 
