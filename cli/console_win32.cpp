@@ -41,14 +41,15 @@ UINT redirectedCodePage() {
   return codePage != 0 ? codePage : GetACP();
 }
 
-void writeTo(DWORD which, const std::string &text) {
+bool g_outputFailed = false;
+
+bool writeTo(DWORD which, const std::string &text) {
   const HANDLE handle = GetStdHandle(which);
   std::wstring wide = wideFrom(CP_UTF8, text);
   DWORD written = 0;
-  if (isConsole(handle)) {
-    WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-    return;
-  }
+  if (isConsole(handle))
+    return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) &&
+           written == wide.size();
   // Files and pipes get Windows line ends.
   std::wstring lines;
   for (wchar_t unit : wide) {
@@ -57,7 +58,8 @@ void writeTo(DWORD which, const std::string &text) {
     lines += unit;
   }
   const std::string bytes = narrowTo(redirectedCodePage(), lines);
-  WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  return WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
 }
 
 } // namespace
@@ -72,7 +74,12 @@ ConsoleState openConsole() {
 }
 
 void writeOutput(const std::string &text) {
-  writeTo(STD_OUTPUT_HANDLE, text);
+  if (!writeTo(STD_OUTPUT_HANDLE, text))
+    g_outputFailed = true;
+}
+
+bool outputFailed() {
+  return g_outputFailed;
 }
 
 void writeError(const std::string &text) {
@@ -103,8 +110,4 @@ bool readAnswerLine(std::string &line) {
     wide.pop_back();
   line = narrowTo(CP_UTF8, wide);
   return true;
-}
-
-std::string displayPath(const std::string &path) {
-  return narrowTo(CP_UTF8, wideFrom(CP_ACP, path));
 }

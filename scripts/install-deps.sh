@@ -18,8 +18,8 @@ PACKAGES=(
   libxrender1 libxrandr2 libxcursor1 libxi6 libxinerama1 libxcomposite1 libxfixes3 libxxf86vm1
   # the UI tests: a virtual display, Japanese glyphs, screenshots
   xvfb xauth fonts-ipafont-gothic imagemagick x11-apps
-  # test tooling
-  python3 python3-pefile util-linux
+  # test tooling (acl, attr: ACLs and extended attributes the safe write keeps)
+  python3 python3-pefile util-linux acl attr
   # scripts/bench-cli.sh: peak memory through /usr/bin/time
   time
   # robustness tests: independent tag writers and readers for the interop

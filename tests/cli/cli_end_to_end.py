@@ -255,10 +255,12 @@ class CliEndToEnd(unittest.TestCase):
         self.assertTrue(out.endswith("3 files: 2 converted, 1 failed\n"), out)
 
     @unittest.skipIf(os.name != "posix", "POSIX permissions")
-    def test_a_read_only_folder_fails_among_writable_ones(self):
+    def test_folders_without_permissions_fail_among_writable_ones(self):
         folder = Folder(self)
         folder.write("open/a.mp3", SONG)
         folder.write("locked/b.mp3", SONG)
+        folder.write("unsearchable/c.mp3", SONG)
+        folder.write("unreadable/d.mp3", SONG)
         command = [PROGRAM]
         if os.geteuid() == 0:
             # The superuser writes anywhere: run as a user without privileges,
@@ -278,12 +280,17 @@ class CliEndToEnd(unittest.TestCase):
                        program]
             os.chmod(folder.path, 0o755)
         os.chmod(folder.file("locked"), 0o555)
+        os.chmod(folder.file("unsearchable"), 0o644)  # its entries cannot be examined
+        os.chmod(folder.file("unreadable"), 0o311)
         result = subprocess.run(command + ["-y", "-r", "."], cwd=folder.path,
                                 env=english(), capture_output=True, stdin=subprocess.DEVNULL)
         out = result.stdout.decode()
         self.assertEqual(result.returncode, 1, out + result.stderr.decode())
         self.assertIn("failed: ./locked/b.mp3 (cannot be written: permission denied; the file is "
                       "as it was)", out)
+        self.assertIn("failed: ./unsearchable/c.mp3 (cannot be examined: permission denied)", out)
+        self.assertIn("failed: ./unreadable (the folder cannot be read: permission denied)", out)
+        self.assertTrue(out.endswith("4 files: 1 converted, 3 failed\n"), out)
         self.assertEqual(folder.read("open/a.mp3"), CONVERTED)
         self.assertEqual(folder.read("locked/b.mp3"), SONG)
 
@@ -309,14 +316,15 @@ class CliEndToEnd(unittest.TestCase):
 
     def test_keep_time_keeps_the_modification_time(self):
         folder = Folder(self)
-        for name in ("kept.mp3", "new.mp3"):
-            folder.write(name, SONG)
-            os.utime(folder.file(name), ns=(1000000000123456789, 1000000000123456789))
-        run(["-y", "--keep-time", "kept.mp3"], folder.path)
-        run(["-y", "new.mp3"], folder.path)
-        self.assertEqual(folder.read("kept.mp3"), CONVERTED)
-        self.assertEqual(os.stat(folder.file("kept.mp3")).st_mtime_ns, 1000000000123456789)
-        self.assertGreater(os.stat(folder.file("new.mp3")).st_mtime_ns, 1000000000123456789)
+        for written in (1000000000123456789, -1000000000123456789):
+            for name in ("kept.mp3", "new.mp3"):
+                folder.write(name, SONG)
+                os.utime(folder.file(name), ns=(written, written))
+            run(["-y", "--keep-time", "kept.mp3"], folder.path)
+            run(["-y", "new.mp3"], folder.path)
+            self.assertEqual(folder.read("kept.mp3"), CONVERTED)
+            self.assertEqual(os.stat(folder.file("kept.mp3")).st_mtime_ns, written)
+            self.assertGreater(os.stat(folder.file("new.mp3")).st_mtime_ns, 1000000000123456789)
 
     def test_names_and_tag_texts_are_shown_with_control_characters_escaped(self):
         folder = Folder(self)
@@ -436,9 +444,12 @@ class CliUnderWine(unittest.TestCase):
         folder = Folder(self)
         folder.write("song.mp3", SONG)
         folder.write("plain.mp3", NO_TAG)
-        status, out, err = run(["-y", "song.mp3", "plain.mp3"], folder.path)
+        before_1970 = -123456789123456700  # in the 100 ns steps Windows keeps
+        os.utime(folder.file("song.mp3"), ns=(before_1970, before_1970))
+        status, out, err = run(["-y", "-t", "song.mp3", "plain.mp3"], folder.path)
         self.assertEqual(status, 0, out + err)
         self.assertEqual(folder.read("song.mp3"), CONVERTED)
+        self.assertEqual(os.stat(folder.file("song.mp3")).st_mtime_ns, before_1970)
         self.assertEqual(folder.read("plain.mp3"), NO_TAG)
         self.assertEqual(out, f"変換しました: song.mp3 ({SAVED} バイト減少)\n"
                               "ID3v2 タグなし: plain.mp3\n"
@@ -446,6 +457,26 @@ class CliUnderWine(unittest.TestCase):
         status, out, _ = run(["-n", "."], folder.path)
         self.assertEqual(status, 0)
         self.assertIn("変換済み (コードページ 932): .\\song.mp3", out)
+
+    def test_every_name_windows_holds_converts(self):
+        # Outside code page 932 (an accent, Korean, an emoji), inside it, and
+        # named one by one as well as found in a folder.
+        names = ["Café.mp3", "한국.mp3", "日本.mp3", "\U0001F3B5 song.mp3"]
+        folder = Folder(self)
+        for name in names:
+            folder.write(name, SONG)
+        status, out, err = run(["-y"] + names, folder.path)
+        self.assertEqual(status, 0, out + err)
+        self.assertTrue(out.endswith("4 ファイル: 変換 4\n"), out)
+        for name in names:
+            self.assertEqual(folder.read(name), CONVERTED, name)
+            folder.write(name, SONG)
+        status, out, err = run(["-y", "."], folder.path)
+        self.assertEqual(status, 0, out + err)
+        self.assertTrue(out.endswith("4 ファイル: 変換 4\n"), out)
+        self.assertEqual(sorted(os.listdir(folder.path)), sorted(names))
+        for name in names:
+            self.assertEqual(folder.read(name), CONVERTED, name)
 
 
 def main():

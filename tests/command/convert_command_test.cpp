@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 
 namespace fs = std::filesystem;
 
@@ -180,19 +181,44 @@ TEST_F(ConvertPath, DamagedAndUnsupportedTagsAreLeftAsTheyWere) {
   }
 }
 
+// Another program's edit while the question is open is never overwritten,
+// even one that keeps the size and the modification time (tag editors that
+// "keep the file's time"), or that puts another file in its place.
 TEST_F(ConvertPath, AFileChangedDuringTheConfirmationIsNotWritten) {
-  Bytes grown = taggedSong() + AUDIO;
-  writeFile(song, taggedSong());
-  Conversation said = convert(songPath, true, [&] { writeFile(song, grown); });
-  expectOnlyNotice(said, MESSAGE_CHANGED, NoticeKind::Warning);
-  expectUntouched(grown);
-
-  writeFile(song, taggedSong());
-  said = convert(songPath, true, [&] {
-    fs::last_write_time(song, fs::last_write_time(song) + std::chrono::seconds(10));
-  });
-  expectOnlyNotice(said, MESSAGE_CHANGED, NoticeKind::Warning);
-  expectUntouched(taggedSong());
+  Bytes edited = taggedSong();
+  edited[edited.size() - 1] ^= 0xFF; // the same size
+  const auto keepTime = [&](const std::function<void()> &edit) {
+    return [&, edit] {
+      const auto written = fs::last_write_time(song);
+      edit();
+      fs::last_write_time(song, written);
+    };
+  };
+  struct Row {
+    const char *what;
+    std::function<void()> edit;
+    Bytes after;
+  };
+  const Row rows[] = {
+      {"grown", [&] { writeFile(song, taggedSong() + AUDIO); }, taggedSong() + AUDIO},
+      {"touched",
+       [&] { fs::last_write_time(song, fs::last_write_time(song) + std::chrono::seconds(10)); },
+       taggedSong()},
+      {"same size and time", keepTime([&] { writeFile(song, edited); }), edited},
+      {"replaced", keepTime([&] {
+         writeFile(folder / "other", edited);
+         fs::last_write_time(folder / "other", fs::last_write_time(song));
+         fs::rename(folder / "other", song);
+       }),
+       edited},
+  };
+  for (const Row &row : rows) {
+    writeFile(song, taggedSong());
+    Conversation said = convert(songPath, true, row.edit);
+    SCOPED_TRACE(row.what);
+    expectOnlyNotice(said, MESSAGE_CHANGED, NoticeKind::Warning);
+    expectUntouched(row.after);
+  }
 }
 
 TEST_F(ConvertPath, AFolderIsNotConverted) {

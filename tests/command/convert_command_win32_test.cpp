@@ -1,12 +1,16 @@
 // The Convert command against the Win32 file functions on real files: paths
 // the directory search accepts but a file open does not, files that another
-// handle holds, and a path in code page 932.
+// handle holds, entries at the temporary names, hard links, long paths and a
+// path in code page 932.
+#include "command/file_faults.h"
 #include "command/messages.h"
 #include "tests/command/command_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <regex>
 
 namespace fs = std::filesystem;
 
@@ -29,12 +33,14 @@ protected:
     EXPECT_EQ(ourEntries(), std::vector<std::string>{"song.mp3"});
   }
 
-  // Wine's ReplaceFileA, when it fails, leaves an empty work file of its own
-  // ("rf" and four hex digits, ".tmp") in the folder; Windows does not.
+  // Wine's ReplaceFileW, when it fails, leaves an empty work file of its own
+  // ("rf", hex digits as many as its counter needs, ".tmp") in the folder;
+  // Windows does not.
   std::vector<std::string> ourEntries() {
+    static const std::regex WINE_WORK_FILE("rf[0-9a-f]+\\.tmp", std::regex::icase);
     std::vector<std::string> names;
     for (const std::string &name : folderEntries(folder))
-      if (!(name.size() == 10 && name.rfind("rf", 0) == 0 && name.substr(6) == ".tmp"))
+      if (!std::regex_match(name, WINE_WORK_FILE))
         names.push_back(name);
     return names;
   }
@@ -65,7 +71,7 @@ TEST_F(Win32Files, AFileAnotherHandleWritesCannotBeOpened) {
   Conversation said = convert(song.string());
   CloseHandle(writer);
   EXPECT_TRUE(said.questions.empty());
-  expectOnlyWarning(said, MESSAGE_CANNOT_OPEN);
+  expectOnlyWarning(said, (std::string(MESSAGE_CANNOT_OPEN) + CAUSE_IN_USE).c_str());
 }
 
 TEST_F(Win32Files, AFileHeldWithoutWriteSharingIsNotReplaced) {
@@ -74,7 +80,48 @@ TEST_F(Win32Files, AFileHeldWithoutWriteSharingIsNotReplaced) {
   Conversation said = convert(song.string());
   CloseHandle(reader);
   EXPECT_EQ(said.questions.size(), 1u);
-  expectOnlyWarning(said, MESSAGE_CANNOT_WRITE);
+  expectOnlyWarning(said, (std::string(MESSAGE_CANNOT_WRITE) + CAUSE_IN_USE).c_str());
+}
+
+// Whatever stands at the names the new file could take is left alone: the
+// name earlier versions used, a file and a folder at the first names tried.
+TEST_F(Win32Files, EntriesAtTemporaryNamesAreLeftAlone) {
+  const char *const names[] = {".sorabun-aaaaaaaa", ".sorabun-bbbbbbbb", nullptr};
+  g_temporaryNamesFirst = names;
+  writeFile(folder / "song.mp3.sorabun-tmp", ascii("someone's file"));
+  writeFile(folder / names[0], ascii("another file"));
+  fs::create_directory(folder / names[1]);
+  Conversation said = convert(song.string());
+  g_temporaryNamesFirst = nullptr;
+  ASSERT_EQ(said.notices.size(), 1u);
+  EXPECT_EQ(said.notices[0].text, MESSAGE_DONE);
+  EXPECT_EQ(readFile(song), runRewrite(taggedSong()).output);
+  EXPECT_EQ(readFile(folder / "song.mp3.sorabun-tmp"), ascii("someone's file"));
+  EXPECT_EQ(readFile(folder / names[0]), ascii("another file"));
+  EXPECT_TRUE(fs::is_directory(folder / names[1]));
+  EXPECT_EQ(ourEntries().size(), 4u);
+}
+
+TEST_F(Win32Files, AHardLinkedFileIsRefused) {
+  ASSERT_TRUE(
+      CreateHardLinkW((folder / "other.mp3").wstring().c_str(), song.wstring().c_str(), nullptr));
+  Conversation said = convert(song.string());
+  EXPECT_TRUE(said.questions.empty());
+  ASSERT_EQ(said.notices.size(), 1u);
+  EXPECT_EQ(said.notices[0].text, std::string(MESSAGE_CANNOT_CONVERT) + CAUSE_HARD_LINKED);
+  EXPECT_EQ(readFile(song), taggedSong());
+}
+
+// A path of 250 bytes fits the dialog's field; a temporary name that grew
+// with the file's name would pass MAX_PATH.
+TEST_F(Win32Files, APathOf250BytesIsConverted) {
+  const std::string start = song.parent_path().string() + "\\";
+  const std::string name = std::string(250 - start.size() - 4, 'x') + ".mp3";
+  writeFile(folder / name, taggedSong());
+  Conversation said = convert(start + name);
+  ASSERT_EQ(said.notices.size(), 1u);
+  EXPECT_EQ(said.notices[0].text, MESSAGE_DONE);
+  EXPECT_EQ(readFile(folder / name), runRewrite(taggedSong()).output);
 }
 
 TEST_F(Win32Files, APathInCodePage932IsConverted) {
