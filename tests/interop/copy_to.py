@@ -1,0 +1,201 @@
+#!/usr/bin/python3
+"""sorabun-cli --to on the interop corpus, laid out as a library with names a
+FAT stick cannot hold: the library must be untouched, every copy a valid
+conversion (the checks of check.py) or the file as it was, every name safe
+on FAT, a second run must write nothing, and (natively) runs killed part-way
+must leave only complete copies and temporary files that the next run
+removes as it completes the copy.
+
+Usage: copy_to.py CORPUS WORKDIR (--native CLI | --wine CLI.EXE [--wine-runner SCRIPT])
+"""
+import argparse
+import hashlib
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+from check import check_file
+
+TEMPORARY = re.compile(r"\.sorabun-[0-9a-v]{8}")
+FAT_FORBIDDEN = re.compile(r'[\\/:*?"<>|\x00-\x1f\x7f]')
+# Source names in the library, and the names their copies must have.
+RENAMES = {
+    "2 Song?.mp3": "2 Song_.mp3",
+    "CON.mp3": "CON_.mp3",
+    "Ends with a dot..mp3": None,  # the extension keeps the name whole
+    "한국 노래.mp3": None,  # outside code page 932: Windows must keep it too
+    "Emoji 🎵.mp3": None,
+    "10 Song.mp3": None,
+    "Disc: 2": "Disc_ 2",
+    "Trailing dot.": "Trailing dot_",
+}
+
+
+def digest(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+def tree(root):
+    """Every file under root by its path relative to root."""
+    found = {}
+    for folder, _, names in os.walk(root):
+        for name in names:
+            path = os.path.join(folder, name)
+            found[os.path.relpath(path, root)] = path
+    return found
+
+
+def make_library(corpus, entries, library, windows):
+    """The corpus files in a library of two discs and a folder whose name
+    ends in a dot; the names above take the first files. Windows holds no
+    name that FAT cannot (Wine shows such names mangled), so its library has
+    only the names outside code page 932. Returns each source's relative
+    path, the relative path its copy must have, and its manifest entry."""
+    folders = [("Disc 1", "Disc 1"), ("Disc: 2", "Disc_ 2"), ("Trailing dot.", "Trailing dot_")]
+    special = [n for n in RENAMES if n.endswith(".mp3")]
+    if windows:
+        folders = folders[:1]
+        special = [n for n in special if RENAMES[n] is None and not n.endswith("..mp3")]
+    layout = []
+    for i, entry in enumerate(entries):
+        folder, copy_folder = folders[i % len(folders)]
+        name = special[i] if i < len(special) else entry["name"]
+        copy_name = RENAMES.get(name) or name
+        os.makedirs(os.path.join(library, folder), exist_ok=True)
+        shutil.copyfile(os.path.join(corpus, entry["name"]), os.path.join(library, folder, name))
+        layout.append((os.path.join(folder, name), os.path.join("Car", copy_folder, copy_name),
+                       entry))
+    with open(os.path.join(library, "Disc 1", "cover.jpg"), "wb") as f:
+        f.write(b"\xff\xd8 not an mp3")
+    return layout
+
+
+def fat_problems(destination):
+    problems = []
+    for folder, subfolders, names in os.walk(destination):
+        folded = set()
+        for name in names + subfolders:
+            if (FAT_FORBIDDEN.search(name) or name[-1] in ". "
+                    or len(name.encode("utf-16-le")) > 510):
+                problems.append(f"not a FAT name: {os.path.join(folder, name)!r}")
+            if name.upper() in folded:
+                problems.append(f"two names FAT takes for one: {os.path.join(folder, name)!r}")
+            folded.add(name.upper())
+    return problems
+
+
+def snapshot(root):
+    return {rel: (os.stat(p).st_ino, os.stat(p).st_mtime_ns, os.stat(p).st_size)
+            for rel, p in tree(root).items()}
+
+
+def run(command, workdir, destination, wait=True):
+    arguments = command + ["--to", destination, "--recursive", "--all-files",
+                           os.path.join("library", "Car")]
+    if not wait:
+        return subprocess.Popen(arguments, cwd=workdir, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+    return subprocess.run(arguments, cwd=workdir, capture_output=True, text=True,
+                          errors="replace")
+
+
+def check_copies(workdir, layout, library):
+    destination = os.path.join(workdir, "stick")
+    problems = []
+    for source, copy, entry in layout:
+        copy_path = os.path.join(destination, copy)
+        if not os.path.exists(copy_path):
+            problems.append(f"no copy of {source} at {copy}")
+            continue
+        _, found = check_file(os.path.join(library, source), copy_path, entry)
+        problems += [f"{copy}: {p}" for p in found]
+    with open(os.path.join(library, "Disc 1", "cover.jpg"), "rb") as f:
+        cover = f.read()
+    with open(os.path.join(destination, "Car", "Disc 1", "cover.jpg"), "rb") as f:
+        if f.read() != cover:
+            problems.append("cover.jpg was not copied as it is")
+    return problems + fat_problems(destination)
+
+
+def kill_trials(command, workdir, library, trials=12):
+    """Runs killed at moments spread over a whole run's time, each followed
+    by a run that must complete the copy."""
+    destination = os.path.join(workdir, "killed")
+    with open(os.path.join(library, "Disc 1", "0 large.mp3"), "wb") as f:
+        f.write(b"ID3\x03\0\0\0\0\0\x20" + bytes(0x20) + os.urandom(1 << 20) * 60)
+    shutil.rmtree(destination, ignore_errors=True)
+    started = time.monotonic()
+    run(command, workdir, "killed")
+    duration = time.monotonic() - started
+    complete = {rel: digest(p) for rel, p in tree(destination).items()}
+    problems = []
+    for trial in range(trials):
+        shutil.rmtree(destination)
+        process = run(command, workdir, "killed", wait=False)
+        time.sleep(duration * (trial + 0.5) / trials)
+        process.send_signal(signal.SIGKILL)
+        process.wait()
+        left = tree(destination) if os.path.isdir(destination) else {}
+        for rel, path in left.items():
+            if TEMPORARY.fullmatch(os.path.basename(rel)):
+                continue
+            if complete.get(rel) != digest(path):
+                problems.append(f"trial {trial}: {rel} is not a complete copy")
+        result = run(command, workdir, "killed")
+        after = {rel: digest(p) for rel, p in tree(destination).items()}
+        if after != complete:
+            problems.append(f"trial {trial}: the run after the kill left {sorted(set(after) ^ set(complete))} "
+                            f"or other bytes ({result.stdout})")
+    os.remove(os.path.join(library, "Disc 1", "0 large.mp3"))
+    return problems
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("corpus")
+    parser.add_argument("workdir")
+    parser.add_argument("--native")
+    parser.add_argument("--wine")
+    parser.add_argument("--wine-runner",
+                        default=os.path.join(os.path.dirname(__file__), "..", "wine", "run-wine.sh"))
+    args = parser.parse_args()
+    with open(os.path.join(args.corpus, "manifest.json"), encoding="utf-8") as f:
+        entries = json.load(f)
+    if args.native:
+        command = [os.path.abspath(args.native)]
+    else:
+        command = [os.path.abspath(args.wine_runner), os.path.abspath(args.wine)]
+    workdir = os.path.abspath(args.workdir)
+    shutil.rmtree(workdir, ignore_errors=True)
+    library = os.path.join(workdir, "library", "Car")
+    layout = make_library(args.corpus, entries, library, args.wine is not None)
+    before = {rel: digest(p) for rel, p in tree(library).items()}
+
+    problems = []
+    first = run(command, workdir, "stick")
+    if first.returncode != 0:
+        problems.append(f"the copy exited with {first.returncode}: {first.stdout}{first.stderr}")
+    problems += check_copies(workdir, layout, library)
+    copied = snapshot(os.path.join(workdir, "stick"))
+    second = run(command, workdir, "stick")
+    if snapshot(os.path.join(workdir, "stick")) != copied or second.returncode != 0:
+        problems.append(f"the second run wrote something: {second.stdout}")
+    if args.native:
+        problems += kill_trials(command, workdir, library)
+    if {rel: digest(p) for rel, p in tree(library).items()} != before:
+        problems.append("the library changed")
+    for problem in problems:
+        print(problem)
+    checked = len(layout) + 3
+    print(f"copy to a stick: {checked - len(problems)} passed, {len(problems)} failed")
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
