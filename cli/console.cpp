@@ -100,19 +100,14 @@ std::string escapeControls(const std::string &text) {
   while (i < text.size()) {
     const auto byte = static_cast<uint8_t>(text[i]);
     const size_t length = utf8Length(text, i);
-    if (length == 0) {
-      appendEscapedByte(byte, out);
+    const char *named = byte == '\n'   ? "\\n"
+                        : byte == '\r' ? "\\r"
+                        : byte == '\t' ? "\\t"
+                                       : nullptr;
+    if (named != nullptr) {
+      out += named;
       ++i;
-    } else if (byte == '\n') {
-      out += "\\n";
-      ++i;
-    } else if (byte == '\r') {
-      out += "\\r";
-      ++i;
-    } else if (byte == '\t') {
-      out += "\\t";
-      ++i;
-    } else if (byte < 0x20 || byte == 0x7F) {
+    } else if (length == 0 || byte < 0x20 || byte == 0x7F) {
       appendEscapedByte(byte, out);
       ++i;
     } else if (byte == 0xC2 && static_cast<uint8_t>(text[i + 1]) < 0xA0) {

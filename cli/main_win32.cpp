@@ -18,10 +18,12 @@ int main() {
   if (wide == nullptr)
     return runCli(0, nullptr);
   std::vector<std::string> arguments;
+  arguments.reserve(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i)
     arguments.push_back(utf8FromWide(wide[i], wcslen(wide[i])));
   LocalFree(wide);
   std::vector<char *> pointers;
+  pointers.reserve(arguments.size() + 1);
   for (std::string &argument : arguments)
     pointers.push_back(&argument[0]);
   pointers.push_back(nullptr);

@@ -82,6 +82,8 @@ void closeFolder(FolderHandle folder);
 FileProblem placeOfPath(const char *path, FilePlace *place);
 FilePlace placeInFolder(FolderHandle folder, const char *name);
 void closePlace(FilePlace *place);
+// A name into a place's buffer; false when it does not fit.
+bool copyFileName(const char *name, char (&out)[NAME_BUFFER_SIZE]);
 
 // The existence test: true when a directory search finds the path (Win32,
 // where wildcards match), or when it names anything a link leads to (POSIX,

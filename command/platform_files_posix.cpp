@@ -4,6 +4,7 @@
 // file carried over to its successor.
 #include "command/platform_files.h"
 
+#include "command/fault_points.h"
 #include "command/temporary_name.h"
 
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -19,20 +21,6 @@
 #include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
-
-#ifdef SORABUN_FILE_FAULTS
-#include "command/file_faults.h"
-#define RETURN_INJECTED(step)                                                                      \
-  do {                                                                                             \
-    const FileProblem injected = injectedProblem(step);                                            \
-    if (injected != FileProblem::None)                                                             \
-      return injected;                                                                             \
-  } while (false)
-#else
-#define RETURN_INJECTED(step)                                                                      \
-  do {                                                                                             \
-  } while (false)
-#endif
 
 const FolderHandle CURRENT_FOLDER = AT_FDCWD;
 
@@ -91,14 +79,6 @@ FileState stateOf(const struct stat &status) {
   return FileState{static_cast<uint64_t>(status.st_dev),  static_cast<uint64_t>(status.st_ino),
                    static_cast<uint64_t>(status.st_size), nanoseconds(status.st_mtim),
                    nanoseconds(status.st_ctim),           static_cast<uint32_t>(status.st_nlink)};
-}
-
-bool copyName(const char *name, char (&out)[NAME_BUFFER_SIZE]) {
-  const size_t length = std::strlen(name);
-  if (length >= sizeof out)
-    return false;
-  std::memcpy(out, name, length + 1);
-  return true;
 }
 
 // The temporary files an interruption must remove (the new file, and a
@@ -167,15 +147,14 @@ void randomName(int attempt, char (&name)[TEMPORARY_NAME_SIZE]) {
 #ifdef SORABUN_FILE_FAULTS
   if (chosenTemporaryName(attempt, name))
     return;
-#else
-  (void)attempt;
 #endif
   uint8_t random[TEMPORARY_RANDOM_LENGTH];
   if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
-    // No entropy to be had: any name does, the exclusive creation keeps it
-    // safe and a taken name is only tried again.
-    for (uint8_t &byte : random)
-      byte = static_cast<uint8_t>(std::rand());
+    struct timespec now {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    spreadSeed(static_cast<uint64_t>(now.tv_nsec) ^ static_cast<uint64_t>(getpid()) << 32 ^
+                   static_cast<uint64_t>(attempt) << 48,
+               random);
   }
   makeTemporaryName(random, name);
 }
@@ -206,11 +185,11 @@ FileProblem followLink(FilePlace *place) {
   target[length] = '\0';
   char *slash = std::strrchr(target, '/');
   if (slash == nullptr)
-    return copyName(target, place->name) ? FileProblem::None : FileProblem::NameTooLong;
+    return copyFileName(target, place->name) ? FileProblem::None : FileProblem::NameTooLong;
   if (slash[1] == '\0')
     return FileProblem::NotRegularFile; // "name/" names a folder
   char name[NAME_BUFFER_SIZE];
-  if (!copyName(slash + 1, name))
+  if (!copyFileName(slash + 1, name))
     return FileProblem::NameTooLong;
   if (slash == target)
     slash[1] = '\0'; // the root folder
@@ -323,12 +302,6 @@ bool copyThroughBuffer(int from, off_t offset, int to, uint64_t count) {
 
 } // namespace
 
-bool sameFileState(const FileState &a, const FileState &b) {
-  return a.volume == b.volume && a.fileIndex == b.fileIndex && a.size == b.size &&
-         a.lastWriteTime == b.lastWriteTime && a.changeTime == b.changeTime &&
-         a.linkCount == b.linkCount;
-}
-
 bool pathFromAnsi(const char *ansi, char *path, size_t size) {
   const size_t length = std::strlen(ansi);
   if (length >= size)
@@ -359,8 +332,8 @@ FileProblem placeOfPath(const char *path, FilePlace *place) {
   *place = FilePlace{CURRENT_FOLDER, false, {}};
   const char *slash = std::strrchr(path, '/');
   if (slash == nullptr)
-    return copyName(path, place->name) ? FileProblem::None : FileProblem::NameTooLong;
-  if (!copyName(slash[1] == '\0' ? "." : slash + 1, place->name))
+    return copyFileName(path, place->name) ? FileProblem::None : FileProblem::NameTooLong;
+  if (!copyFileName(slash[1] == '\0' ? "." : slash + 1, place->name))
     return FileProblem::NameTooLong;
   const size_t length = slash == path ? 1 : static_cast<size_t>(slash - path);
   char *folderPath = static_cast<char *>(std::malloc(length + 1));
@@ -376,20 +349,6 @@ FileProblem placeOfPath(const char *path, FilePlace *place) {
   place->folder = folder;
   place->ownsFolder = true;
   return FileProblem::None;
-}
-
-FilePlace placeInFolder(FolderHandle folder, const char *name) {
-  FilePlace place{folder, false, {}};
-  if (!copyName(name, place.name))
-    place.name[0] = '\0'; // names longer than a folder entry can be do not exist
-  return place;
-}
-
-void closePlace(FilePlace *place) {
-  if (place->ownsFolder)
-    closeFolder(place->folder);
-  place->folder = NO_FOLDER;
-  place->ownsFolder = false;
 }
 
 bool pathExists(const char *path) {

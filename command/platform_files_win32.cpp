@@ -6,6 +6,7 @@
 // ACL, streams and creation time.
 #include "command/platform_files.h"
 
+#include "command/fault_points.h"
 #include "command/temporary_name.h"
 #include "command/wide_text.h"
 
@@ -13,20 +14,6 @@
 
 #include <cstring>
 #include <string>
-
-#ifdef SORABUN_FILE_FAULTS
-#include "command/file_faults.h"
-#define RETURN_INJECTED(step)                                                                      \
-  do {                                                                                             \
-    const FileProblem injected = injectedProblem(step);                                            \
-    if (injected != FileProblem::None)                                                             \
-      return injected;                                                                             \
-  } while (false)
-#else
-#define RETURN_INJECTED(step)                                                                      \
-  do {                                                                                             \
-  } while (false)
-#endif
 
 // The random bytes of advapi32, which every Windows has (RtlGenRandom).
 extern "C" BOOLEAN NTAPI SystemFunction036(PVOID buffer, ULONG length);
@@ -92,7 +79,7 @@ FileProblem lastProblem() {
 // The full path of `name` in `folder`, or of the path `name` relative to the
 // current folder, with the prefix that lifts the length limit.
 std::wstring fullPath(FolderHandle folder, const char *name) {
-  const std::wstring wide = wideFromUtf8(name, std::strlen(name));
+  std::wstring wide = wideFromUtf8(name, std::strlen(name));
   if (folder != CURRENT_FOLDER) {
     const std::wstring &path = folderPath(folder);
     return path + (path.empty() || path.back() == L'\\' ? L"" : L"\\") + wide;
@@ -201,40 +188,20 @@ void randomName(int attempt, char (&name)[TEMPORARY_NAME_SIZE]) {
 #ifdef SORABUN_FILE_FAULTS
   if (chosenTemporaryName(attempt, name))
     return;
-#else
-  (void)attempt;
 #endif
   uint8_t random[TEMPORARY_RANDOM_LENGTH] = {};
   if (!SystemFunction036(random, sizeof random)) {
-    // No random bytes to be had: any name does, the exclusive creation
-    // keeps it safe and a taken name is only tried again.
     LARGE_INTEGER counter;
     QueryPerformanceCounter(&counter);
-    uint64_t mixed = static_cast<uint64_t>(counter.QuadPart) ^ GetCurrentProcessId() ^
-                     (static_cast<uint64_t>(attempt) << 40);
-    for (uint8_t &byte : random) {
-      mixed = mixed * 6364136223846793005u + 1442695040888963407u;
-      byte = static_cast<uint8_t>(mixed >> 56);
-    }
+    spreadSeed(static_cast<uint64_t>(counter.QuadPart) ^
+                   static_cast<uint64_t>(GetCurrentProcessId()) << 32 ^
+                   static_cast<uint64_t>(attempt) << 48,
+               random);
   }
   makeTemporaryName(random, name);
 }
 
-bool copyName(const char *name, char (&out)[NAME_BUFFER_SIZE]) {
-  const size_t length = std::strlen(name);
-  if (length >= sizeof out)
-    return false;
-  std::memcpy(out, name, length + 1);
-  return true;
-}
-
 } // namespace
-
-bool sameFileState(const FileState &a, const FileState &b) {
-  return a.volume == b.volume && a.fileIndex == b.fileIndex && a.size == b.size &&
-         a.lastWriteTime == b.lastWriteTime && a.changeTime == b.changeTime &&
-         a.linkCount == b.linkCount;
-}
 
 bool pathFromAnsi(const char *ansi, char *path, size_t size) {
   const int units = MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0);
@@ -276,25 +243,11 @@ FileProblem placeOfPath(const char *path, FilePlace *place) {
   if (separator == std::wstring::npos)
     return FileProblem::NotFound;
   const std::string name = utf8FromWide(full.c_str() + separator + 1, full.size() - separator - 1);
-  if (!copyName(name.empty() ? "." : name.c_str(), place->name))
+  if (!copyFileName(name.empty() ? "." : name.c_str(), place->name))
     return FileProblem::NameTooLong;
   place->folder = newFolder(full.substr(0, separator));
   place->ownsFolder = true;
   return FileProblem::None;
-}
-
-FilePlace placeInFolder(FolderHandle folder, const char *name) {
-  FilePlace place{folder, false, {}};
-  if (!copyName(name, place.name))
-    place.name[0] = '\0'; // names longer than a folder entry can be do not exist
-  return place;
-}
-
-void closePlace(FilePlace *place) {
-  if (place->ownsFolder)
-    closeFolder(place->folder);
-  place->folder = NO_FOLDER;
-  place->ownsFolder = false;
 }
 
 bool pathExists(const char *path) {

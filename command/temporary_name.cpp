@@ -28,3 +28,10 @@ bool isTemporaryName(const char *name) {
   }
   return true;
 }
+
+void spreadSeed(uint64_t seed, uint8_t (&random)[TEMPORARY_RANDOM_LENGTH]) {
+  for (uint8_t &byte : random) {
+    seed = seed * 6364136223846793005u + 1442695040888963407u; // Knuth's MMIX generator
+    byte = static_cast<uint8_t>(seed >> 56);
+  }
+}

@@ -17,3 +17,7 @@ constexpr size_t TEMPORARY_NAME_SIZE = sizeof TEMPORARY_PREFIX + TEMPORARY_RANDO
 void makeTemporaryName(const uint8_t (&random)[TEMPORARY_RANDOM_LENGTH],
                        char (&name)[TEMPORARY_NAME_SIZE]);
 bool isTemporaryName(const char *name);
+// Eight bytes spread from a seed (a clock, the process), for a platform that
+// has no random bytes to give: the names need not be secret, only seldom
+// taken, as a taken name is only tried again.
+void spreadSeed(uint64_t seed, uint8_t (&random)[TEMPORARY_RANDOM_LENGTH]);
