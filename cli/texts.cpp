@@ -571,6 +571,9 @@ std::string noSpaceText(bool japanese, const std::string &folder, uint64_t neede
 
 std::string spaceLine(bool japanese, const std::string &folder, uint64_t needed,
                       uint64_t available) {
+  if (available == SPACE_UNKNOWN)
+    return folder + pick(japanese, {": ", ": 書き込み "}) + amountOfBytes(needed) +
+           pick(japanese, {" to write, free space unknown\n", "、空きは不明\n"});
   if (japanese)
     return folder + ": 書き込み " + amountOfBytes(needed) + "、空き " + amountOfBytes(available) +
            "\n";

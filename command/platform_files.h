@@ -148,8 +148,10 @@ FileProblem createFolder(FolderHandle parent, const char *name);
 FileProblem giveCopyMode(FileHandle source, FileHandle copy);
 FileProblem flushCopy(FileHandle copy);
 FileProblem flushFileSystem(FolderHandle folder);
-// The space this user may still fill on the disk of `folder`, and the unit
-// a file's space is counted in (the cluster).
+// The space this user may still fill on the disk of `folder` (SPACE_UNKNOWN
+// where the file system does not tell), and the unit a file's space is
+// counted in (the cluster).
+constexpr uint64_t SPACE_UNKNOWN = UINT64_MAX;
 FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *blockSize);
 // Removes the temporary file `name` that an interrupted run left in a
 // folder: only a regular file with one name, and only when no running
@@ -170,6 +172,9 @@ FileProblem replaceWithTemporary(const FilePlace &target, const FilePlace &tempo
 // Gives the temporary file the name `name` in its folder, never replacing
 // anything there (AlreadyExists when the name is taken).
 FileProblem placeAsNewFile(const FilePlace &temporary, const char *name);
+// The same for a copy, whose folder entry reaches the disk with
+// flushFileSystem at the end of the run.
+FileProblem placeCopy(const FilePlace &temporary, const char *name);
 // Keeps the content of the file at place, open as `file`, under backupName
 // beside it, never replacing anything (AlreadyExists when the name is taken).
 FileProblem makeBackup(const FilePlace &place, FileHandle file, const char *backupName);

@@ -658,10 +658,10 @@ FileProblem giveCopyMode(FileHandle source, FileHandle copy) {
     return lastProblem();
   const mode_t mask = umask(0);
   umask(mask);
-  // FAT and exFAT keep no modes: they refuse most changes, and that is
-  // no loss for a copy.
+  // FAT and exFAT keep no modes: they refuse most changes (some drivers
+  // in user space any), and that is no loss for a copy.
   if (fchmod(descriptorOf(copy), status.st_mode & 0777 & ~mask) != 0 && errno != EPERM &&
-      errno != ENOTSUP)
+      errno != ENOTSUP && errno != ENOSYS)
     return lastProblem();
   return FileProblem::None;
 }
@@ -687,7 +687,9 @@ FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *block
       folder == CURRENT_FOLDER ? statvfs(".", &status) : fstatvfs(descriptorOf(folder), &status);
   if (result != 0)
     return lastProblem();
-  *freeBytes = static_cast<uint64_t>(status.f_bavail) * status.f_frsize;
+  // Some file systems in user space (fusefat) give no sizes at all.
+  *freeBytes = status.f_blocks == 0 ? SPACE_UNKNOWN
+                                    : static_cast<uint64_t>(status.f_bavail) * status.f_frsize;
   *blockSize = status.f_frsize;
   return FileProblem::None;
 }
@@ -743,7 +745,11 @@ FileProblem replaceWithTemporary(const FilePlace &target, const FilePlace &tempo
   return FileProblem::None;
 }
 
-FileProblem placeAsNewFile(const FilePlace &temporary, const char *name) {
+namespace {
+
+// Gives the temporary file the name `name`, never replacing anything there;
+// flushFolderNow makes the new entry reach the disk before it returns.
+FileProblem placeNewFile(const FilePlace &temporary, const char *name, bool flushFolderNow) {
   const int folder = descriptorOf(temporary.folder);
   const InterruptionsHeld held = holdInterruptions();
   bool placed = renameat2(folder, temporary.name, folder, name, RENAME_NOREPLACE) == 0;
@@ -755,14 +761,40 @@ FileProblem placeAsNewFile(const FilePlace &temporary, const char *name) {
     error = errno;
     if (placed)
       unlinkat(folder, temporary.name, 0);
+    if (!placed && (error == EPERM || error == ENOTSUP)) {
+      // Nor hard links (FAT through FUSE): the name is taken first by an
+      // empty file made exclusively, this run's own, which the rename then
+      // replaces.
+      const int reserved =
+          openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+      error = errno;
+      if (reserved >= 0) {
+        close(reserved);
+        placed = renameat(folder, temporary.name, folder, name) == 0;
+        error = errno;
+        if (!placed)
+          unlinkat(folder, name, 0);
+      }
+    }
   }
   if (placed)
     clearPending(temporary);
   releaseInterruptions(held);
   if (!placed)
     return problemOf(error);
-  flushFolder(temporary.folder);
+  if (flushFolderNow)
+    flushFolder(temporary.folder);
   return FileProblem::None;
+}
+
+} // namespace
+
+FileProblem placeAsNewFile(const FilePlace &temporary, const char *name) {
+  return placeNewFile(temporary, name, true);
+}
+
+FileProblem placeCopy(const FilePlace &temporary, const char *name) {
+  return placeNewFile(temporary, name, false); // flushFileSystem comes at the end
 }
 
 FileProblem makeBackup(const FilePlace &place, FileHandle file, const char *backupName) {

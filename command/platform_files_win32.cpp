@@ -608,6 +608,10 @@ FileProblem placeAsNewFile(const FilePlace &temporary, const char *name) {
   return placed ? FileProblem::None : problemOf(error);
 }
 
+FileProblem placeCopy(const FilePlace &temporary, const char *name) {
+  return placeAsNewFile(temporary, name); // each copy is flushed on its own here
+}
+
 FileProblem makeBackup(const FilePlace &place, FileHandle file, const char *backupName) {
   RETURN_INJECTED(FileStep::Backup);
   const std::wstring path = fullPath(place.folder, place.name);

@@ -92,7 +92,7 @@ WriteResult writeCopy(FolderHandle folder, const char *name, const NewContent &c
   if (problem == FileProblem::None)
     problem = closed;
   if (problem == FileProblem::None && !changed)
-    problem = placeAsNewFile(temporary, name);
+    problem = placeCopy(temporary, name);
   if (problem == FileProblem::None && !changed)
     return result(WriteOutcome::Written);
   removeCreatedFile(temporary);
