@@ -4,7 +4,9 @@ FAT stick cannot hold: the library must be untouched, every copy a valid
 conversion (the checks of check.py) or the file as it was, every name safe
 on FAT, a second run must write nothing, and (natively) runs killed part-way
 must leave only complete copies and temporary files that the next run
-removes as it completes the copy.
+removes as it completes the copy. Natively, on a FAT image mounted in user
+space (fusefat), the folder entries must follow the natural order in which
+the copies were written, a later run's album coming last.
 
 Usage: copy_to.py CORPUS WORKDIR (--native CLI | --wine CLI.EXE [--wine-runner SCRIPT])
 """
@@ -156,6 +158,52 @@ def kill_trials(command, workdir, library, trials=12):
     return problems
 
 
+def bare_listing(image, folder):
+    """The entries of a folder on a FAT image in the order of its directory."""
+    result = subprocess.run(["mdir", "-i", image, "-b", "::" + folder], check=True,
+                            capture_output=True, text=True, env=dict(os.environ, MTOOLS_SKIP_CHECK="1"))
+    return [line.rstrip("/").rsplit("/", 1)[-1] for line in result.stdout.splitlines() if line]
+
+
+def fat_order(command, workdir, corpus, entry):
+    tools = ("fusefat", "fusermount", "mkfs.vfat", "mdir")
+    if not all(shutil.which(t) for t in tools) or not os.access("/dev/fuse", os.W_OK):
+        print("copy to a stick: no FAT image: fusefat, mtools or /dev/fuse missing")
+        return []
+    image, mount = os.path.join(workdir, "fat.img"), os.path.join(workdir, "fat")
+    with open(image, "wb") as f:
+        f.truncate(64 << 20)
+    subprocess.run(["mkfs.vfat", "-F", "32", image], check=True, capture_output=True)
+    os.makedirs(mount)
+    names = [f"{n} Song{' x' * (n % 7 * 5)}.mp3" for n in (1, 2, 3, 9, 10, 11, 12, 20, 100)]
+    albums = ["Album 2", "Album 10", "Album 1"]
+    for album in albums:
+        os.makedirs(os.path.join(workdir, "fatlibrary", "Car", album))
+        for name in names:
+            shutil.copyfile(os.path.join(corpus, entry["name"]),
+                            os.path.join(workdir, "fatlibrary", "Car", album, name))
+    subprocess.run(["fusefat", "-o", "rw+", image, mount], check=True, capture_output=True)
+    try:
+        for later in (albums[2], None):  # the last album comes with a second run
+            album = os.path.join(workdir, "fatlibrary", "Car", later or "")
+            held = os.path.join(workdir, "held back")
+            if later:
+                os.rename(album, held)
+            subprocess.run(command + ["-q", "--to", os.path.join(mount, "Music"), "-r",
+                                      os.path.join(workdir, "fatlibrary", "Car")], check=True)
+            if later:
+                os.rename(held, album)
+    finally:
+        subprocess.run(["fusermount", "-u", mount], check=True)
+    problems = []
+    if bare_listing(image, "/Music/Car") != albums:
+        problems.append(f"FAT folder order {bare_listing(image, '/Music/Car')}, not {albums}")
+    for album in albums:
+        if bare_listing(image, f"/Music/Car/{album}") != names:
+            problems.append(f"FAT entry order in {album}: {bare_listing(image, '/Music/Car/' + album)}")
+    return problems
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("corpus")
@@ -188,11 +236,12 @@ def main():
         problems.append(f"the second run wrote something: {second.stdout}")
     if args.native:
         problems += kill_trials(command, workdir, library)
+        problems += fat_order(command, workdir, args.corpus, entries[0])
     if {rel: digest(p) for rel, p in tree(library).items()} != before:
         problems.append("the library changed")
     for problem in problems:
         print(problem)
-    checked = len(layout) + 3
+    checked = len(layout) + 4
     print(f"copy to a stick: {checked - len(problems)} passed, {len(problems)} failed")
     return 1 if problems else 0
 
