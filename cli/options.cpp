@@ -93,7 +93,8 @@ ParsedCommandLine parseOptions(int argc, char **argv, Options &options) {
       const char name = shortNameOf(argument);
       known = name != 0 && applyOption(name, options, parsed.result);
     } else {
-      // Short options may be joined: -yr. -V is not one of them.
+      // Short options may be joined: -yr. -V is not one of them, and
+      // --all-files has none.
       for (const char *letter = argument + 1; known && *letter != '\0'; ++letter)
         known = *letter != 'V' && *letter != 'a' && applyOption(*letter, options, parsed.result);
     }

@@ -1,5 +1,7 @@
 #include "command/destination_names.h"
 
+#include "command/utf8_text.h"
+
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -17,42 +19,9 @@ struct Character {
   size_t length;      // bytes
 };
 
-// The character at text[at]: UTF-8, with the surrogates a Windows name may
-// hold (which no FAT stick takes) decoded as themselves.
 Character characterAt(const std::string &text, size_t at) {
-  const auto lead = static_cast<unsigned char>(text[at]);
-  if (lead < 0x80)
-    return {lead, 1};
-  size_t length = 0;
-  uint32_t codePoint = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    codePoint = lead & 0x1FU;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    codePoint = lead & 0x0FU;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    codePoint = lead & 0x07U;
-  } else {
-    return {NOT_A_CHARACTER, 1};
-  }
-  if (at + length > text.size())
-    return {NOT_A_CHARACTER, 1};
-  for (size_t i = 1; i < length; ++i) {
-    const auto next = static_cast<unsigned char>(text[at + i]);
-    if ((next & 0xC0U) != 0x80U)
-      return {NOT_A_CHARACTER, 1};
-    codePoint = (codePoint << 6) | (next & 0x3FU);
-  }
-  const uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (codePoint < smallest[length] || codePoint > 0x10FFFF)
-    return {NOT_A_CHARACTER, 1};
-  return {codePoint, length};
-}
-
-bool isSurrogate(uint32_t codePoint) {
-  return codePoint >= 0xD800 && codePoint <= 0xDFFF;
+  const Utf8Character c = utf8CharacterAt(text, at);
+  return c.length == 0 ? Character{NOT_A_CHARACTER, 1} : Character{c.codePoint, c.length};
 }
 
 size_t utf16Units(uint32_t codePoint) {

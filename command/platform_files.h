@@ -47,8 +47,6 @@ struct FilePlace {
   char name[NAME_BUFFER_SIZE];
 };
 
-// What tells whether a file is still the one that was read: its identity,
-// size and times, read through an open handle.
 // The unit of FileState's times: nanoseconds on POSIX, 100 nanoseconds on
 // Windows.
 #ifdef _WIN32
@@ -57,6 +55,8 @@ constexpr int64_t TIME_UNITS_PER_SECOND = 10000000;
 constexpr int64_t TIME_UNITS_PER_SECOND = 1000000000;
 #endif
 
+// What tells whether a file is still the one that was read: its identity,
+// size and times, read through an open handle.
 struct FileState {
   uint64_t volume;    // device, or volume serial number
   uint64_t fileIndex; // inode, or file index

@@ -192,7 +192,8 @@ def convert(command, workdir, names, corpus):
     return result.returncode
 
 
-def main():
+def arguments():
+    """The command line both checks take, and the corpus's manifest."""
     parser = argparse.ArgumentParser()
     parser.add_argument("corpus")
     parser.add_argument("workdir")
@@ -202,7 +203,11 @@ def main():
                         default=os.path.join(os.path.dirname(__file__), "..", "wine", "run-wine.sh"))
     args = parser.parse_args()
     with open(os.path.join(args.corpus, "manifest.json"), encoding="utf-8") as f:
-        entries = json.load(f)
+        return args, json.load(f)
+
+
+def main():
+    args, entries = arguments()
     names = [e["name"] for e in entries]
 
     builds = []

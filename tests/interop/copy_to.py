@@ -10,9 +10,7 @@ the copies were written, a later run's album coming last.
 
 Usage: copy_to.py CORPUS WORKDIR (--native CLI | --wine CLI.EXE [--wine-runner SCRIPT])
 """
-import argparse
 import hashlib
-import json
 import os
 import re
 import shutil
@@ -21,7 +19,7 @@ import subprocess
 import sys
 import time
 
-from check import check_file
+from check import arguments, check_file
 
 TEMPORARY = re.compile(r"\.sorabun-[0-9a-v]{8}")
 FAT_FORBIDDEN = re.compile(r'[\\/:*?"<>|\x00-\x1f\x7f]')
@@ -125,12 +123,12 @@ def check_copies(workdir, layout, library):
     return problems + fat_problems(destination)
 
 
-def kill_trials(command, workdir, library, trials=12):
+def kill_trials(command, workdir, library, trials=8):
     """Runs killed at moments spread over a whole run's time, each followed
     by a run that must complete the copy."""
     destination = os.path.join(workdir, "killed")
     with open(os.path.join(library, "Disc 1", "0 large.mp3"), "wb") as f:
-        f.write(b"ID3\x03\0\0\0\0\0\x20" + bytes(0x20) + os.urandom(1 << 20) * 60)
+        f.write(b"ID3\x03\0\0\0\0\0\x20" + bytes(0x20) + os.urandom(1 << 20) * 40)
     shutil.rmtree(destination, ignore_errors=True)
     started = time.monotonic()
     run(command, workdir, "killed")
@@ -205,16 +203,7 @@ def fat_order(command, workdir, corpus, entry):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("corpus")
-    parser.add_argument("workdir")
-    parser.add_argument("--native")
-    parser.add_argument("--wine")
-    parser.add_argument("--wine-runner",
-                        default=os.path.join(os.path.dirname(__file__), "..", "wine", "run-wine.sh"))
-    args = parser.parse_args()
-    with open(os.path.join(args.corpus, "manifest.json"), encoding="utf-8") as f:
-        entries = json.load(f)
+    args, entries = arguments()
     if args.native:
         command = [os.path.abspath(args.native)]
     else:
