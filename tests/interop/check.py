@@ -153,7 +153,10 @@ def mutagen_problems(path, entry, original_path):
     return problems
 
 
-def check_file(original_path, converted_path, entry):
+def check_file(original_path, converted_path, entry, decode_audio=True):
+    """What is wrong with a conversion. decode_audio False leaves out the
+    decoded audio, which the byte comparison already covers once a file of
+    the same bytes has passed the full check."""
     with open(original_path, "rb") as f:
         original = f.read()
     with open(converted_path, "rb") as f:
@@ -165,7 +168,7 @@ def check_file(original_path, converted_path, entry):
     if len(original) - len(converted) != saved:
         problems.append(f"shrank by {len(original) - len(converted)} bytes, the frames saved {saved}")
     problems += mutagen_problems(converted_path, entry, original_path)
-    if audio_md5(original_path) != audio_md5(converted_path):
+    if decode_audio and audio_md5(original_path) != audio_md5(converted_path):
         problems.append("the decoded audio differs")
     outcome = "unchanged" if converted == original else f"converted, {saved} bytes saved"
     return outcome, problems
