@@ -455,7 +455,7 @@ namespace {
 std::string amountOfBytes(uint64_t bytes) {
   char text[32];
   const double value = static_cast<double>(bytes);
-  if (bytes < 1000 * 1000)
+  if (bytes < uint64_t{1000} * 1000)
     std::snprintf(text, sizeof text, "%.0f kB", value / 1e3);
   else if (bytes < uint64_t{1000} * 1000 * 1000)
     std::snprintf(text, sizeof text, "%.1f MB", value / 1e6);

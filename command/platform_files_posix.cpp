@@ -694,28 +694,37 @@ FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *block
   return FileProblem::None;
 }
 
+namespace {
+
+// Why the temporary file open as `descriptor` must stay (None: it may go).
+FileProblem leftoverKept(int descriptor, int folder, const char *name) {
+  struct stat status;
+  if (fstat(descriptor, &status) != 0)
+    return lastProblem();
+  if (!S_ISREG(status.st_mode))
+    return FileProblem::NotRegularFile;
+  if (status.st_nlink > 1)
+    return FileProblem::HardLinked;
+  // The run that writes a temporary file holds its lock (lockForConversion)
+  // until it is complete.
+  if (flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK)
+    return FileProblem::InUse;
+  struct stat named;
+  if (fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) != 0 || named.st_dev != status.st_dev ||
+      named.st_ino != status.st_ino)
+    return FileProblem::InUse; // replaced meanwhile: another run is at work
+  return FileProblem::None;
+}
+
+} // namespace
+
 FileProblem removeLeftover(FolderHandle folder, const char *name) {
   const int descriptor =
       openat(descriptorOf(folder), name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
   if (descriptor < 0)
     return errno == ELOOP ? FileProblem::NotRegularFile : lastProblem();
-  struct stat status;
-  struct stat named;
-  FileProblem problem = FileProblem::None;
-  if (fstat(descriptor, &status) != 0)
-    problem = lastProblem();
-  else if (!S_ISREG(status.st_mode))
-    problem = FileProblem::NotRegularFile;
-  else if (status.st_nlink > 1)
-    problem = FileProblem::HardLinked;
-  // The run that writes a temporary file holds its lock (lockForConversion)
-  // until it is complete.
-  else if (flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK)
-    problem = errno == EWOULDBLOCK ? FileProblem::InUse : lastProblem();
-  else if (fstatat(descriptorOf(folder), name, &named, AT_SYMLINK_NOFOLLOW) != 0 ||
-           named.st_dev != status.st_dev || named.st_ino != status.st_ino)
-    problem = FileProblem::InUse; // replaced meanwhile: another run is at work
-  else if (unlinkat(descriptorOf(folder), name, 0) != 0)
+  FileProblem problem = leftoverKept(descriptor, descriptorOf(folder), name);
+  if (problem == FileProblem::None && unlinkat(descriptorOf(folder), name, 0) != 0)
     problem = lastProblem();
   close(descriptor);
   return problem;
