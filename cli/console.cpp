@@ -1,5 +1,7 @@
 #include "cli/console.h"
 
+#include "command/utf8_text.h"
+
 #include <cstdint>
 #include <cstdio>
 
@@ -53,36 +55,8 @@ namespace {
 // The length of the UTF-8 character at text[i], or 0 when the bytes there
 // make none (overlong forms, surrogates and values past U+10FFFF included).
 size_t utf8Length(const std::string &text, size_t i) {
-  const auto lead = static_cast<uint8_t>(text[i]);
-  size_t length = 0;
-  uint32_t codePoint = 0;
-  if (lead < 0x80)
-    return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    codePoint = lead & 0x1Fu;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    codePoint = lead & 0x0Fu;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    codePoint = lead & 0x07u;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size())
-    return 0;
-  for (size_t k = 1; k < length; ++k) {
-    const auto next = static_cast<uint8_t>(text[i + k]);
-    if ((next & 0xC0) != 0x80)
-      return 0;
-    codePoint = codePoint << 6 | (next & 0x3Fu);
-  }
-  const uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (codePoint < smallest[length] || codePoint > 0x10FFFF ||
-      (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-    return 0;
-  return length;
+  const Utf8Character c = utf8CharacterAt(text, i);
+  return isSurrogate(c.codePoint) ? 0 : c.length;
 }
 
 void appendEscapedByte(uint8_t byte, std::string &out) {

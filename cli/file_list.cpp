@@ -1,5 +1,6 @@
 #include "cli/file_list.h"
 
+#include "command/destination_names.h"
 #include "command/temporary_name.h"
 
 #include <algorithm>
@@ -26,13 +27,15 @@ void keepEntry(void *context, const char *name, EntryKind kind, FileProblem prob
 
 struct Walk {
   bool recursive;
+  bool allFiles;
   FileList &list;
   std::set<std::string> seen;
 };
 
-void addFile(Walk &walk, size_t folder, const std::string &name, const std::string &shownPath) {
+void addFile(Walk &walk, size_t folder, const std::string &name, const std::string &shownPath,
+             bool isMp3) {
   if (walk.seen.insert(shownPath).second)
-    walk.list.files.push_back(ListedFile{folder, name, shownPath});
+    walk.list.files.push_back(ListedFile{folder, name, shownPath, isMp3});
 }
 
 // Lists the open folder with index `index` into the list, and its
@@ -45,7 +48,7 @@ void walkFolder(Walk &walk, size_t index, FolderHandle handle, const std::string
     return;
   }
   std::sort(entries.begin(), entries.end(),
-            [](const FolderEntry &a, const FolderEntry &b) { return a.name < b.name; });
+            [](const FolderEntry &a, const FolderEntry &b) { return naturalLess(a.name, b.name); });
   for (const FolderEntry &entry : entries) {
     const std::string path = joinPath(shownPath, entry.name);
     switch (entry.kind) {
@@ -70,8 +73,8 @@ void walkFolder(Walk &walk, size_t index, FolderHandle handle, const std::string
     case EntryKind::File:
       if (isTemporaryName(entry.name.c_str()))
         walk.list.leftovers.push_back(path);
-      else if (isMp3Name(entry.name))
-        addFile(walk, index, entry.name, path);
+      else if (isMp3Name(entry.name) || walk.allFiles)
+        addFile(walk, index, entry.name, path, isMp3Name(entry.name));
       break;
     }
   }
@@ -104,8 +107,9 @@ std::string joinPath(const std::string &folder, const std::string &name) {
   return folder + SEPARATOR + name;
 }
 
-void collectFiles(const std::vector<const char *> &paths, bool recursive, FileList &list) {
-  Walk walk{recursive, list, {}};
+void collectFiles(const std::vector<const char *> &paths, bool recursive, bool allFiles,
+                  FileList &list) {
+  Walk walk{recursive, allFiles, list, {}};
   for (const char *path : paths) {
     FolderHandle folder = NO_FOLDER;
     const FileProblem problem =
@@ -113,7 +117,7 @@ void collectFiles(const std::vector<const char *> &paths, bool recursive, FileLi
     // Anything that is not a folder is taken as a file, converted whatever
     // its name; the conversion tells what it is when it is not one.
     if (problem == FileProblem::NotFound) {
-      addFile(walk, NO_PARENT, path, path);
+      addFile(walk, NO_PARENT, path, path, true);
       continue;
     }
     if (problem != FileProblem::None) {
@@ -126,10 +130,10 @@ void collectFiles(const std::vector<const char *> &paths, bool recursive, FileLi
   }
 }
 
-FileProblem openListedFolder(const FileList &list, size_t folder, FolderChain &chain,
-                             FolderHandle *handle) {
+FileProblem openListedFolder(const std::vector<ListedFolder> &folders, size_t folder,
+                             FolderChain &chain, FolderHandle *handle) {
   std::vector<size_t> wanted; // the folder and its parents, innermost first
-  for (size_t index = folder; index != NO_PARENT; index = list.folders[index].parent)
+  for (size_t index = folder; index != NO_PARENT; index = folders[index].parent)
     wanted.push_back(index);
   std::reverse(wanted.begin(), wanted.end());
   size_t kept = 0;
@@ -143,7 +147,7 @@ FileProblem openListedFolder(const FileList &list, size_t folder, FolderChain &c
   for (size_t i = kept; i < wanted.size(); ++i) {
     const FolderHandle parent = i == 0 ? CURRENT_FOLDER : chain.handles.back();
     FolderHandle opened = NO_FOLDER;
-    const FileProblem problem = openFolder(parent, list.folders[wanted[i]].name.c_str(), &opened);
+    const FileProblem problem = openFolder(parent, folders[wanted[i]].name.c_str(), &opened);
     if (problem != FileProblem::None)
       return problem;
     chain.indices.push_back(wanted[i]);

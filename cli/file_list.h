@@ -23,6 +23,7 @@ struct ListedFile {
   size_t folder; // NO_PARENT: name is a path from the command line
   std::string name;
   std::string shownPath; // as the user named it, joined with the folders' names
+  bool isMp3;            // an MP3 by its name, or named on the command line
 };
 
 // A folder that could not be read or an entry that could not be examined.
@@ -34,7 +35,7 @@ struct ListingProblem {
 
 struct FileList {
   std::vector<ListedFolder> folders;
-  std::vector<ListedFile> files; // in command-line order, each folder's sorted by name
+  std::vector<ListedFile> files; // in command-line order, each folder's in natural order
   std::vector<ListingProblem> problems;
   std::vector<std::string> leftovers; // temporary files of interrupted runs, as shown paths
 };
@@ -43,7 +44,9 @@ struct FileList {
 bool isMp3Name(const std::string &name);
 std::string joinPath(const std::string &folder, const std::string &name);
 
-void collectFiles(const std::vector<const char *> &paths, bool recursive, FileList &list);
+// allFiles: the folders' other files too (isMp3 false).
+void collectFiles(const std::vector<const char *> &paths, bool recursive, bool allFiles,
+                  FileList &list);
 
 // The folders of the last file converted, kept open for the next, which is
 // most often in the same folder.
@@ -52,7 +55,8 @@ struct FolderChain {
   std::vector<FolderHandle> handles;
 };
 
-// Opens (or finds open in the chain) the listed folder with index `folder`.
-FileProblem openListedFolder(const FileList &list, size_t folder, FolderChain &chain,
-                             FolderHandle *handle);
+// Opens (or finds open in the chain) the folder with index `folder` of
+// `folders`.
+FileProblem openListedFolder(const std::vector<ListedFolder> &folders, size_t folder,
+                             FolderChain &chain, FolderHandle *handle);
 void closeFolderChain(FolderChain &chain);

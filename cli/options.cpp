@@ -10,9 +10,12 @@ struct LongOption {
 };
 
 const LongOption LONG_OPTIONS[] = {
-    {"--yes", 'y'},       {"--dry-run", 'n'}, {"--backup", 'b'}, {"--keep-time", 't'},
-    {"--recursive", 'r'}, {"--quiet", 'q'},   {"--help", 'h'},   {"--version", 'V'},
+    {"--yes", 'y'},       {"--dry-run", 'n'},   {"--backup", 'b'},
+    {"--keep-time", 't'}, {"--recursive", 'r'}, {"--quiet", 'q'},
+    {"--help", 'h'},      {"--version", 'V'},   {"--all-files", 'a'},
 };
+
+constexpr char TO_OPTION[] = "--to";
 
 // Applies one option by its short name; false for a letter that names none.
 bool applyOption(char name, Options &options, ParseResult &result) {
@@ -34,6 +37,9 @@ bool applyOption(char name, Options &options, ParseResult &result) {
     return true;
   case 'q':
     options.quiet = true;
+    return true;
+  case 'a':
+    options.allFiles = true;
     return true;
   case 'h':
     result = ParseResult::Help;
@@ -71,19 +77,41 @@ ParsedCommandLine parseOptions(int argc, char **argv, Options &options) {
       optionsEnded = true;
       continue;
     }
+    // --to DIR or --to=DIR.
+    const size_t toLength = sizeof TO_OPTION - 1;
+    if (std::strncmp(argument, TO_OPTION, toLength) == 0 &&
+        (argument[toLength] == '\0' || argument[toLength] == '=')) {
+      options.to = argument[toLength] == '=' ? argument + toLength + 1 : nullptr;
+      if (options.to == nullptr && i + 1 < argc)
+        options.to = argv[++i];
+      if (options.to == nullptr || options.to[0] == '\0')
+        return ParsedCommandLine{ParseResult::UsageError, UsageProblem::NoFolder, argument};
+      continue;
+    }
     bool known = true;
     if (argument[1] == '-') {
       const char name = shortNameOf(argument);
       known = name != 0 && applyOption(name, options, parsed.result);
     } else {
-      // Short options may be joined: -yr. -V is not one of them.
+      // Short options may be joined: -yr. -V is not one of them, and
+      // --all-files has none.
       for (const char *letter = argument + 1; known && *letter != '\0'; ++letter)
-        known = *letter != 'V' && applyOption(*letter, options, parsed.result);
+        known = *letter != 'V' && *letter != 'a' && applyOption(*letter, options, parsed.result);
     }
     if (!known)
       return ParsedCommandLine{ParseResult::UsageError, UsageProblem::UnknownOption, argument};
   }
-  if (parsed.result == ParseResult::Run && options.paths.empty())
+  if (parsed.result != ParseResult::Run)
+    return parsed;
+  if (options.paths.empty())
     return ParsedCommandLine{ParseResult::UsageError, UsageProblem::NoPath, nullptr};
+  if (options.to != nullptr && options.backup)
+    return ParsedCommandLine{ParseResult::UsageError, UsageProblem::BackupWithCopy, nullptr};
+  if (options.to == nullptr && options.allFiles)
+    return ParsedCommandLine{ParseResult::UsageError, UsageProblem::AllFilesAlone, nullptr};
   return parsed;
+}
+
+PathSettings pathSettings(const Options &options, bool write) {
+  return PathSettings{write, options.backup, options.keepTime};
 }

@@ -1,6 +1,8 @@
 // The command line: options and the paths to convert.
 #pragma once
 
+#include "command/file_conversion.h"
+
 #include <vector>
 
 struct Options {
@@ -10,12 +12,21 @@ struct Options {
   bool keepTime;  // -t: keep the original's modification time
   bool recursive; // -r: folders with all their subfolders
   bool quiet;     // -q: only the files that need attention
+  const char *to; // --to DIR: converted copies go there; nullptr: files converted in place
+  bool allFiles;  // --all-files: with --to, files that are no MP3 are copied as they are
   std::vector<const char *> paths;
 };
 
 enum class ParseResult { Run, Help, Version, UsageError };
 
-enum class UsageProblem { None, UnknownOption, NoPath };
+enum class UsageProblem {
+  None,
+  UnknownOption,
+  NoPath,
+  NoFolder,       // --to without its folder
+  BackupWithCopy, // --backup with --to: the originals are not changed
+  AllFilesAlone,  // --all-files without --to
+};
 
 struct ParsedCommandLine {
   ParseResult result;
@@ -24,3 +35,7 @@ struct ParsedCommandLine {
 };
 
 ParsedCommandLine parseOptions(int argc, char **argv, Options &options);
+
+// The settings of each file's conversion, for a run that writes or only
+// examines; a copy takes the same, its conversion is the same.
+PathSettings pathSettings(const Options &options, bool write);

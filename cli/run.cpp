@@ -3,31 +3,19 @@
 #include "cli/cli.h"
 
 #include "cli/console.h"
+#include "cli/copy_run.h"
 #include "cli/file_list.h"
 #include "cli/options.h"
 #include "cli/preview.h"
+#include "cli/progress.h"
 #include "cli/texts.h"
 #include "command/file_conversion.h"
 #include "command/platform_files.h"
 
-#include <chrono>
 #include <string>
 #include <vector>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// A progress line on a terminal, for runs long enough to want one.
-constexpr auto PROGRESS_DELAY = std::chrono::seconds(1);
-constexpr auto PROGRESS_INTERVAL = std::chrono::milliseconds(100);
-
-struct Progress {
-  bool enabled;
-  Clock::time_point started;
-  Clock::time_point lastShown;
-  size_t shownLength; // bytes of the line on the screen, 0 when none is
-};
 
 struct Run {
   Options options;
@@ -36,34 +24,17 @@ struct Run {
   FolderChain openFolders;
   std::vector<PathReport> reports; // one per file of list.files
   RunCounts counts;
-  Progress progress;
+  ProgressLine progress;
   bool marked; // the dry run marked some character
 };
 
-void clearProgress(Progress &progress) {
-  if (progress.shownLength == 0)
-    return;
-  writeError("\r" + std::string(progress.shownLength, ' ') + "\r");
-  progress.shownLength = 0;
-}
-
-void showProgress(Run &run, size_t done) {
-  Progress &progress = run.progress;
-  if (!progress.enabled)
-    return;
-  const Clock::time_point now = Clock::now();
-  if (now - progress.started < PROGRESS_DELAY || now - progress.lastShown < PROGRESS_INTERVAL)
-    return;
-  const std::string text = progressText(run.console.japanese, done, run.list.files.size());
-  clearProgress(progress);
-  writeError(text);
-  progress.shownLength = text.size();
-  progress.lastShown = now;
+void showRunProgress(Run &run, size_t done) {
+  if (progressDue(run.progress))
+    showProgress(run.progress, progressText(run.console.japanese, done, run.list.files.size()));
 }
 
 void say(Run &run, const std::string &text) {
-  clearProgress(run.progress);
-  writeOutput(text);
+  sayLine(run.progress, text);
 }
 
 void reportFile(Run &run, const std::string &path, const PathReport &report) {
@@ -82,7 +53,8 @@ PathReport convertListed(Run &run, size_t i, PathSettings settings, TagInspector
   if (file.folder == NO_PARENT)
     return convertOnePath(file.name.c_str(), settings, inspect, context);
   FolderHandle folder = NO_FOLDER;
-  const FileProblem problem = openListedFolder(run.list, file.folder, run.openFolders, &folder);
+  const FileProblem problem =
+      openListedFolder(run.list.folders, file.folder, run.openFolders, &folder);
   if (problem != FileProblem::None)
     return PathReport{PathOutcome::CannotOpen, RewriteReason::None, problem, 0, 0, 0, 0};
   return convertFileAt(folder, file.name.c_str(), settings, inspect, context);
@@ -98,19 +70,11 @@ void collectPreview(void *context, FileImage before, FileImage) {
   preview->text = previewText(preview->run->console.japanese, before, preview->run->marked);
 }
 
-// Folders that could not be read and entries that could not be examined
-// count as failed files; leftovers of interrupted runs are only pointed out.
-void reportListingProblems(Run &run) {
-  for (const ListingProblem &problem : run.list.problems) {
-    ++run.counts.files;
-    ++run.counts.byOutcome[static_cast<size_t>(PathOutcome::CannotOpen)];
-    say(run, listingProblemLine(run.console.japanese, escapeControls(problem.shownPath),
-                                problem.problem, problem.isFolder));
-  }
-  if (run.options.quiet)
-    return;
-  for (const std::string &path : run.list.leftovers)
-    say(run, leftoverLine(run.console.japanese, escapeControls(path)));
+void reportListing(Run &run) {
+  const size_t problems =
+      reportListingProblems(run.list, run.console.japanese, run.options.quiet, run.progress);
+  run.counts.files += problems;
+  run.counts.byOutcome[static_cast<size_t>(PathOutcome::CannotOpen)] += problems;
 }
 
 int exitStatus(const Run &run) {
@@ -132,7 +96,7 @@ int finish(Run &run) {
 }
 
 int dryRun(Run &run) {
-  const PathSettings settings{false, run.options.backup, run.options.keepTime};
+  const PathSettings settings = pathSettings(run.options, false);
   for (size_t i = 0; i < run.list.files.size(); ++i) {
     const std::string &path = run.list.files[i].shownPath;
     PreviewContext preview{&run, std::string()};
@@ -140,7 +104,7 @@ int dryRun(Run &run) {
     reportFile(run, path, report);
     if (!run.options.quiet && report.outcome == PathOutcome::Converted)
       say(run, preview.text);
-    showProgress(run, i + 1);
+    showRunProgress(run, i + 1);
   }
   return finish(run);
 }
@@ -150,15 +114,15 @@ int dryRun(Run &run) {
 // to need converting are written: one that needs it only now was changed
 // meanwhile, and is left as it is.
 int convertFiles(Run &run, bool planned) {
-  const PathSettings writing{true, run.options.backup, run.options.keepTime};
-  const PathSettings examining{false, run.options.backup, run.options.keepTime};
+  const PathSettings writing = pathSettings(run.options, true);
+  const PathSettings examining = pathSettings(run.options, false);
   for (size_t i = 0; i < run.list.files.size(); ++i) {
     const bool write = !planned || run.reports[i].outcome == PathOutcome::Converted;
     PathReport report = convertListed(run, i, write ? writing : examining, nullptr, nullptr);
     if (!write && report.outcome == PathOutcome::Converted)
       report.outcome = PathOutcome::Changed;
     reportFile(run, run.list.files[i].shownPath, report);
-    showProgress(run, i + 1);
+    showRunProgress(run, i + 1);
   }
   return finish(run);
 }
@@ -166,13 +130,13 @@ int convertFiles(Run &run, bool planned) {
 // Examines every file without writing, to say in the question how many
 // files will change.
 size_t planRun(Run &run) {
-  const PathSettings settings{false, run.options.backup, run.options.keepTime};
+  const PathSettings settings = pathSettings(run.options, false);
   size_t toConvert = 0;
   for (size_t i = 0; i < run.list.files.size(); ++i) {
     run.reports.push_back(convertListed(run, i, settings, nullptr, nullptr));
     if (run.reports.back().outcome == PathOutcome::Converted)
       ++toConvert;
-    showProgress(run, i + 1);
+    showRunProgress(run, i + 1);
   }
   clearProgress(run.progress);
   return toConvert;
@@ -193,7 +157,7 @@ int confirmAndConvert(Run &run) {
       return EXIT_SOME_FAILED;
     }
   }
-  run.progress.started = Clock::now();
+  run.progress = startProgress(run.progress.enabled);
   return convertFiles(run, true);
 }
 
@@ -210,18 +174,22 @@ int runParsed(const ConsoleState &console, int argc, char **argv) {
     writeOutput(versionText());
     return EXIT_ALL_WELL;
   case ParseResult::UsageError:
-    writeError(parsed.problem == UsageProblem::NoPath
-                   ? noPathText(japanese)
-                   : unknownOptionText(japanese, parsed.argument));
+    if (parsed.problem == UsageProblem::NoPath)
+      writeError(noPathText(japanese));
+    else if (parsed.problem == UsageProblem::UnknownOption)
+      writeError(unknownOptionText(japanese, parsed.argument));
+    else
+      writeError(optionProblemText(japanese, parsed.problem));
     return EXIT_USAGE;
   case ParseResult::Run:
     break;
   }
   installInterruptCleanup();
-  run.progress.enabled = run.console.errorIsTerminal && !run.options.quiet;
-  run.progress.started = Clock::now();
-  collectFiles(run.options.paths, run.options.recursive, run.list);
-  reportListingProblems(run);
+  if (run.options.to != nullptr)
+    return copyRun(run.options, run.console);
+  run.progress = startProgress(run.console.errorIsTerminal && !run.options.quiet);
+  collectFiles(run.options.paths, run.options.recursive, false, run.list);
+  reportListing(run);
   if (run.list.files.empty()) {
     if (!run.options.quiet)
       writeOutput(noFilesText(japanese));

@@ -1,6 +1,10 @@
 #include "cli/texts.h"
 
+#include "command/destination_names.h"
+
 #include <cctype>
+#include <cinttypes>
+#include <cstdio>
 
 // SORABUN_COMMIT: the commit this build was made from, or "" (made by the
 // build; cmake/commit_id.cmake).
@@ -22,27 +26,37 @@ const char *pick(bool japanese, Text text) {
 }
 
 const Text HELP = {
-    "Usage: sorabun-cli [options] PATH...\n"
+    "Usage: sorabun-cli --to DIR [options] PATH...\n"
+    "       sorabun-cli [options] PATH...\n"
     "Rewrites the ID3v2 tag of MP3 files so that the title, artist and album\n"
     "(TIT2, TPE1, TALB) hold code page 932 (Shift-JIS) text, for players that\n"
     "read nothing else. PATH is a file, or a folder whose *.mp3 files (any\n"
     "letter case) are converted. Every other byte of a file is kept.\n"
     "\n"
+    "With --to, the files are only read: a converted copy of each goes to DIR\n"
+    "(a memory stick, say), with names a FAT or exFAT stick can hold. A folder\n"
+    "becomes a folder of the same name in DIR. Files that cannot be converted\n"
+    "are copied as they are. Copies already there are skipped. Nothing in DIR is\n"
+    "deleted or replaced but the temporary files of an interrupted copy.\n"
+    "\n"
     "Options:\n"
+    "      --to DIR     write converted copies to DIR, leaving the files as they are\n"
+    "      --all-files  with --to, copy the other files of the folders too (covers,\n"
+    "                   playlists), as they are\n"
     "  -y, --yes        convert without asking\n"
     "  -n, --dry-run    write nothing; show each title, artist and album before\n"
     "                   and after, with [ ] around every character that becomes\n"
     "                   '?' or a look-alike\n"
     "  -b, --backup     keep the original as NAME.mp3.bak; a file whose backup\n"
-    "                   already exists is not converted\n"
-    "  -t, --keep-time  keep the original's modification time\n"
+    "                   already exists is not converted (not with --to)\n"
+    "  -t, --keep-time  keep the original's modification time (copies always do)\n"
     "  -r, --recursive  convert folders with all their subfolders\n"
     "  -q, --quiet      report only the files that need attention\n"
     "  -h, --help       show this help\n"
     "      --version    show the version\n"
     "\n"
-    "Without --yes, one question is asked for the whole run. When standard input\n"
-    "is not a terminal, nothing is written.\n"
+    "Without --yes (and --to), one question is asked for the whole run. When\n"
+    "standard input is not a terminal, nothing is written.\n"
     "\n"
     "Exit status:\n"
     "  0  no file failed, and none was skipped as damaged or unsupported\n"
@@ -50,27 +64,37 @@ const Text HELP = {
     "     question was answered no\n"
     "  2  usage error, or files needed converting but standard input is not a\n"
     "     terminal and --yes was not given (nothing written)\n",
-    "使い方: sorabun-cli [オプション] パス...\n"
+    "使い方: sorabun-cli --to フォルダー [オプション] パス...\n"
+    "        sorabun-cli [オプション] パス...\n"
     "MP3 ファイルの ID3v2 タグのタイトル・アーティスト・アルバム (TIT2, TPE1, TALB)\n"
     "を、コードページ 932 (シフト JIS) の文字列に書き換えます。パスにはファイル、\n"
     "またはフォルダーを指定します。フォルダーの場合は、その中の *.mp3 ファイル\n"
     "(大文字・小文字を問いません) を変換します。ファイルのほかのバイトはそのままです。\n"
     "\n"
+    "--to を付けると元のファイルは読むだけで、変換したコピーを指定のフォルダー\n"
+    "(USB メモリーなど) に、FAT・exFAT で使える名前で書き込みます。フォルダーは\n"
+    "同じ名前のフォルダーになります。変換できないファイルはそのままコピーします。\n"
+    "既にあるコピーは飛ばします。中断したコピーの一時ファイルのほかは、コピー先の\n"
+    "ファイルを削除・上書きしません。\n"
+    "\n"
     "オプション:\n"
+    "      --to フォルダー  元のファイルを変えず、変換したコピーをフォルダーに書き込みます\n"
+    "      --all-files  --to で、フォルダー内のほかのファイル (ジャケット画像、\n"
+    "                   プレイリスト) もそのままコピーします\n"
     "  -y, --yes        確認せずに変換します\n"
     "  -n, --dry-run    何も書き込まず、タイトル・アーティスト・アルバムの変換前と\n"
     "                   変換後を表示します。'?' や似た文字に置き換わる文字を [ ] で\n"
     "                   囲みます\n"
     "  -b, --backup     元のファイルを NAME.mp3.bak として残します。バックアップが\n"
-    "                   既にあるファイルは変換しません\n"
-    "  -t, --keep-time  元のファイルの更新日時を保ちます\n"
+    "                   既にあるファイルは変換しません (--to とは使えません)\n"
+    "  -t, --keep-time  元のファイルの更新日時を保ちます (コピーは常に保ちます)\n"
     "  -r, --recursive  サブフォルダーも含めて変換します\n"
     "  -q, --quiet      確認が必要なファイルだけを表示します\n"
     "  -h, --help       このヘルプを表示します\n"
     "      --version    バージョンを表示します\n"
     "\n"
-    "--yes がなければ、実行全体について一度だけ確認します。標準入力が端末でない\n"
-    "ときは、何も書き込みません。\n"
+    "--yes (と --to) がなければ、実行全体について一度だけ確認します。標準入力が\n"
+    "端末でないときは、何も書き込みません。\n"
     "\n"
     "終了ステータス:\n"
     "  0  失敗したファイルも、壊れたタグや変換できない形式で飛ばしたファイルもない\n"
@@ -273,6 +297,27 @@ std::string noPathText(bool japanese) {
          "Try 'sorabun-cli --help' for more information.\n";
 }
 
+std::string optionProblemText(bool japanese, UsageProblem problem) {
+  Text text{"", ""};
+  switch (problem) {
+  case UsageProblem::NoFolder:
+    text = {"--to needs the folder to copy to", "--to にはコピー先のフォルダーが必要です"};
+    break;
+  case UsageProblem::BackupWithCopy:
+    text = {"--backup does not go with --to: the files themselves are not changed",
+            "--backup は --to と使えません。元のファイルは変わりません"};
+    break;
+  case UsageProblem::AllFilesAlone:
+    text = {"--all-files goes with --to only", "--all-files は --to と一緒に使います"};
+    break;
+  default:
+    break;
+  }
+  return std::string("sorabun-cli: ") + pick(japanese, text) +
+         pick(japanese, {"\nTry 'sorabun-cli --help' for more information.\n",
+                         "\n'sorabun-cli --help' で使い方を表示します。\n"});
+}
+
 std::string outcomeLine(bool japanese, bool dryRun, const std::string &path,
                         const PathReport &report) {
   const RewriteReason reason = report.reason;
@@ -408,4 +453,192 @@ std::string markLegendText(bool japanese) {
                          "or a look-alike.\n",
                          "[ ] の文字はコードページ 932 にないため、'?' または似た文字に置き"
                          "換わります。\n"});
+}
+
+namespace {
+
+// "12.3 MB", in the decimal units sticks are sold in.
+std::string amountOfBytes(uint64_t bytes) {
+  char text[32];
+  const double value = static_cast<double>(bytes);
+  if (bytes < uint64_t{1000} * 1000)
+    std::snprintf(text, sizeof text, "%.0f kB", value / 1e3);
+  else if (bytes < uint64_t{1000} * 1000 * 1000)
+    std::snprintf(text, sizeof text, "%.1f MB", value / 1e6);
+  else
+    std::snprintf(text, sizeof text, "%.2f GB", value / 1e9);
+  return text;
+}
+
+// What a copy written as the file is says about the file.
+Text asItIsDetail(const PathReport &report, bool isMp3) {
+  switch (report.outcome) {
+  case PathOutcome::AlreadyConverted:
+    return {"already in code page 932", "変換済み"};
+  case PathOutcome::NoTag:
+    return isMp3 ? Text{"as it is: no ID3v2 tag", "そのまま: ID3v2 タグなし"} : Text{"", ""};
+  case PathOutcome::Refused:
+    return {"as it is: refused version", "そのまま: 対象外のバージョン"};
+  case PathOutcome::Unsupported:
+    return {"as it is: unsupported", "そのまま: 変換できない形式"};
+  default:
+    return {"as it is: damaged", "そのまま: タグが壊れています"};
+  }
+}
+
+const Text NAME_CHANGES[] = {
+    {"characters a FAT stick cannot hold", "FAT で使えない文字"},
+    {"control characters", "制御文字"},
+    {"bytes that are no character", "文字でないバイト"},
+    {"a trailing dot or space", "末尾のピリオドや空白"},
+    {"a name Windows keeps for devices", "Windows の予約名"},
+    {"shortened to 255 characters", "255 文字に短縮"},
+    {"another copy has the same name", "同じ名前のコピーがあります"},
+};
+
+} // namespace
+
+std::string copyLine(bool japanese, bool dryRun, const std::string &path, const CopyReport &copy,
+                     bool isMp3) {
+  const PathReport &report = copy.report;
+  switch (copy.action) {
+  case CopyAction::Write: {
+    const char *label = pick(japanese, dryRun ? Text{"would copy", "コピー予定"}
+                                              : Text{"copied", "コピーしました"});
+    if (report.outcome == PathOutcome::Converted)
+      return withDetail(label, path,
+                        pick(japanese, {"converted, ", "変換、"}) + savedBytes(japanese, report));
+    std::string detail = pick(japanese, asItIsDetail(report, isMp3));
+    if (report.outcome == PathOutcome::Refused)
+      detail += " " + versionName(report);
+    else if (report.outcome == PathOutcome::Unsupported || report.outcome == PathOutcome::Damaged)
+      detail += std::string(japanese ? "。" : ", ") + pick(japanese, reasonText(report.reason));
+    return withDetail(label, path, detail);
+  }
+  case CopyAction::UpToDate:
+    return withDetail(pick(japanese, {"up to date", "コピー済み"}), path, "");
+  case CopyAction::Taken:
+    return withDetail(pick(japanese, {"not replaced", "置き換えていません"}), path,
+                      pick(japanese, {"another file has its name at the destination; remove it "
+                                      "to have the copy made",
+                                      "コピー先に同じ名前の別のファイルがあります。コピーするには"
+                                      "そのファイルを削除してください"}));
+  case CopyAction::None:
+    break;
+  }
+  if (report.outcome == PathOutcome::CannotWrite)
+    return withDetail(pick(japanese, {"failed", "失敗"}), path,
+                      failureDetail(japanese,
+                                    {"the copy cannot be written", "コピーを書き込めません"},
+                                    report.problem, false));
+  return outcomeLine(japanese, dryRun, path, report);
+}
+
+std::string renamedLine(bool japanese, const std::string &from, const std::string &to,
+                        unsigned changes) {
+  std::string reasons;
+  for (size_t bit = 0; bit < sizeof NAME_CHANGES / sizeof NAME_CHANGES[0]; ++bit) {
+    if ((changes & (1U << bit)) == 0)
+      continue;
+    reasons += reasons.empty() ? "" : (japanese ? "、" : "; ");
+    reasons += pick(japanese, NAME_CHANGES[bit]);
+  }
+  return withDetail(pick(japanese, {"renamed", "名前を変更"}), from + " -> " + to, reasons);
+}
+
+std::string leftoverRemovedLine(bool japanese, bool dryRun, const std::string &path,
+                                FileProblem problem) {
+  if (problem == FileProblem::None)
+    return withDetail(
+        pick(japanese, dryRun ? Text{"would remove", "削除予定"} : Text{"removed", "削除しました"}),
+        path,
+        pick(japanese,
+             {"a temporary file of an interrupted copy", "中断したコピーの一時ファイル"}));
+  return withDetail(pick(japanese, {"leftover", "一時ファイル"}), path,
+                    failureDetail(japanese, {"not removed", "削除していません"}, problem, false));
+}
+
+std::string destinationProblemText(bool japanese, const std::string &folder, FileProblem problem) {
+  return "sorabun-cli: " +
+         withDetail(pick(japanese, {"the destination cannot be used", "コピー先を使えません"}),
+                    folder, pick(japanese, causeText(problem)));
+}
+
+std::string noSpaceText(bool japanese, const std::string &folder, uint64_t needed,
+                        uint64_t available) {
+  const std::string missing = amountOfBytes(needed - available);
+  if (japanese)
+    return "sorabun-cli: " + folder + " の空きが足りません。必要 " + amountOfBytes(needed) +
+           "、空き " + amountOfBytes(available) + " で、" + missing +
+           " 不足しています。何も書き込んでいません。\n";
+  return "sorabun-cli: not enough space in " + folder + ": " + amountOfBytes(needed) + " needed, " +
+         amountOfBytes(available) + " free, " + missing + " missing. Nothing was written.\n";
+}
+
+std::string spaceLine(bool japanese, const std::string &folder, uint64_t needed,
+                      uint64_t available) {
+  if (available == SPACE_UNKNOWN)
+    return folder + pick(japanese, {": ", ": 書き込み "}) + amountOfBytes(needed) +
+           pick(japanese, {" to write, free space unknown\n", "、空きは不明\n"});
+  if (japanese)
+    return folder + ": 書き込み " + amountOfBytes(needed) + "、空き " + amountOfBytes(available) +
+           "\n";
+  return folder + ": " + amountOfBytes(needed) + " to write, " + amountOfBytes(available) +
+         " free\n";
+}
+
+std::string copySummaryLine(bool japanese, bool dryRun, const CopyCounts &counts) {
+  const std::string copied = std::to_string(counts.converted + counts.asItIs);
+  std::string line;
+  if (japanese)
+    line = std::to_string(counts.files) + " ファイル: " + (dryRun ? "コピー予定 " : "コピー ") +
+           copied + " (変換 " + std::to_string(counts.converted) + ")";
+  else
+    line = std::to_string(counts.files) + (counts.files == 1 ? " file: " : " files: ") + copied +
+           (dryRun ? " to copy (" : " copied (") + std::to_string(counts.converted) + " converted)";
+  const std::pair<size_t, Text> others[] = {
+      {counts.upToDate, {"up to date", "コピー済み"}},
+      {counts.taken, {"not replaced", "置き換えなし"}},
+      {counts.failed, {"failed", "失敗"}},
+  };
+  for (const auto &other : others) {
+    if (other.first == 0)
+      continue;
+    const std::string count = std::to_string(other.first);
+    line += japanese ? "、" + std::string(other.second.japanese) + " " + count
+                     : ", " + count + " " + other.second.english;
+  }
+  return line + "\n";
+}
+
+std::string removableText(bool japanese) {
+  return pick(japanese, {"Everything is written to the disk: the stick or card can be removed.\n",
+                         "すべてディスクに書き込みました。USB メモリーやカードを取り外せます。\n"});
+}
+
+std::string flushFailedText(bool japanese, FileProblem problem) {
+  const std::string cause = pick(japanese, causeText(problem));
+  if (japanese)
+    return "sorabun-cli: ディスクへの書き込みを終えられません" +
+           (cause.empty() ? std::string() : " (" + cause + ")") +
+           "。まだ USB メモリーやカードを取り外さないでください。\n";
+  return "sorabun-cli: the copies could not be flushed to the disk" +
+         (cause.empty() ? std::string() : " (" + cause + ")") +
+         ": do not remove the stick or card yet.\n";
+}
+
+std::string copyProgressText(bool japanese, size_t done, size_t total, uint64_t bytesDone,
+                             uint64_t bytesTotal, double seconds) {
+  const double rate = seconds > 0 ? static_cast<double>(bytesDone) / seconds : 0;
+  char timeLeft[32] = "?";
+  if (rate > 0) {
+    const auto left = static_cast<uint64_t>(static_cast<double>(bytesTotal - bytesDone) / rate);
+    std::snprintf(timeLeft, sizeof timeLeft, "%" PRIu64 ":%02" PRIu64, left / 60, left % 60);
+  }
+  const std::string files = std::to_string(done) + "/" + std::to_string(total);
+  const std::string bytes = amountOfBytes(bytesDone) + " / " + amountOfBytes(bytesTotal);
+  const std::string speed = amountOfBytes(static_cast<uint64_t>(rate)) + "/s";
+  if (japanese)
+    return "コピー中 " + files + " ファイル、" + bytes + "、" + speed + "、残り " + timeLeft;
+  return "copying " + files + " files, " + bytes + ", " + speed + ", " + timeLeft + " left";
 }

@@ -1,6 +1,7 @@
 // What the command line says, in English and in Japanese, as UTF-8.
 #pragma once
 
+#include "cli/options.h"
 #include "command/file_conversion.h"
 
 #include <cstddef>
@@ -22,6 +23,8 @@ std::string helpText(bool japanese);
 std::string versionText();
 std::string unknownOptionText(bool japanese, const char *option);
 std::string noPathText(bool japanese);
+// --to without a folder, --backup with --to, --all-files without --to.
+std::string optionProblemText(bool japanese, UsageProblem problem);
 
 // "converted: PATH (12 bytes saved)" and the like; dryRun says "would".
 std::string outcomeLine(bool japanese, bool dryRun, const std::string &path,
@@ -45,3 +48,38 @@ std::string progressText(bool japanese, size_t done, size_t total);
 std::string beforeLabel(bool japanese);
 std::string afterLabel(bool japanese);
 std::string markLegendText(bool japanese);
+
+// Copies (--to).
+
+struct CopyCounts {
+  size_t files;
+  size_t converted; // copies written converted
+  size_t asItIs;    // copies written as the files are
+  size_t upToDate;
+  size_t taken;  // not replaced: another file has the name
+  size_t failed; // failures, and entries that could not be examined
+};
+
+// "copied: PATH (converted, 12 bytes saved)" and the like; isMp3 false for
+// the files --all-files adds.
+std::string copyLine(bool japanese, bool dryRun, const std::string &path, const CopyReport &copy,
+                     bool isMp3);
+// A copy whose name was changed to suit the stick; changes: NameChange bits.
+std::string renamedLine(bool japanese, const std::string &from, const std::string &to,
+                        unsigned changes);
+// A temporary file of an interrupted run at the destination: removed (or,
+// in a dry run, to be), or left for the cause given.
+std::string leftoverRemovedLine(bool japanese, bool dryRun, const std::string &path,
+                                FileProblem problem);
+std::string destinationProblemText(bool japanese, const std::string &folder, FileProblem problem);
+std::string noSpaceText(bool japanese, const std::string &folder, uint64_t needed,
+                        uint64_t available);
+std::string spaceLine(bool japanese, const std::string &folder, uint64_t needed,
+                      uint64_t available);
+std::string copySummaryLine(bool japanese, bool dryRun, const CopyCounts &counts);
+// The last line: everything is on the disk, the stick can be removed; or
+// the flush failed.
+std::string removableText(bool japanese);
+std::string flushFailedText(bool japanese, FileProblem problem);
+std::string copyProgressText(bool japanese, size_t done, size_t total, uint64_t bytesDone,
+                             uint64_t bytesTotal, double seconds);

@@ -19,11 +19,15 @@ constexpr uint32_t FOOTER_SIZE = 10;
 struct Conversion {
   FilePlace place;
   PathSettings settings;
+  const CopyTarget *copyTo; // nullptr: the file itself is converted
   FileHandle source;
   FileState whenOpened;
   uint8_t *before;
   uint8_t *after;
+  uint32_t regionLength; // of the tag region read, and of its rewrite
+  uint32_t newRegionLength;
   PathReport report;
+  CopyAction action;
 };
 
 PathReport reportOf(PathOutcome outcome, FileProblem problem = FileProblem::None) {
@@ -148,7 +152,6 @@ void writeConversion(Conversion &conversion, uint32_t regionLength, uint32_t new
 }
 
 void convertOpenFile(Conversion &conversion, TagInspector inspect, void *context) {
-  conversion.report.size = conversion.whenOpened.size;
   // Only 32-bit lengths fit the tag engine.
   if (conversion.whenOpened.size > UINT32_MAX) {
     conversion.report.outcome = PathOutcome::TooLarge;
@@ -169,30 +172,37 @@ void convertOpenFile(Conversion &conversion, TagInspector inspect, void *context
     return;
   }
   conversion.report.newSize = conversion.whenOpened.size - (regionLength - rewritten.length);
+  conversion.regionLength = regionLength;
+  conversion.newRegionLength = rewritten.length;
   if (rewritten.length == regionLength &&
       std::memcmp(conversion.before, conversion.after, regionLength) == 0) {
     conversion.report.outcome = PathOutcome::AlreadyConverted;
     return;
   }
-  if (conversion.settings.backup && !backupIsPossible(conversion))
+  const bool inPlace = conversion.copyTo == nullptr;
+  if (inPlace && conversion.settings.backup && !backupIsPossible(conversion))
     return;
   if (inspect != nullptr)
     inspect(context, FileImage{conversion.before, regionLength},
             FileImage{conversion.after, rewritten.length});
-  if (conversion.settings.write)
+  if (inPlace && conversion.settings.write)
     writeConversion(conversion, regionLength, rewritten.length);
 }
 
 // Opens the file, locked against a second run when it is to be written, and
 // learns its state; false with the report set when it cannot.
+// A copy's source is only read: other names do not matter, and no lock
+// keeps others from reading it.
 bool openConversion(Conversion &conversion) {
+  const bool inPlace = conversion.copyTo == nullptr;
   FileProblem problem =
-      openSourceFile(&conversion.place, &conversion.source, &conversion.whenOpened);
+      inPlace ? openSourceFile(&conversion.place, &conversion.source, &conversion.whenOpened)
+              : openFileToRead(&conversion.place, &conversion.source, &conversion.whenOpened);
   if (problem == FileProblem::NotFound) {
     conversion.report = reportOf(PathOutcome::NotFound);
     return false;
   }
-  if (problem == FileProblem::None && conversion.settings.write)
+  if (problem == FileProblem::None && conversion.settings.write && inPlace)
     problem = lockForConversion(conversion.source);
   // The state again once the lock is held: a run that held it may have
   // changed the file.
@@ -210,12 +220,90 @@ bool openConversion(Conversion &conversion) {
   return true;
 }
 
-PathReport convertPlace(FilePlace place, PathSettings settings, TagInspector inspect,
-                        void *context) {
+bool isCopiedAsItIs(PathOutcome outcome) {
+  switch (outcome) {
+  case PathOutcome::AlreadyConverted:
+  case PathOutcome::NoTag:
+  case PathOutcome::Refused:
+  case PathOutcome::Unsupported:
+  case PathOutcome::Damaged:
+    return true;
+  default:
+    return false;
+  }
+}
+
+// What a copy of `size` bytes from a source last written at sourceTime
+// finds at its target.
+CopyAction actionAtTarget(const CopyTarget &target, uint64_t size, int64_t sourceTime,
+                          FileProblem *problem) {
+  if (target.folder == NO_FOLDER)
+    return CopyAction::Write;
+  FileState existing;
+  *problem = queryPlace(placeInFolder(target.folder, target.name), &existing);
+  if (*problem == FileProblem::NotFound) {
+    *problem = FileProblem::None;
+    return CopyAction::Write;
+  }
+  if (*problem != FileProblem::None)
+    return CopyAction::None;
+  if (existing.size == size && sameCopyTime(existing.lastWriteTime, sourceTime))
+    return CopyAction::UpToDate;
+  return CopyAction::Taken;
+}
+
+// The converted file, or the file as it is, copied to the target.
+void copyToTarget(Conversion &conversion) {
+  const PathOutcome outcome = conversion.report.outcome;
+  const bool converted = outcome == PathOutcome::Converted;
+  if (!converted && !isCopiedAsItIs(outcome))
+    return;
+  if (!converted)
+    conversion.report.newSize = conversion.whenOpened.size;
+  FileProblem problem = FileProblem::None;
+  const CopyTarget &target = *conversion.copyTo;
+  conversion.action = actionAtTarget(target, conversion.report.newSize,
+                                     conversion.whenOpened.lastWriteTime, &problem);
+  if (conversion.action == CopyAction::None)
+    fail(conversion, PathOutcome::CannotWrite, problem);
+  if (conversion.action != CopyAction::Write || !conversion.settings.write)
+    return;
+  NewContent content{};
+  const uint64_t size = conversion.whenOpened.size;
+  if (converted) {
+    content.pieces[0] = memoryPiece(conversion.after, conversion.newRegionLength);
+    content.pieces[1] =
+        filePiece(conversion.source, conversion.regionLength, size - conversion.regionLength);
+    content.count = 2;
+  } else {
+    content.pieces[0] = filePiece(conversion.source, 0, size);
+    content.count = 1;
+  }
+  const WriteResult written =
+      writeCopy(target.folder, target.name, content, conversion.source, conversion.whenOpened);
+  if (written.outcome == WriteOutcome::Written)
+    return;
+  conversion.action =
+      written.problem == FileProblem::AlreadyExists ? CopyAction::Taken : CopyAction::None;
+  if (conversion.action == CopyAction::None)
+    fail(conversion, outcomeOfWrite(written.outcome), written.problem);
+}
+
+Conversion convertPlace(FilePlace place, PathSettings settings, const CopyTarget *copyTo,
+                        TagInspector inspect, void *context) {
   Conversion conversion{
-      place, settings, NO_FILE, FileState{}, nullptr, nullptr, reportOf(PathOutcome::CannotOpen)};
-  if (openConversion(conversion))
-    convertOpenFile(conversion, inspect, context);
+      place,           settings, copyTo, NO_FILE, FileState{},
+      nullptr,         nullptr,  0,      0,       reportOf(PathOutcome::CannotOpen),
+      CopyAction::None};
+  if (openConversion(conversion)) {
+    conversion.report.size = conversion.whenOpened.size;
+    if (copyTo == nullptr || copyTo->examineTag)
+      convertOpenFile(conversion, inspect, context);
+    else
+      conversion.report.outcome = PathOutcome::NoTag; // not examined: copied as it is
+    if (copyTo != nullptr)
+      copyToTarget(conversion);
+  }
   if (conversion.source != NO_FILE)
     closeFile(conversion.source);
   if (conversion.after != nullptr)
@@ -223,7 +311,19 @@ PathReport convertPlace(FilePlace place, PathSettings settings, TagInspector ins
   if (conversion.before != nullptr)
     releaseBlock(conversion.before);
   closePlace(&conversion.place);
-  return conversion.report;
+  return conversion;
+}
+
+// The place of a path; false with the report set when its folder cannot be
+// opened.
+bool placeOfPathFor(const char *path, FilePlace *place, PathReport *report) {
+  const FileProblem problem = placeOfPath(path, place);
+  if (problem == FileProblem::None)
+    return true;
+  closePlace(place);
+  *report = reportOf(
+      problem == FileProblem::NotFound ? PathOutcome::NotFound : PathOutcome::CannotOpen, problem);
+  return false;
 }
 
 } // namespace
@@ -240,18 +340,36 @@ RewriteOutcome rewriteContent(FileImage input, uint8_t *output) {
 
 PathReport convertFileAt(FolderHandle folder, const char *name, PathSettings settings,
                          TagInspector inspect, void *context) {
-  return convertPlace(placeInFolder(folder, name), settings, inspect, context);
+  return convertPlace(placeInFolder(folder, name), settings, nullptr, inspect, context).report;
 }
 
 PathReport convertOnePath(const char *path, PathSettings settings, TagInspector inspect,
                           void *context) {
   FilePlace place;
-  const FileProblem problem = placeOfPath(path, &place);
-  if (problem != FileProblem::None) {
-    closePlace(&place);
-    return reportOf(problem == FileProblem::NotFound ? PathOutcome::NotFound
-                                                     : PathOutcome::CannotOpen,
-                    problem);
-  }
-  return convertPlace(place, settings, inspect, context);
+  PathReport report{};
+  if (!placeOfPathFor(path, &place, &report))
+    return report;
+  return convertPlace(place, settings, nullptr, inspect, context).report;
+}
+
+bool sameCopyTime(int64_t copyTime, int64_t sourceTime) {
+  const int64_t difference = copyTime > sourceTime ? copyTime - sourceTime : sourceTime - copyTime;
+  return difference < 2 * TIME_UNITS_PER_SECOND;
+}
+
+CopyReport copyFileAt(FolderHandle folder, const char *name, PathSettings settings,
+                      CopyTarget target, TagInspector inspect, void *context) {
+  const Conversion done =
+      convertPlace(placeInFolder(folder, name), settings, &target, inspect, context);
+  return CopyReport{done.report, done.action};
+}
+
+CopyReport copyOnePath(const char *path, PathSettings settings, CopyTarget target,
+                       TagInspector inspect, void *context) {
+  FilePlace place;
+  CopyReport copy{PathReport{}, CopyAction::None};
+  if (!placeOfPathFor(path, &place, &copy.report))
+    return copy;
+  const Conversion done = convertPlace(place, settings, &target, inspect, context);
+  return CopyReport{done.report, done.action};
 }

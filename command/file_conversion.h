@@ -56,6 +56,47 @@ PathReport convertFileAt(FolderHandle folder, const char *name, PathSettings set
 PathReport convertOnePath(const char *path, PathSettings settings, TagInspector inspect,
                           void *context);
 
+// Copies: the library is only read, and a converted copy of each file (or,
+// when it cannot be converted, the file as it is) goes to another folder,
+// most often on a memory stick.
+
+// Where a copy goes: a destination folder (NO_FOLDER when it is not made
+// yet, so that nothing is there) and the copy's name in it. A file that is
+// no MP3 (examineTag false) is copied as it is.
+struct CopyTarget {
+  FolderHandle folder;
+  const char *name;
+  bool examineTag;
+};
+
+enum class CopyAction {
+  None,     // nothing to do there: the source could not be read or the copy failed
+  Write,    // a new file was written, or would be when not writing
+  UpToDate, // a file of the copy's size and the source's time is there already
+  Taken,    // another file has the name; it is left as it is
+};
+
+// report.outcome tells what the conversion gives (Converted; or for a copy
+// of the file as it is AlreadyConverted, NoTag, Refused, Unsupported or
+// Damaged) or why there is no copy (a failure; CannotWrite and Changed for
+// the copy's own); report.newSize is the copy's size.
+struct CopyReport {
+  PathReport report;
+  CopyAction action;
+};
+
+// A copy is up to date when it has the source's modification time as FAT
+// keeps it: to two seconds.
+bool sameCopyTime(int64_t copyTime, int64_t sourceTime);
+
+// The file `name` in an open folder, copied to target. settings.write false
+// only examines; backup and keepTime do not apply (a copy always has the
+// source's time).
+CopyReport copyFileAt(FolderHandle folder, const char *name, PathSettings settings,
+                      CopyTarget target, TagInspector inspect, void *context);
+CopyReport copyOnePath(const char *path, PathSettings settings, CopyTarget target,
+                       TagInspector inspect, void *context);
+
 // The steps the Convert command shares.
 
 bool hasTagIdentifier(const uint8_t *bytes, uint64_t length);

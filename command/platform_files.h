@@ -47,6 +47,14 @@ struct FilePlace {
   char name[NAME_BUFFER_SIZE];
 };
 
+// The unit of FileState's times: nanoseconds on POSIX, 100 nanoseconds on
+// Windows.
+#ifdef _WIN32
+constexpr int64_t TIME_UNITS_PER_SECOND = 10000000;
+#else
+constexpr int64_t TIME_UNITS_PER_SECOND = 1000000000;
+#endif
+
 // What tells whether a file is still the one that was read: its identity,
 // size and times, read through an open handle.
 struct FileState {
@@ -93,6 +101,9 @@ FileProblem listFolder(FolderHandle folder, EntryVisitor visit, void *context);
 // device. A symbolic link is followed: place then names the file itself.
 // The state is the file's when opened.
 FileProblem openSourceFile(FilePlace *place, FileHandle *file, FileState *state);
+// The same for a file that is only read, never replaced (the source of a
+// copy): other names (hard links) do not matter then.
+FileProblem openFileToRead(FilePlace *place, FileHandle *file, FileState *state);
 FileProblem queryOpenFile(FileHandle file, FileState *state);
 // The state of the entry that place names now, not following a link.
 FileProblem queryPlace(const FilePlace &place, FileState *state);
@@ -126,6 +137,26 @@ FileProblem carryMetadata(FileHandle original, FileHandle copy);
 FileProblem setLastWriteTime(FileHandle file, int64_t lastWriteTime);
 FileProblem flushFile(FileHandle file);
 FileProblem closeNewFile(FileHandle file); // reports what a close finds
+// Copies on another disk (a memory stick): a folder made new in a folder
+// (AlreadyExists when the name is taken); a copy given the source's
+// permissions as a plain copy has them (POSIX: its mode less the umask,
+// where the file system keeps modes); the copy's data sent to the disk
+// before it is placed where each file must be flushed on its own (Windows,
+// where no user can flush a whole disk), and otherwise left to
+// flushFileSystem, which sends everything written there once at the end.
+FileProblem createFolder(FolderHandle parent, const char *name);
+FileProblem giveCopyMode(FileHandle source, FileHandle copy);
+FileProblem flushCopy(FileHandle copy);
+FileProblem flushFileSystem(FolderHandle folder);
+// The space this user may still fill on the disk of `folder` (SPACE_UNKNOWN
+// where the file system does not tell), and the unit a file's space is
+// counted in (the cluster).
+constexpr uint64_t SPACE_UNKNOWN = UINT64_MAX;
+FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *blockSize);
+// Removes the temporary file `name` that an interrupted run left in a
+// folder: only a regular file with one name, and only when no running
+// program is writing it (InUse then).
+FileProblem removeLeftover(FolderHandle folder, const char *name);
 // Removes a file this run created (a temporary file, a backup made just
 // now) and no longer holds open.
 void removeCreatedFile(const FilePlace &created);
@@ -141,6 +172,9 @@ FileProblem replaceWithTemporary(const FilePlace &target, const FilePlace &tempo
 // Gives the temporary file the name `name` in its folder, never replacing
 // anything there (AlreadyExists when the name is taken).
 FileProblem placeAsNewFile(const FilePlace &temporary, const char *name);
+// The same for a copy, whose folder entry reaches the disk with
+// flushFileSystem at the end of the run.
+FileProblem placeCopy(const FilePlace &temporary, const char *name);
 // Keeps the content of the file at place, open as `file`, under backupName
 // beside it, never replacing anything (AlreadyExists when the name is taken).
 FileProblem makeBackup(const FilePlace &place, FileHandle file, const char *backupName);

@@ -18,6 +18,7 @@
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -390,7 +391,10 @@ FileProblem listFolder(FolderHandle folder, EntryVisitor visit, void *context) {
   return problem;
 }
 
-FileProblem openSourceFile(FilePlace *place, FileHandle *file, FileState *state) {
+namespace {
+
+FileProblem openRegularFile(FilePlace *place, FileHandle *file, FileState *state,
+                            bool oneNameOnly) {
   RETURN_INJECTED(FileStep::Open);
   for (int links = 0; links <= LINKS_FOLLOWED_AT_MOST; ++links) {
     struct stat status;
@@ -421,7 +425,7 @@ FileProblem openSourceFile(FilePlace *place, FileHandle *file, FileState *state)
       problem = lastProblem();
     else if (!S_ISREG(status.st_mode))
       problem = FileProblem::NotRegularFile;
-    else if (status.st_nlink > 1)
+    else if (oneNameOnly && status.st_nlink > 1)
       problem = FileProblem::HardLinked;
     if (problem != FileProblem::None) {
       close(descriptor);
@@ -432,6 +436,16 @@ FileProblem openSourceFile(FilePlace *place, FileHandle *file, FileState *state)
     return FileProblem::None;
   }
   return FileProblem::Other; // links in a circle
+}
+
+} // namespace
+
+FileProblem openSourceFile(FilePlace *place, FileHandle *file, FileState *state) {
+  return openRegularFile(place, file, state, true);
+}
+
+FileProblem openFileToRead(FilePlace *place, FileHandle *file, FileState *state) {
+  return openRegularFile(place, file, state, false);
 }
 
 FileProblem queryOpenFile(FileHandle file, FileState *state) {
@@ -633,6 +647,89 @@ FileProblem closeNewFile(FileHandle file) {
   return problem;
 }
 
+FileProblem createFolder(FolderHandle parent, const char *name) {
+  RETURN_INJECTED(FileStep::Create);
+  return mkdirat(descriptorOf(parent), name, 0777) == 0 ? FileProblem::None : lastProblem();
+}
+
+FileProblem giveCopyMode(FileHandle source, FileHandle copy) {
+  struct stat status;
+  if (fstat(descriptorOf(source), &status) != 0)
+    return lastProblem();
+  const mode_t mask = umask(0);
+  umask(mask);
+  // FAT and exFAT keep no modes: they refuse most changes (some drivers
+  // in user space any), and that is no loss for a copy.
+  if (fchmod(descriptorOf(copy), status.st_mode & 0777 & ~mask) != 0 && errno != EPERM &&
+      errno != ENOTSUP && errno != ENOSYS)
+    return lastProblem();
+  return FileProblem::None;
+}
+
+FileProblem flushCopy(FileHandle) {
+  return FileProblem::None; // flushFileSystem sends them all at once
+}
+
+FileProblem flushFileSystem(FolderHandle folder) {
+  RETURN_INJECTED(FileStep::Flush);
+  const int descriptor = folder == CURRENT_FOLDER ? open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                                  : descriptorOf(folder);
+  const bool flushed = descriptor >= 0 && syncfs(descriptor) == 0;
+  const FileProblem problem = flushed ? FileProblem::None : lastProblem();
+  if (folder == CURRENT_FOLDER && descriptor >= 0)
+    close(descriptor);
+  return problem;
+}
+
+FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *blockSize) {
+  struct statvfs status;
+  const int result =
+      folder == CURRENT_FOLDER ? statvfs(".", &status) : fstatvfs(descriptorOf(folder), &status);
+  if (result != 0)
+    return lastProblem();
+  // Some file systems in user space (fusefat) give no sizes at all.
+  *freeBytes = status.f_blocks == 0 ? SPACE_UNKNOWN
+                                    : static_cast<uint64_t>(status.f_bavail) * status.f_frsize;
+  *blockSize = status.f_frsize;
+  return FileProblem::None;
+}
+
+namespace {
+
+// Why the temporary file open as `descriptor` must stay (None: it may go).
+FileProblem leftoverKept(int descriptor, int folder, const char *name) {
+  struct stat status;
+  if (fstat(descriptor, &status) != 0)
+    return lastProblem();
+  if (!S_ISREG(status.st_mode))
+    return FileProblem::NotRegularFile;
+  if (status.st_nlink > 1)
+    return FileProblem::HardLinked;
+  // The run that writes a temporary file holds its lock (lockForConversion)
+  // until it is complete.
+  if (flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK)
+    return FileProblem::InUse;
+  struct stat named;
+  if (fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) != 0 || named.st_dev != status.st_dev ||
+      named.st_ino != status.st_ino)
+    return FileProblem::InUse; // replaced meanwhile: another run is at work
+  return FileProblem::None;
+}
+
+} // namespace
+
+FileProblem removeLeftover(FolderHandle folder, const char *name) {
+  const int descriptor =
+      openat(descriptorOf(folder), name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+  if (descriptor < 0)
+    return errno == ELOOP ? FileProblem::NotRegularFile : lastProblem();
+  FileProblem problem = leftoverKept(descriptor, descriptorOf(folder), name);
+  if (problem == FileProblem::None && unlinkat(descriptorOf(folder), name, 0) != 0)
+    problem = lastProblem();
+  close(descriptor);
+  return problem;
+}
+
 void removeCreatedFile(const FilePlace &created) {
   const InterruptionsHeld held = holdInterruptions();
   unlinkat(descriptorOf(created.folder), created.name, 0);
@@ -657,7 +754,11 @@ FileProblem replaceWithTemporary(const FilePlace &target, const FilePlace &tempo
   return FileProblem::None;
 }
 
-FileProblem placeAsNewFile(const FilePlace &temporary, const char *name) {
+namespace {
+
+// Gives the temporary file the name `name`, never replacing anything there;
+// flushFolderNow makes the new entry reach the disk before it returns.
+FileProblem placeNewFile(const FilePlace &temporary, const char *name, bool flushFolderNow) {
   const int folder = descriptorOf(temporary.folder);
   const InterruptionsHeld held = holdInterruptions();
   bool placed = renameat2(folder, temporary.name, folder, name, RENAME_NOREPLACE) == 0;
@@ -669,14 +770,40 @@ FileProblem placeAsNewFile(const FilePlace &temporary, const char *name) {
     error = errno;
     if (placed)
       unlinkat(folder, temporary.name, 0);
+    if (!placed && (error == EPERM || error == ENOTSUP)) {
+      // Nor hard links (FAT through FUSE): the name is taken first by an
+      // empty file made exclusively, this run's own, which the rename then
+      // replaces.
+      const int reserved =
+          openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+      error = errno;
+      if (reserved >= 0) {
+        close(reserved);
+        placed = renameat(folder, temporary.name, folder, name) == 0;
+        error = errno;
+        if (!placed)
+          unlinkat(folder, name, 0);
+      }
+    }
   }
   if (placed)
     clearPending(temporary);
   releaseInterruptions(held);
   if (!placed)
     return problemOf(error);
-  flushFolder(temporary.folder);
+  if (flushFolderNow)
+    flushFolder(temporary.folder);
   return FileProblem::None;
+}
+
+} // namespace
+
+FileProblem placeAsNewFile(const FilePlace &temporary, const char *name) {
+  return placeNewFile(temporary, name, true);
+}
+
+FileProblem placeCopy(const FilePlace &temporary, const char *name) {
+  return placeNewFile(temporary, name, false); // flushFileSystem comes at the end
 }
 
 FileProblem makeBackup(const FilePlace &place, FileHandle file, const char *backupName) {

@@ -284,7 +284,10 @@ FileProblem listFolder(FolderHandle folder, EntryVisitor visit, void *context) {
   return error == ERROR_NO_MORE_FILES ? FileProblem::None : problemOf(error);
 }
 
-FileProblem openSourceFile(FilePlace *place, FileHandle *file, FileState *state) {
+namespace {
+
+FileProblem openRegularFile(FilePlace *place, FileHandle *file, FileState *state,
+                            bool oneNameOnly) {
   RETURN_INJECTED(FileStep::Open);
   const std::wstring path = fullPath(place->folder, place->name);
   const DWORD attributes =
@@ -300,7 +303,7 @@ FileProblem openSourceFile(FilePlace *place, FileHandle *file, FileState *state)
     return lastProblem();
   FileProblem problem =
       GetFileType(opened) == FILE_TYPE_DISK ? stateOf(opened, state) : FileProblem::NotRegularFile;
-  if (problem == FileProblem::None && state->linkCount > 1)
+  if (problem == FileProblem::None && oneNameOnly && state->linkCount > 1)
     problem = FileProblem::HardLinked;
   if (problem == FileProblem::None && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
     problem = placeOfFinalPath(opened, place);
@@ -310,6 +313,16 @@ FileProblem openSourceFile(FilePlace *place, FileHandle *file, FileState *state)
   }
   *file = fileHandleOf(opened);
   return FileProblem::None;
+}
+
+} // namespace
+
+FileProblem openSourceFile(FilePlace *place, FileHandle *file, FileState *state) {
+  return openRegularFile(place, file, state, true);
+}
+
+FileProblem openFileToRead(FilePlace *place, FileHandle *file, FileState *state) {
+  return openRegularFile(place, file, state, false);
 }
 
 FileProblem queryOpenFile(FileHandle file, FileState *state) {
@@ -479,6 +492,69 @@ FileProblem closeNewFile(FileHandle file) {
   return closed ? FileProblem::None : problemOf(error);
 }
 
+FileProblem createFolder(FolderHandle parent, const char *name) {
+  RETURN_INJECTED(FileStep::Create);
+  const std::wstring path = fullPath(parent, name);
+  return CreateDirectoryW(path.c_str(), nullptr) ? FileProblem::None : lastProblem();
+}
+
+FileProblem giveCopyMode(FileHandle, FileHandle) {
+  return FileProblem::None; // a new file takes its folder's ACL, as a copy by Explorer does
+}
+
+FileProblem flushCopy(FileHandle copy) {
+  return flushFile(copy);
+}
+
+FileProblem flushFileSystem(FolderHandle) {
+  return FileProblem::None; // each copy was flushed by flushCopy
+}
+
+FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *blockSize) {
+  const std::wstring path = folder == CURRENT_FOLDER ? std::wstring(L".") : folderPath(folder);
+  ULARGE_INTEGER available = {};
+  if (!GetDiskFreeSpaceExW(path.c_str(), &available, nullptr, nullptr))
+    return lastProblem();
+  *freeBytes = available.QuadPart;
+  wchar_t volume[MAX_PATH + 1] = {};
+  DWORD sectorsPerCluster = 0;
+  DWORD bytesPerSector = 0;
+  DWORD freeClusters = 0;
+  DWORD clusters = 0;
+  const bool known =
+      GetVolumePathNameW(path.c_str(), volume, MAX_PATH) &&
+      GetDiskFreeSpaceW(volume, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters);
+  *blockSize = known ? uint64_t{sectorsPerCluster} * bytesPerSector : 4096;
+  return FileProblem::None;
+}
+
+FileProblem removeLeftover(FolderHandle folder, const char *name) {
+  const std::wstring path = fullPath(folder, name);
+  // No sharing: a run still writing the file holds it open, and the open
+  // fails.
+  const HANDLE opened =
+      CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (opened == INVALID_HANDLE_VALUE)
+    return lastProblem();
+  BY_HANDLE_FILE_INFORMATION information;
+  FileProblem problem = FileProblem::None;
+  if (!GetFileInformationByHandle(opened, &information))
+    problem = lastProblem();
+  else if ((information.dwFileAttributes &
+            (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
+    problem = FileProblem::NotRegularFile;
+  else if (information.nNumberOfLinks > 1)
+    problem = FileProblem::HardLinked;
+  FILE_DISPOSITION_INFO disposition = {};
+  disposition.DeleteFile = TRUE;
+  if (problem == FileProblem::None &&
+      !SetFileInformationByHandle(opened, FileDispositionInfo, &disposition, sizeof disposition))
+    problem = lastProblem();
+  CloseHandle(opened);
+  return problem;
+}
+
 void removeCreatedFile(const FilePlace &created) {
   const std::wstring path = fullPath(created.folder, created.name);
   AcquireSRWLockExclusive(&g_pendingLock);
@@ -530,6 +606,10 @@ FileProblem placeAsNewFile(const FilePlace &temporary, const char *name) {
   }
   ReleaseSRWLockExclusive(&g_pendingLock);
   return placed ? FileProblem::None : problemOf(error);
+}
+
+FileProblem placeCopy(const FilePlace &temporary, const char *name) {
+  return placeAsNewFile(temporary, name); // each copy is flushed on its own here
 }
 
 FileProblem makeBackup(const FilePlace &place, FileHandle file, const char *backupName) {

@@ -68,6 +68,37 @@ FileProblem writeTemporaryFile(FolderHandle folder, const NewContent &content,
   return problem;
 }
 
+WriteResult writeCopy(FolderHandle folder, const char *name, const NewContent &content,
+                      FileHandle source, const FileState &whenRead) {
+  FilePlace temporary;
+  FileHandle file = NO_FILE;
+  FileProblem problem = createTemporary(folder, &temporary, &file);
+  if (problem != FileProblem::None)
+    return result(WriteOutcome::CannotWrite, problem);
+  problem = lockForConversion(file);
+  if (problem == FileProblem::None)
+    problem = writePieces(file, content);
+  if (problem == FileProblem::None)
+    problem = giveCopyMode(source, file);
+  if (problem == FileProblem::None)
+    problem = setLastWriteTime(file, whenRead.lastWriteTime);
+  if (problem == FileProblem::None)
+    problem = flushCopy(file);
+  FileState now{};
+  const bool changed =
+      problem == FileProblem::None &&
+      (queryOpenFile(source, &now) != FileProblem::None || !sameFileState(now, whenRead));
+  const FileProblem closed = closeNewFile(file);
+  if (problem == FileProblem::None)
+    problem = closed;
+  if (problem == FileProblem::None && !changed)
+    problem = placeCopy(temporary, name);
+  if (problem == FileProblem::None && !changed)
+    return result(WriteOutcome::Written);
+  removeCreatedFile(temporary);
+  return changed ? result(WriteOutcome::Changed) : result(WriteOutcome::CannotWrite, problem);
+}
+
 WriteResult replaceContent(const FilePlace &place, FileHandle *source, const FileState &whenRead,
                            const NewContent &content, WriteSettings settings) {
   FileProblem problem = checkReplaceable(place, *source);

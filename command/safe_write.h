@@ -62,6 +62,17 @@ FileProblem writeTemporaryFile(FolderHandle folder, const NewContent &content,
                                FileHandle metadataFrom, const int64_t *lastWriteTime,
                                FilePlace *temporary);
 
+// A copy on another disk: `content` written into a new file under a
+// temporary name in `folder`, locked while it is written (so that a later
+// run does not take it for an interrupted run's leftover), given the
+// source's modification time and permissions, flushed where each copy must
+// be (flushCopy), and placed as `name`, never replacing anything there
+// (CannotWrite with AlreadyExists when the name was taken meanwhile).
+// Changed when the source, open as `source`, is no longer in the state
+// whenRead once the copy is complete. On failure nothing is left.
+WriteResult writeCopy(FolderHandle folder, const char *name, const NewContent &content,
+                      FileHandle source, const FileState &whenRead);
+
 // Replaces the content of the regular file at `place`, open as *source (and
 // locked by the caller) and in state whenRead when its content was read.
 // *source may be closed on the way (Windows replaces no open file); the

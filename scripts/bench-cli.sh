@@ -4,7 +4,10 @@
 #      same file, and against cp followed by sync of the copy (the conversion
 #      flushes its new file before it replaces the original, so that a power
 #      cut never leaves a half-written file: that is the same guarantee);
-#   2. 2,000 MP3 files of 5 MB: files per second, against copying them.
+#   2. 2,000 MP3 files of 5 MB: files per second, against copying them;
+#   3. converted copies of 2,000 files of 5 MB in albums of 20 (--to) against
+#      cp -r followed by sync to the same disk, in turns (BENCH_COPY_RUNS
+#      times), and a repeat --to run that finds everything up to date.
 # Peak memory comes from /usr/bin/time -v. Writes a Markdown report to
 # standard output; copy the figures into docs/benchmarks.md.
 #
@@ -12,6 +15,7 @@
 # SORABUN_BENCH_DIR says otherwise, the work folder (build/bench-cli, about
 # 21 GB during the second test). BENCH_BIG_MIB, BENCH_FILES, BENCH_SMALL_MIB
 # and BENCH_RUNS change the sizes and the number of runs of the first test.
+# BENCH_PARTS (default "file library copy") picks the tests to run.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -21,6 +25,8 @@ bigMiB=${BENCH_BIG_MIB:-200}
 fileCount=${BENCH_FILES:-2000}
 smallMiB=${BENCH_SMALL_MIB:-5}
 runs=${BENCH_RUNS:-5}
+copyRuns=${BENCH_COPY_RUNS:-3}
+parts=" ${BENCH_PARTS:-file library copy} "
 
 cd "$root"
 [ -x /usr/bin/time ] || bash scripts/install-deps.sh >&2
@@ -82,6 +88,7 @@ echo "- disk: $(df -hT "$work" | awk 'NR == 2 { print $1 ", " $2 ", " $3 }'), wo
 echo "- $(cp --version | head -n 1), $(uname -sr)"
 echo
 
+if [[ $parts == *" file "* ]]; then
 makeSong "$bigMiB" "$work/master.mp3"
 cliTimes=() cpTimes=() cpSyncTimes=()
 for _ in $(seq "$runs"); do
@@ -110,7 +117,9 @@ echo "sorabun-cli / cp = $(ratio "$cliTime" "$cpTime"); sorabun-cli / (cp + sync
 echo "(all runs, seconds: sorabun-cli ${cliTimes[*]}; cp ${cpTimes[*]}; cp + sync ${cpSyncTimes[*]})"
 echo
 rm -f "$work"/*.mp3
+fi
 
+if [[ $parts == *" library "* ]]; then
 mkdir -p "$work/library"
 makeSong "$smallMiB" "$work/template.mp3"
 for i in $(seq -w 1 "$fileCount"); do
@@ -133,3 +142,39 @@ echo "| cp -r | ${copySeconds} s | $(perSecond "$copySeconds") |"
 echo "| cp -r, then sync | ${copySyncSeconds} s | $(perSecond "$copySyncSeconds") |"
 echo
 echo "sorabun-cli / cp -r = $(ratio "$cliSeconds" "$copySeconds"); sorabun-cli / (cp -r + sync) = $(ratio "$cliSeconds" "$copySyncSeconds")"
+rm -rf "$work/library"
+fi
+
+[[ $parts == *" copy "* ]] || exit 0
+makeSong "$smallMiB" "$work/template.mp3"
+for i in $(seq -w 1 "$fileCount"); do
+  album=$work/sources/Album$((10#$i / 20 + 1))
+  mkdir -p "$album"
+  cp "$work/template.mp3" "$album/$i Song.mp3"
+done
+toStick() { "$cli" -q --to "$1" -r "$work/sources"; }
+cliTimes=() cpSyncTimes=()
+for _ in $(seq "$copyRuns"); do
+  rm -rf "$work/stick"
+  cpSyncTimes+=("$(seconds copyTreeAndSync "$work/sources" "$work/stick")")
+  rm -rf "$work/stick"
+  cliTimes+=("$(seconds toStick "$work/stick")")
+done
+converted=$(find "$work/stick" -name "*.mp3" -size -"$((smallMiB * 1024 * 1024))"c | wc -l)
+[ "$converted" -eq "$fileCount" ]
+repeatTimes=()
+for _ in $(seq "$copyRuns"); do
+  repeatTimes+=("$(seconds toStick "$work/stick")")
+done
+cliTime=$(median <<<"${cliTimes[*]}")
+cpSync=$(median <<<"${cpSyncTimes[*]}")
+echo "### Converted copies (--to) of $fileCount files of $smallMiB MiB, median of $copyRuns runs in turns"
+echo
+echo "| | wall time |"
+echo "|---|---|"
+echo "| sorabun-cli --to DIR -r FOLDER (its flush included) | ${cliTime} s |"
+echo "| cp -r FOLDER DIR, then sync | ${cpSync} s |"
+echo "| sorabun-cli --to again, everything up to date | $(median <<<"${repeatTimes[*]}") s |"
+echo
+echo "sorabun-cli --to / (cp -r + sync) = $(ratio "$cliTime" "$cpSync")"
+echo "(all runs, seconds: --to ${cliTimes[*]}; cp -r + sync ${cpSyncTimes[*]}; repeat ${repeatTimes[*]})"

@@ -30,6 +30,8 @@ PACKAGES=(
   # robustness tests: independent tag writers and readers for the interop
   # corpus, clang with libFuzzer for the fuzz target, static analysis
   ffmpeg python3-mutagen eyed3 kid3-cli id3v2
+  # copies (--to) on a FAT image mounted in user space: the order of entries
+  dosfstools fusefat mtools
   clang libclang-rt-14-dev clang-tidy cppcheck
 )
 LOCALE=ja_JP.UTF-8

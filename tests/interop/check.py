@@ -153,7 +153,10 @@ def mutagen_problems(path, entry, original_path):
     return problems
 
 
-def check_file(original_path, converted_path, entry):
+def check_file(original_path, converted_path, entry, decode_audio=True):
+    """What is wrong with a conversion. decode_audio False leaves out the
+    decoded audio, which the byte comparison already covers once a file of
+    the same bytes has passed the full check."""
     with open(original_path, "rb") as f:
         original = f.read()
     with open(converted_path, "rb") as f:
@@ -165,7 +168,7 @@ def check_file(original_path, converted_path, entry):
     if len(original) - len(converted) != saved:
         problems.append(f"shrank by {len(original) - len(converted)} bytes, the frames saved {saved}")
     problems += mutagen_problems(converted_path, entry, original_path)
-    if audio_md5(original_path) != audio_md5(converted_path):
+    if decode_audio and audio_md5(original_path) != audio_md5(converted_path):
         problems.append("the decoded audio differs")
     outcome = "unchanged" if converted == original else f"converted, {saved} bytes saved"
     return outcome, problems
@@ -192,7 +195,8 @@ def convert(command, workdir, names, corpus):
     return result.returncode
 
 
-def main():
+def arguments():
+    """The command line both checks take, and the corpus's manifest."""
     parser = argparse.ArgumentParser()
     parser.add_argument("corpus")
     parser.add_argument("workdir")
@@ -202,7 +206,11 @@ def main():
                         default=os.path.join(os.path.dirname(__file__), "..", "wine", "run-wine.sh"))
     args = parser.parse_args()
     with open(os.path.join(args.corpus, "manifest.json"), encoding="utf-8") as f:
-        entries = json.load(f)
+        return args, json.load(f)
+
+
+def main():
+    args, entries = arguments()
     names = [e["name"] for e in entries]
 
     builds = []

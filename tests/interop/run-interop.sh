@@ -38,4 +38,11 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 "$python3" "$here/corpus.py" "$work/corpus"
-exec "$python3" "$here/check.py" "$work/corpus" "$work/converted" "${checkArgs[@]}"
+status=0
+"$python3" "$here/check.py" "$work/corpus" "$work/converted" "${checkArgs[@]}" || status=1
+# Converted copies of the same files (--to), each build on its own.
+for ((i = 0; i < ${#checkArgs[@]}; i += 2)); do
+  "$python3" "$here/copy_to.py" "$work/corpus" "$work/copy${checkArgs[i]#-}" \
+    "${checkArgs[i]}" "${checkArgs[i + 1]}" || status=1
+done
+exit $status

@@ -1,0 +1,20 @@
+// One character of UTF-8 text. Names on POSIX systems are bytes and may hold
+// none; a Windows name may hold a surrogate without its partner, which the
+// file layer writes as the three bytes UTF-8 would give its value.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+struct Utf8Character {
+  uint32_t codePoint;
+  size_t length; // bytes; 0 when the bytes at the place start no character
+};
+
+// The character at text[at]; a lone surrogate decodes as itself.
+Utf8Character utf8CharacterAt(const std::string &text, size_t at);
+
+inline bool isSurrogate(uint32_t codePoint) {
+  return codePoint >= 0xD800 && codePoint <= 0xDFFF;
+}
