@@ -380,9 +380,47 @@ int copyAll(CopyRun &run) {
   return run.attention ? EXIT_SOME_FAILED : EXIT_ALL_WELL;
 }
 
+// With -r, a destination inside a folder that is copied would take in the
+// copies themselves on the next run (cp -r refuses it too). Returns that
+// folder as the command line names it, or null. A destination not made yet
+// is judged by the folder it is to be made in.
+const char *sourceHoldingDestination(const Options &options) {
+  if (!options.recursive)
+    return nullptr;
+  FilePlace place{CURRENT_FOLDER, false, {}};
+  FolderHandle destination = NO_FOLDER;
+  if (openFolder(CURRENT_FOLDER, options.to, &destination) != FileProblem::None) {
+    destination = NO_FOLDER;
+    if (placeOfPath(options.to, &place) == FileProblem::None) {
+      if (place.folder != CURRENT_FOLDER)
+        destination = place.folder;
+      else if (openFolder(CURRENT_FOLDER, ".", &destination) != FileProblem::None)
+        destination = NO_FOLDER;
+    }
+  }
+  const char *holder = nullptr;
+  for (size_t i = 0; destination != NO_FOLDER && holder == nullptr && i < options.paths.size();
+       ++i) {
+    FolderHandle source = NO_FOLDER;
+    if (openFolder(CURRENT_FOLDER, options.paths[i], &source) != FileProblem::None)
+      continue;
+    if (folderIsWithin(destination, source))
+      holder = options.paths[i];
+    closeFolder(source);
+  }
+  if (destination != place.folder)
+    closeFolder(destination);
+  closePlace(&place);
+  return holder;
+}
+
 } // namespace
 
 int copyRun(const Options &options, const ConsoleState &console) {
+  if (const char *holder = sourceHoldingDestination(options)) {
+    writeError(destinationInSourceText(console.japanese, escapeControls(holder)));
+    return EXIT_USAGE;
+  }
   CopyRun run{};
   run.options = options;
   run.japanese = console.japanese;

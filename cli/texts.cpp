@@ -393,6 +393,14 @@ std::string summaryLine(bool japanese, bool dryRun, const RunCounts &counts) {
   return line + "\n";
 }
 
+std::string destinationInSourceText(bool japanese, const std::string &shownSource) {
+  if (japanese)
+    return "sorabun-cli: --to のフォルダーが、-r でコピーする " + shownSource +
+           " の中にあります。実行するたびに、コピーがまたコピーされます。\n";
+  return "sorabun-cli: the --to folder lies inside " + shownSource +
+         ", which -r copies: each run would copy the copies again.\n";
+}
+
 std::string noFilesText(bool japanese) {
   return pick(japanese, {"No MP3 files found.\n", "MP3 ファイルが見つかりませんでした。\n"});
 }

@@ -81,5 +81,7 @@ std::string copySummaryLine(bool japanese, bool dryRun, const CopyCounts &counts
 // the flush failed.
 std::string removableText(bool japanese);
 std::string flushFailedText(bool japanese, FileProblem problem);
+// --to names a folder inside a folder that -r copies.
+std::string destinationInSourceText(bool japanese, const std::string &shownSource);
 std::string copyProgressText(bool japanese, size_t done, size_t total, uint64_t bytesDone,
                              uint64_t bytesTotal, double seconds);

@@ -76,6 +76,10 @@ bool pathFromAnsi(const char *ansi, char *path, size_t size);
 // or no folder has that name.
 FileProblem openFolder(FolderHandle parent, const char *name, FolderHandle *folder);
 void closeFolder(FolderHandle folder);
+// Whether `folder` is `outer` or lies anywhere below it, told by the
+// folders' identities, so that links and other spellings of a path do not
+// hide it.
+bool folderIsWithin(FolderHandle folder, FolderHandle outer);
 
 // The place of a path: its folder opened, its last part as the name. The
 // folder is the place's own; closePlace releases it.

@@ -328,6 +328,32 @@ void closeFolder(FolderHandle folder) {
     close(descriptorOf(folder));
 }
 
+bool folderIsWithin(FolderHandle folder, FolderHandle outer) {
+  struct stat outerStatus;
+  if (fstat(descriptorOf(outer), &outerStatus) != 0)
+    return false;
+  bool within = false;
+  struct stat status;
+  struct stat below = {};
+  int current = fcntl(descriptorOf(folder), F_DUPFD_CLOEXEC, 0);
+  // Up through "..", until the root, which names itself.
+  for (bool first = true; current >= 0 && fstat(current, &status) == 0; first = false) {
+    if (status.st_dev == outerStatus.st_dev && status.st_ino == outerStatus.st_ino) {
+      within = true;
+      break;
+    }
+    if (!first && status.st_dev == below.st_dev && status.st_ino == below.st_ino)
+      break;
+    below = status;
+    const int parent = openat(current, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    close(current);
+    current = parent;
+  }
+  if (current >= 0)
+    close(current);
+  return within;
+}
+
 FileProblem placeOfPath(const char *path, FilePlace *place) {
   *place = FilePlace{CURRENT_FOLDER, false, {}};
   const char *slash = std::strrchr(path, '/');

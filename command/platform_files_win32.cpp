@@ -236,6 +236,42 @@ void closeFolder(FolderHandle folder) {
     delete reinterpret_cast<std::wstring *>(folder);
 }
 
+namespace {
+
+bool identityOf(const std::wstring &path, BY_HANDLE_FILE_INFORMATION *identity) {
+  const HANDLE opened =
+      CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (opened == INVALID_HANDLE_VALUE)
+    return false;
+  const bool known = GetFileInformationByHandle(opened, identity) != 0;
+  CloseHandle(opened);
+  return known;
+}
+
+} // namespace
+
+bool folderIsWithin(FolderHandle folder, FolderHandle outer) {
+  BY_HANDLE_FILE_INFORMATION outerIdentity;
+  if (!identityOf(folderPath(outer), &outerIdentity))
+    return false;
+  // Up the full path, part by part, to the drive's root ("\\?\C:").
+  std::wstring path = folderPath(folder);
+  for (;;) {
+    const bool root = !path.empty() && path.back() == L':';
+    BY_HANDLE_FILE_INFORMATION identity;
+    if (identityOf(root ? path + L"\\" : path, &identity) &&
+        identity.dwVolumeSerialNumber == outerIdentity.dwVolumeSerialNumber &&
+        identity.nFileIndexHigh == outerIdentity.nFileIndexHigh &&
+        identity.nFileIndexLow == outerIdentity.nFileIndexLow)
+      return true;
+    const size_t separator = path.rfind(L'\\');
+    if (root || separator == std::wstring::npos || separator < std::size(LONG_PATH_PREFIX))
+      return false;
+    path.erase(separator);
+  }
+}
+
 FileProblem placeOfPath(const char *path, FilePlace *place) {
   *place = FilePlace{CURRENT_FOLDER, false, {}};
   const std::wstring full = fullPath(CURRENT_FOLDER, path);

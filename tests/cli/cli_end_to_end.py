@@ -110,6 +110,28 @@ class Folder:
         return sorted(found)
 
 
+def check_copies_never_land_in_a_copied_folder(test):
+    """--to inside a folder that -r copies is refused before anything is read
+    or written; outside it, or without -r, the copy goes ahead."""
+    folder = Folder(test)
+    folder.write("lib/A/song.mp3", SONG)
+    cases = [  # (arguments, status, folder that must not exist afterwards)
+        (["--to", "lib/stick", "-r", "lib"], 2, "lib/stick"),
+        (["--to", "lib/A/new", "-r", "lib"], 2, "lib/A/new"),
+        (["--to", "lib", "-r", "lib/A/.."], 2, "lib/lib"),
+        (["--to", "lib/A", "-r", "lib/A"], 2, "lib/A/A"),
+        (["--to", "lib/stick", "lib"], 0, None),
+        (["--to", "stick", "-r", "lib"], 0, None),
+    ]
+    for arguments, expected, absent in cases:
+        with test.subTest(arguments=arguments):
+            status, out, err = run(["-q"] + arguments, folder.path)
+            test.assertEqual(status, expected, out + err)
+            if absent:
+                test.assertIn("--to", err)
+                test.assertFalse(os.path.exists(folder.file(absent)))
+
+
 class CliEndToEnd(unittest.TestCase):
     def test_a_batch_reports_each_outcome_and_its_exit_status(self):
         folder = Folder(self)
@@ -411,6 +433,9 @@ class CliEndToEnd(unittest.TestCase):
                       out)
         self.assertEqual(folder.read("b.mp3"), SONG)
 
+    def test_copies_never_land_in_a_copied_folder(self):
+        check_copies_never_land_in_a_copied_folder(self)
+
     def test_usage_help_version_and_language(self):
         folder = Folder(self)
         status, _, err = run([], folder.path)
@@ -458,6 +483,9 @@ class CliUnderWine(unittest.TestCase):
         status, out, _ = run(["-n", "."], folder.path)
         self.assertEqual(status, 0)
         self.assertIn("変換済み (コードページ 932): .\\song.mp3", out)
+
+    def test_copies_never_land_in_a_copied_folder(self):
+        check_copies_never_land_in_a_copied_folder(self)
 
     def test_every_name_windows_holds_converts(self):
         # Outside code page 932 (an accent, Korean, an emoji), inside it, and
