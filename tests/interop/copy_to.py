@@ -181,7 +181,14 @@ def fat_order(command, workdir, corpus, entry):
         for name in names:
             shutil.copyfile(os.path.join(corpus, entry["name"]),
                             os.path.join(workdir, "fatlibrary", "Car", album, name))
-    subprocess.run(["fusefat", "-o", "rw+", image, mount], check=True, capture_output=True)
+    # FUSE's own ways, which a FAT driver in the kernel does not have, are
+    # turned off so that the directory ends as a stick's would: a file
+    # replaced while the kernel's asynchronous release of it is still pending
+    # is otherwise kept under a longer ".fuse_hidden..." name, whose entry
+    # takes other slots (hard_remove); and requests are served one at a time
+    # (-s), as fusefat's FAT code expects.
+    subprocess.run(["fusefat", "-s", "-o", "rw+,hard_remove", image, mount], check=True,
+                   capture_output=True)
     try:
         for later in (albums[2], None):  # the last album comes with a second run
             album = os.path.join(workdir, "fatlibrary", "Car", later or "")
