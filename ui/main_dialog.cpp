@@ -3,6 +3,7 @@
 #include "command/dialog_binding.h"
 #include "resources/resource_ids.h"
 #include "ui/file_chooser.h"
+#include "ui/file_drop.h"
 
 HINSTANCE g_hInstance = nullptr;
 
@@ -49,6 +50,10 @@ INT_PTR CALLBACK mainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
   case WM_INITDIALOG:
     centreOnDesktop(window);
     setBigIcon(window);
+    DragAcceptFiles(window, TRUE);
+    break;
+  case WM_DROPFILES:
+    takeDroppedFile(window, reinterpret_cast<HDROP>(wParam));
     break;
   case WM_COMMAND:
     runCommand(window, wParam);

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include <string>
 #include <vector>
 
@@ -53,6 +55,21 @@ const wchar_t *const PATH_TOO_LONG_TEXT =
     L"\u9078\u629e\u3055\u308c\u305f\u30d5\u30a1\u30a4\u30eb\u306e\u30d1\u30b9\u304c\u9577\u3059"
     L"\u304e\u307e\u3059\u3002\n\n259 \u30d0\u30a4\u30c8\u4ee5\u5185\u306e\u30d1\u30b9\u306e"
     L"\u30d5\u30a1\u30a4\u30eb\u3092\u9078\u3093\u3067\u304f\u3060\u3055\u3044\u3002";
+// "ファイルのパスに、シフト JIS
+// で表せない文字が含まれています。\n\nファイルやフォルダーの名前を変えるか、 sorabun-cli
+// で変換してください。"
+const wchar_t *const PATH_NOT_IN_CODE_PAGE_TEXT =
+    L"\u30d5\u30a1\u30a4\u30eb\u306e\u30d1\u30b9\u306b\u3001\u30b7\u30d5\u30c8 JIS \u3067"
+    L"\u8868\u305b\u306a\u3044\u6587\u5b57\u304c\u542b\u307e\u308c\u3066\u3044\u307e\u3059"
+    L"\u3002\n\n\u30d5\u30a1\u30a4\u30eb\u3084\u30d5\u30a9\u30eb\u30c0\u30fc\u306e\u540d"
+    L"\u524d\u3092\u5909\u3048\u308b\u304b\u3001sorabun-cli \u3067\u5909\u63db\u3057\u3066"
+    L"\u304f\u3060\u3055\u3044\u3002";
+// "ファイルを書き込むことができませんでした。ファイルは元のままです。ファイルが読み取り専用になっています。"
+const wchar_t *const READ_ONLY_TEXT =
+    L"\u30d5\u30a1\u30a4\u30eb\u3092\u66f8\u304d\u8fbc\u3080\u3053\u3068\u304c\u3067\u304d"
+    L"\u307e\u305b\u3093\u3067\u3057\u305f\u3002\u30d5\u30a1\u30a4\u30eb\u306f\u5143\u306e"
+    L"\u307e\u307e\u3067\u3059\u3002\u30d5\u30a1\u30a4\u30eb\u304c\u8aad\u307f\u53d6\u308a"
+    L"\u5c02\u7528\u306b\u306a\u3063\u3066\u3044\u307e\u3059\u3002";
 // "開く"
 const wchar_t *const OPEN_TITLE = L"\u958b\u304f";
 // "MP3 オーディオ(*.mp3)"
@@ -301,6 +318,8 @@ TEST_F(SorabunWindow, opensWithTitleAndControlsInTemplateOrder) {
   const LONG wanted = static_cast<LONG>(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME);
   EXPECT_EQ(style & wanted, wanted) << std::hex << style;
   EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0) << std::hex << style;
+  EXPECT_NE(GetWindowLongW(g_dialog, GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0)
+      << "takes no dropped files";
   saveScreenshot(g_options.screenshots + L"\\dialog.bmp", [] {
     RECT area = windowRect(g_dialog);
     InflateRect(&area, 12, 12);
@@ -479,11 +498,40 @@ TEST_F(SorabunWindow, readOnlyFileGetsAWarningNotTheCompletionMessage) {
   answer(box, IDYES);
   HWND warning = waitForMessageBox();
   ASSERT_NE(warning, nullptr) << "the failed write was not reported";
-  EXPECT_NE(messageText(warning), DONE_TEXT);
-  EXPECT_FALSE(messageText(warning).empty());
+  EXPECT_EQ(messageText(warning), READ_ONLY_TEXT);
   screenshotWith(L"read-only", warning);
   answer(warning, IDOK);
   expectUnchanged(before, path);
+}
+
+// A path that does not fit the 259 bytes, or that the code page cannot
+// spell, is refused whole: cut or spelled with a look-alike, it could name
+// another file, as it would here.
+TEST_F(SorabunWindow, aTypedPathIsTakenWholeOrRefusedWithAWarning) {
+  std::wstring exact = workPath(std::wstring(120, L'd').c_str());
+  CreateDirectoryW(exact.c_str(), nullptr);
+  exact += L"\\" + std::wstring(259 - exact.size() - 5, L'f') + L".mp3";
+  ASSERT_EQ(exact.size(), 259u);
+  writeWholeFile(exact, convertibleFile(3, 0));
+  writeWholeFile(workPath(L"Cafe.mp3"), convertibleFile(3, 0));
+  struct Row {
+    const char *what;
+    std::wstring typed;
+    const wchar_t *answer;
+  };
+  const Row rows[] = {
+      {"259 bytes", exact, CONFIRM_TEXT},
+      {"more than 259 bytes", exact + L".bak", PATH_TOO_LONG_TEXT},
+      {"outside code page 932", workPath(L"Caf\u00e9.mp3"), PATH_NOT_IN_CODE_PAGE_TEXT},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.what);
+    HWND box = convertAndWait(row.typed);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(messageText(box), row.answer);
+    answer(box, row.answer == CONFIRM_TEXT ? IDNO : IDOK);
+  }
+  expectNothingShown();
 }
 
 // --- keyboard ---------------------------------------------------------------
@@ -594,6 +642,63 @@ TEST_F(SorabunWindow, aPathTooLongForTheFieldIsRefusedWithAWarning) {
     EXPECT_EQ(controlText(pathField()), L"");
     screenshotWith(L"path-too-long", box);
     answer(box, IDOK);
+  }
+}
+
+// --- dropped files ---------------------------------------------------------
+
+// Drops files on the dialog as Explorer does: a DROPFILES block with UTF-16
+// names, placed in the program's memory, where DragQueryFile reads it (the
+// handle of a fixed block is its address).
+void dropFiles(const std::vector<std::wstring> &paths) {
+  DROPFILES header = {};
+  header.pFiles = sizeof header;
+  header.fWide = TRUE;
+  Bytes block(reinterpret_cast<const unsigned char *>(&header),
+              reinterpret_cast<const unsigned char *>(&header) + sizeof header);
+  for (const std::wstring &path : paths) {
+    const auto *bytes = reinterpret_cast<const unsigned char *>(path.c_str());
+    block.insert(block.end(), bytes, bytes + (path.size() + 1) * sizeof(wchar_t));
+  }
+  block.resize(block.size() + sizeof(wchar_t), 0);
+  void *remote = VirtualAllocEx(g_process.hProcess, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE,
+                                PAGE_READWRITE);
+  ASSERT_NE(remote, nullptr);
+  ASSERT_TRUE(WriteProcessMemory(g_process.hProcess, remote, block.data(), block.size(), nullptr));
+  PostMessageW(g_dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
+}
+
+TEST_F(SorabunWindow, aDroppedFileGoesIntoThePathFieldOrIsRefusedWithAWarning) {
+  const std::wstring song = workPath(L"\u66f2.mp3");
+  const std::wstring other = workPath(L"b.mp3");
+  struct Row {
+    const char *what;
+    std::vector<std::wstring> dropped;
+    std::wstring field;
+    const wchar_t *warning;
+  };
+  const Row rows[] = {
+      {"one file", {song}, song, nullptr},
+      {"several: the first counts", {other, song}, other, nullptr},
+      // Under 260 UTF-16 units, over 259 bytes in code page 932.
+      {"more than 259 bytes",
+       {workPath(std::wstring(130, L'\u9577').c_str()), song},
+       L"",
+       PATH_TOO_LONG_TEXT},
+      {"outside code page 932", {workPath(L"Caf\u00e9.mp3")}, L"", PATH_NOT_IN_CODE_PAGE_TEXT},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.what);
+    setPath(L"C:\\typed-before.mp3");
+    dropFiles(row.dropped);
+    if (row.warning != nullptr) {
+      HWND box = waitForMessageBox();
+      ASSERT_NE(box, nullptr) << "no warning; the field holds " << narrow(controlText(pathField()));
+      EXPECT_EQ(messageText(box), row.warning);
+      answer(box, IDOK);
+    }
+    expectNothingShown();
+    EXPECT_EQ(controlText(pathField()), row.field);
   }
 }
 
