@@ -472,8 +472,10 @@ std::string foldHintText(bool japanese, size_t count) {
   if (japanese)
     return number +
            " 文字が '?' になります。--fold を付けると、似た文字 (〜 は ～ など) で残します。\n";
-  return number + (count == 1 ? " character would become" : " characters would become") +
-         " '?'; --fold keeps them as look-alikes (〜 as ～ and the like).\n";
+  return number +
+         (count == 1 ? " character would become '?'; --fold keeps it as a look-alike"
+                     : " characters would become '?'; --fold keeps them as look-alikes") +
+         " (〜 as ～ and the like).\n";
 }
 
 namespace {
