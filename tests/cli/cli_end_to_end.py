@@ -82,6 +82,8 @@ def check_fold(test, japanese):
     status, out, err = run(["-n", "--fold", "song.mp3"], folder.path)
     test.assertIn(folded, out)
     test.assertNotIn("--fold", out)
+    status, out, err = run(["-n", "--to", "stick", "song.mp3"], folder.path)
+    test.assertIn(count, out)
     status, out, err = run(["--fold", "--to", "stick", "song.mp3"], folder.path)
     test.assertEqual(status, 0, out + err)
     test.assertEqual(folder.read("stick/song.mp3"), FOLDED)
