@@ -12,7 +12,7 @@ struct FoldEntry {
   uint16_t code;
 };
 
-// Four characters that text from other systems carries often: the em dash,
+// The characters that text from other systems carries often: the em dash,
 // the double vertical line, the minus sign and the wave dash. The cent,
 // pound and not signs differ between the two mappings too, but the platform
 // maps them itself (best fit); the generated file lists them.
