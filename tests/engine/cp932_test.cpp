@@ -96,31 +96,17 @@ TEST(Cp932LookAlike, OnlyForWhatBecomesQuestionMark) {
   struct Case {
     char16_t unit;
     uint16_t lookAlike; // 0: none
-    char16_t readAs;    // how code page 932 reads the look-alike
   };
-  const Case cases[] = {{u'\u301C', 0x8160, u'\uFF5E'},
-                        {u'\u2212', 0x817C, u'\uFF0D'},
-                        {u'\u2016', 0x8161, u'\u2225'},
-                        {u'\u2014', 0x815C, u'\u2015'},
-                        // The JIS mapping's cent, pound and not signs best-fit already.
-                        {u'\u00A2', 0, 0},
-                        {u'\u00A3', 0, 0},
-                        {u'\u00AC', 0, 0},
-                        {u'\uFF5E', 0, 0},
-                        {u'?', 0, 0},
-                        {char16_t{0xD800}, 0, 0}};
+  // The JIS mapping's cent, pound and not signs best-fit already.
+  const Case cases[] = {{u'\u301C', 0x8160}, {u'\u2212', 0x817C}, {u'\u2016', 0x8161},
+                        {u'\u2014', 0x815C}, {u'\u00A2', 0},      {u'\u00A3', 0},
+                        {u'\u00AC', 0},      {u'\uFF5E', 0},      {char16_t{0xD800}, 0}};
   for (const Case &c : cases) {
     SCOPED_TRACE(testing::Message() << "U+" << std::hex << unsigned{c.unit});
     EXPECT_EQ(cp932LookAlike(c.unit), c.lookAlike);
-    // Natively, and under Wine whose ANSI code page is 932.
-    EXPECT_EQ(ansiLookAlike(c.unit), c.lookAlike);
+    EXPECT_EQ(ansiLookAlike(c.unit), c.lookAlike); // under Wine too: its ANSI code page is 932
     if (c.lookAlike != 0) {
       EXPECT_EQ(unitBytes(c.unit), Bytes{'?'});
-      const uint8_t code[2] = {static_cast<uint8_t>(c.lookAlike >> 8),
-                               static_cast<uint8_t>(c.lookAlike & 0xFF)};
-      char16_t read = 0;
-      EXPECT_EQ(decodeCp932(code, 2, &read, 1), 1U);
-      EXPECT_EQ(read, c.readAs);
     }
   }
 }
