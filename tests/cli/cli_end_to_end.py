@@ -228,7 +228,7 @@ class CliEndToEnd(unittest.TestCase):
                               "[ ] marks characters that code page 932 cannot hold: they become "
                               "'?' or a look-alike.\n"
                               "1 character would become '?'; --fold keeps it as a look-alike "
-                              "(〜 as ～ and the like).\n"
+                              "(the wave dash and the like).\n"
                               "2 files: 1 would convert, 1 already in code page 932\n")
         self.assertEqual({name: folder.read(name) for name in folder.names()}, before)
         # Without a terminal a dry run still runs: it asks nothing.
