@@ -8,6 +8,7 @@
 #include "cli/copy_run.h"
 
 #include "cli/file_list.h"
+#include "cli/preview.h"
 #include "cli/progress.h"
 #include "cli/texts.h"
 #include "command/destination_names.h"
@@ -48,7 +49,8 @@ struct CopyRun {
   FolderChain openDestinations;
   CopyCounts counts;
   ProgressLine progress;
-  bool attention; // something counts against the exit status
+  bool attention;     // something counts against the exit status
+  PreviewMarks marks; // what a dry run would mark, for its count of '?'
 };
 
 bool isSeparator(char c) {
@@ -199,19 +201,26 @@ void removeLeftovers(CopyRun &run, size_t folder) {
   }
 }
 
+// A dry run shows no texts, but counts what its previews would mark.
+void countMarks(void *context, FileImage before, FileImage) {
+  auto *run = static_cast<CopyRun *>(context);
+  previewText(run->japanese, before, pathSettings(run->options, false).text, run->marks);
+}
+
 CopyReport copyListed(CopyRun &run, size_t i, bool write, FolderHandle destination) {
   const ListedFile &file = run.list.files[i];
   const CopyTarget target{destination, run.copyNames[i].c_str(), file.isMp3};
   const PathSettings settings = pathSettings(run.options, write);
+  const TagInspector inspect = run.options.dryRun ? countMarks : nullptr;
   if (file.folder == NO_PARENT)
-    return copyOnePath(file.name.c_str(), settings, target, nullptr, nullptr);
+    return copyOnePath(file.name.c_str(), settings, target, inspect, &run);
   FolderHandle folder = NO_FOLDER;
   const FileProblem problem =
       openListedFolder(run.list.folders, file.folder, run.sourceFolders, &folder);
   if (problem != FileProblem::None)
     return CopyReport{PathReport{PathOutcome::CannotOpen, RewriteReason::None, problem, 0, 0, 0, 0},
                       CopyAction::None};
-  return copyFileAt(folder, file.name.c_str(), settings, target, nullptr, nullptr);
+  return copyFileAt(folder, file.name.c_str(), settings, target, inspect, &run);
 }
 
 CopyReport failedCopy(FileProblem problem) {
@@ -369,6 +378,8 @@ int copyAll(CopyRun &run) {
   if (run.options.dryRun && !run.options.quiet)
     say(run, spaceLine(run.japanese, shownDestination, needed.onDisk, freeBytes));
   writeCopies(run, needed);
+  if (run.marks.foldableMarks > 0 && !run.options.quiet)
+    writeOutput(foldHintText(run.japanese, run.marks.foldableMarks));
   if (!run.options.quiet)
     writeOutput(copySummaryLine(run.japanese, run.options.dryRun, run.counts));
   if (!run.options.dryRun) {

@@ -10,10 +10,14 @@ struct LongOption {
 };
 
 const LongOption LONG_OPTIONS[] = {
-    {"--yes", 'y'},       {"--dry-run", 'n'},   {"--backup", 'b'},
-    {"--keep-time", 't'}, {"--recursive", 'r'}, {"--quiet", 'q'},
-    {"--help", 'h'},      {"--version", 'V'},   {"--all-files", 'a'},
+    {"--yes", 'y'},       {"--dry-run", 'n'}, {"--backup", 'b'}, {"--keep-time", 't'},
+    {"--recursive", 'r'}, {"--quiet", 'q'},   {"--help", 'h'},   {"--version", 'V'},
+    {"--all-files", 'a'}, {"--fold", 'f'},
 };
+
+// The options that have no short form: their letters only stand for them
+// inside this file.
+constexpr char LONG_ONLY[] = "Vaf";
 
 constexpr char TO_OPTION[] = "--to";
 
@@ -40,6 +44,9 @@ bool applyOption(char name, Options &options, ParseResult &result) {
     return true;
   case 'a':
     options.allFiles = true;
+    return true;
+  case 'f':
+    options.fold = true;
     return true;
   case 'h':
     result = ParseResult::Help;
@@ -93,10 +100,10 @@ ParsedCommandLine parseOptions(int argc, char **argv, Options &options) {
       const char name = shortNameOf(argument);
       known = name != 0 && applyOption(name, options, parsed.result);
     } else {
-      // Short options may be joined: -yr. -V is not one of them, and
-      // --all-files has none.
+      // Short options may be joined: -yr.
       for (const char *letter = argument + 1; known && *letter != '\0'; ++letter)
-        known = *letter != 'V' && *letter != 'a' && applyOption(*letter, options, parsed.result);
+        known = std::strchr(LONG_ONLY, *letter) == nullptr &&
+                applyOption(*letter, options, parsed.result);
     }
     if (!known)
       return ParsedCommandLine{ParseResult::UsageError, UsageProblem::UnknownOption, argument};
@@ -113,5 +120,5 @@ ParsedCommandLine parseOptions(int argc, char **argv, Options &options) {
 }
 
 PathSettings pathSettings(const Options &options, bool write) {
-  return PathSettings{write, options.backup, options.keepTime};
+  return PathSettings{write, options.backup, options.keepTime, TextSettings{options.fold}};
 }

@@ -21,8 +21,14 @@ bool isLowSurrogate(char16_t unit) {
 
 // How a player reading code page text shows one unit after the conversion:
 // the unit's bytes read back. Each unit converts on its own, as the rewrite
-// converts them.
-size_t convertedUnits(char16_t unit, char16_t out[4]) {
+// converts them, a look-alike taking the place of '?' when folding.
+size_t convertedUnits(char16_t unit, TextSettings settings, char16_t out[4]) {
+  const uint16_t lookAlike = settings.foldLookAlikes ? ansiLookAlike(unit) : 0;
+  if (lookAlike != 0) {
+    const uint8_t code[2] = {static_cast<uint8_t>(lookAlike >> 8),
+                             static_cast<uint8_t>(lookAlike & 0xFF)};
+    return decodeAnsi(code, sizeof code, out, 4);
+  }
   const char16_t text[2] = {unit, 0};
   uint8_t bytes[8] = {};
   const size_t written = encodeAnsi(text, bytes, sizeof bytes);
@@ -40,11 +46,15 @@ void appendShown(const char16_t *units, size_t count, std::string &out) {
 }
 
 // Appends one character (one unit, or a surrogate pair) as it is converted.
-void appendConverted(const char16_t *units, size_t count, std::string &after, bool &marked) {
+void appendConverted(const char16_t *units, size_t count, TextSettings settings, std::string &after,
+                     PreviewMarks &marks) {
   char16_t converted[8];
   size_t convertedCount = 0;
-  for (size_t i = 0; i < count; ++i)
-    convertedCount += convertedUnits(units[i], converted + convertedCount);
+  for (size_t i = 0; i < count; ++i) {
+    convertedCount += convertedUnits(units[i], settings, converted + convertedCount);
+    if (!settings.foldLookAlikes && ansiLookAlike(units[i]) != 0)
+      ++marks.foldableMarks;
+  }
   bool same = convertedCount == count;
   for (size_t i = 0; same && i < count; ++i)
     same = converted[i] == units[i];
@@ -52,7 +62,7 @@ void appendConverted(const char16_t *units, size_t count, std::string &after, bo
     appendShown(units, count, after);
     return;
   }
-  marked = true;
+  marks.marked = true;
   after += '[';
   appendShown(converted, convertedCount, after);
   after += ']';
@@ -69,8 +79,8 @@ void appendLine(std::string &lines, const std::string &label, const std::string 
 
 } // namespace
 
-void describeText(const char16_t *units, size_t count, bool bytesKept, std::string &before,
-                  std::string &after, bool &marked) {
+void describeText(const char16_t *units, size_t count, bool bytesKept, TextSettings settings,
+                  std::string &before, std::string &after, PreviewMarks &marks) {
   size_t i = 0;
   while (i < count) {
     if (units[i] == 0) {
@@ -85,13 +95,14 @@ void describeText(const char16_t *units, size_t count, bool bytesKept, std::stri
     if (bytesKept) {
       appendShown(units + i, length, after);
     } else {
-      appendConverted(units + i, length, after, marked);
+      appendConverted(units + i, length, settings, after, marks);
     }
     i += length;
   }
 }
 
-std::string previewText(bool japanese, FileImage tagRegion, bool &marked) {
+std::string previewText(bool japanese, FileImage tagRegion, TextSettings settings,
+                        PreviewMarks &marks) {
   TargetText texts[TEXTS_SHOWN];
   size_t count = 0;
   listTargetTexts(tagRegion, texts, TEXTS_SHOWN, count);
@@ -104,8 +115,8 @@ std::string previewText(bool japanese, FileImage tagRegion, bool &marked) {
                                        units, UNITS_SHOWN, unitCount);
     std::string before;
     std::string after;
-    describeText(units, unitCount, text.encoding == TEXT_ENCODING_SINGLE_BYTE, before, after,
-                 marked);
+    describeText(units, unitCount, text.encoding == TEXT_ENCODING_SINGLE_BYTE, settings, before,
+                 after, marks);
     const char *ellipsis = whole ? "" : "…";
     std::string identifier = text.identifier;
     identifier.resize(4, ' ');

@@ -4,14 +4,22 @@
 #pragma once
 
 #include "engine/tag_layout.h"
+#include "engine/text_values.h"
 
 #include <string>
 
-// Lines for the target frames of a tag region that rewriteTag would rewrite;
-// marked tells whether any character was marked.
-std::string previewText(bool japanese, FileImage tagRegion, bool &marked);
+// What the previews of a run marked, added up.
+struct PreviewMarks {
+  bool marked;          // some character is shown replaced
+  size_t foldableMarks; // characters shown as '?' that have a look-alike (--fold)
+};
+
+// Lines for the target frames of a tag region that rewriteTag would rewrite
+// with these settings.
+std::string previewText(bool japanese, FileImage tagRegion, TextSettings settings,
+                        PreviewMarks &marks);
 
 // One frame's text: its UTF-16 units (values of a list separated by a zero
 // unit) and, unless its bytes are kept as they are, the converted text.
-void describeText(const char16_t *units, size_t count, bool bytesKept, std::string &before,
-                  std::string &after, bool &marked);
+void describeText(const char16_t *units, size_t count, bool bytesKept, TextSettings settings,
+                  std::string &before, std::string &after, PreviewMarks &marks);

@@ -25,7 +25,7 @@ struct Run {
   std::vector<PathReport> reports; // one per file of list.files
   RunCounts counts;
   ProgressLine progress;
-  bool marked; // the dry run marked some character
+  PreviewMarks marks; // what the dry run's previews marked
 };
 
 void showRunProgress(Run &run, size_t done) {
@@ -67,7 +67,9 @@ struct PreviewContext {
 
 void collectPreview(void *context, FileImage before, FileImage) {
   auto *preview = static_cast<PreviewContext *>(context);
-  preview->text = previewText(preview->run->console.japanese, before, preview->run->marked);
+  Run &run = *preview->run;
+  preview->text =
+      previewText(run.console.japanese, before, pathSettings(run.options, false).text, run.marks);
 }
 
 void reportListing(Run &run) {
@@ -88,8 +90,10 @@ int exitStatus(const Run &run) {
 int finish(Run &run) {
   clearProgress(run.progress);
   closeFolderChain(run.openFolders);
-  if (run.options.dryRun && run.marked && !run.options.quiet)
+  if (run.options.dryRun && run.marks.marked && !run.options.quiet)
     writeOutput(markLegendText(run.console.japanese));
+  if (run.options.dryRun && run.marks.foldableMarks > 0 && !run.options.quiet)
+    writeOutput(foldHintText(run.console.japanese, run.marks.foldableMarks));
   if (!run.options.quiet)
     writeOutput(summaryLine(run.console.japanese, run.options.dryRun, run.counts));
   return exitStatus(run);

@@ -47,6 +47,8 @@ const Text HELP = {
     "  -n, --dry-run    write nothing; show each title, artist and album before\n"
     "                   and after, with [ ] around every character that becomes\n"
     "                   '?' or a look-alike\n"
+    "      --fold       write the JIS look-alike of a character code page 932 turns\n"
+    "                   into '?' (the wave dash, the minus sign, the em dash...)\n"
     "  -b, --backup     keep the original as NAME.mp3.bak; a file whose backup\n"
     "                   already exists is not converted (not with --to)\n"
     "  -t, --keep-time  keep the original's modification time (copies always do)\n"
@@ -85,6 +87,8 @@ const Text HELP = {
     "  -n, --dry-run    何も書き込まず、タイトル・アーティスト・アルバムの変換前と\n"
     "                   変換後を表示します。'?' や似た文字に置き換わる文字を [ ] で\n"
     "                   囲みます\n"
+    "      --fold       コードページ 932 で '?' になる文字のうち、JIS に似た文字がある\n"
+    "                   もの (波ダッシュ、マイナス記号など) をその文字で書き込みます\n"
     "  -b, --backup     元のファイルを NAME.mp3.bak として残します。バックアップが\n"
     "                   既にあるファイルは変換しません (--to とは使えません)\n"
     "  -t, --keep-time  元のファイルの更新日時を保ちます (コピーは常に保ちます)\n"
@@ -461,6 +465,19 @@ std::string markLegendText(bool japanese) {
                          "or a look-alike.\n",
                          "[ ] の文字はコードページ 932 にないため、'?' または似た文字に置き"
                          "換わります。\n"});
+}
+
+std::string foldHintText(bool japanese, size_t count) {
+  // The characters are named, not shown: on Windows a redirected report is
+  // written in code page 932, which has none of them.
+  const std::string number = std::to_string(count);
+  if (japanese)
+    return number + " 文字が '?' になります。--fold を付けると、似た文字 (波ダッシュなど) で"
+                    "残します。\n";
+  return number +
+         (count == 1 ? " character would become '?'; --fold keeps it as a look-alike"
+                     : " characters would become '?'; --fold keeps them as look-alikes") +
+         " (the wave dash and the like).\n";
 }
 
 namespace {

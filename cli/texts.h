@@ -48,6 +48,8 @@ std::string progressText(bool japanese, size_t done, size_t total);
 std::string beforeLabel(bool japanese);
 std::string afterLabel(bool japanese);
 std::string markLegendText(bool japanese);
+// How many marked characters become '?' where --fold would keep look-alikes.
+std::string foldHintText(bool japanese, size_t count);
 
 // Copies (--to).
 

@@ -172,7 +172,8 @@ Notice convertContent(const FilePlace &place, const UserPrompt &prompt, FileImag
     return warning(MESSAGE_NO_TAG);
   if (!prompt.confirm(prompt.context, MESSAGE_CONFIRM))
     return silence();
-  RewriteOutcome outcome = rewriteContent(input, output);
+  // The dialog converts as it always has: '?' for what code page 932 lacks.
+  RewriteOutcome outcome = rewriteContent(input, output, TextSettings{false});
   switch (outcome.kind) {
   case RewriteKind::Refused:
     return silence();

@@ -161,8 +161,8 @@ void convertOpenFile(Conversion &conversion, TagInspector inspect, void *context
   uint32_t regionLength = 0;
   if (!readTagRegion(conversion, fileLength, regionLength))
     return;
-  const RewriteOutcome rewritten =
-      rewriteContent(FileImage{conversion.before, regionLength}, conversion.after);
+  const RewriteOutcome rewritten = rewriteContent(FileImage{conversion.before, regionLength},
+                                                  conversion.after, conversion.settings.text);
   conversion.report.outcome = outcomeOfRewrite(rewritten.kind);
   conversion.report.reason = rewritten.reason;
   if (rewritten.kind != RewriteKind::Rewritten)
@@ -332,10 +332,10 @@ bool hasTagIdentifier(const uint8_t *bytes, uint64_t length) {
   return length >= 3 && bytes[0] == 'I' && bytes[1] == 'D' && bytes[2] == '3';
 }
 
-RewriteOutcome rewriteContent(FileImage input, uint8_t *output) {
+RewriteOutcome rewriteContent(FileImage input, uint8_t *output, TextSettings settings) {
   if (input.length < TAG_HEADER_SIZE)
     return RewriteOutcome{RewriteKind::Damaged, RewriteReason::FileTooShort, 0};
-  return rewriteTag(input, output);
+  return rewriteTag(input, output, settings);
 }
 
 PathReport convertFileAt(FolderHandle folder, const char *name, PathSettings settings,

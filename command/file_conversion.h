@@ -30,9 +30,10 @@ enum class PathOutcome {
 };
 
 struct PathSettings {
-  bool write;    // false: examine only, touch nothing
-  bool backup;   // keep the original as NAME.bak, never overwriting one
-  bool keepTime; // give the converted file the original's last-write time
+  bool write;        // false: examine only, touch nothing
+  bool backup;       // keep the original as NAME.bak, never overwriting one
+  bool keepTime;     // give the converted file the original's last-write time
+  TextSettings text; // how the texts are converted
 };
 
 struct PathReport {
@@ -102,4 +103,4 @@ CopyReport copyOnePath(const char *path, PathSettings settings, CopyTarget targe
 bool hasTagIdentifier(const uint8_t *bytes, uint64_t length);
 
 // rewriteTag for a file's content, a file too short for a tag header included.
-RewriteOutcome rewriteContent(FileImage input, uint8_t *output);
+RewriteOutcome rewriteContent(FileImage input, uint8_t *output, TextSettings settings);

@@ -25,6 +25,16 @@ size_t encodeCp932(const char16_t *text, uint8_t *out, size_t capacity);
 // a surrogate pair gives two question marks.
 size_t encodeCp932Unit(char16_t unit, uint8_t out[2]);
 
+// The code page 932 look-alike of a character that code page 932 turns into
+// '?' (engine/fold_table.inc): the code the JIS mapping gives it, which code
+// page 932 reads as a character of the same glyph (U+301C WAVE DASH gives
+// 0x8160, read as U+FF5E FULLWIDTH TILDE). 0 for every other unit.
+uint16_t cp932LookAlike(char16_t unit);
+
+// cp932LookAlike where the ANSI code page is 932 (always, off Windows); 0
+// under any other ANSI code page, whose text has no place for its bytes.
+uint16_t ansiLookAlike(char16_t unit);
+
 // The reverse direction, for showing what a conversion gives: code page 932
 // bytes into UTF-16 as Windows' MultiByteToWideChar(932, ...) reads them, each
 // byte or byte pair that is no character becoming U+FFFD. Writes at most

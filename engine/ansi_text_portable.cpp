@@ -9,3 +9,7 @@ size_t encodeAnsi(const char16_t *text, uint8_t *out, size_t capacity) {
 size_t decodeAnsi(const uint8_t *bytes, size_t length, char16_t *out, size_t capacity) {
   return decodeCp932(bytes, length, out, capacity);
 }
+
+uint16_t ansiLookAlike(char16_t unit) {
+  return cp932LookAlike(unit);
+}

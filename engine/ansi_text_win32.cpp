@@ -18,6 +18,11 @@ size_t encodeAnsi(const char16_t *text, uint8_t *out, size_t capacity) {
   return written > 0 ? static_cast<size_t>(written) : 0;
 }
 
+uint16_t ansiLookAlike(char16_t unit) {
+  constexpr UINT CP932 = 932;
+  return GetACP() == CP932 ? cp932LookAlike(unit) : 0;
+}
+
 size_t decodeAnsi(const uint8_t *bytes, size_t length, char16_t *out, size_t capacity) {
   if (length == 0 || capacity == 0) {
     return 0;

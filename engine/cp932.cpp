@@ -7,6 +7,17 @@ namespace {
 
 #include "engine/cp932_table.inc"
 
+struct FoldEntry {
+  char16_t unit;
+  uint16_t code;
+};
+
+// The characters that text from other systems carries often: the em dash,
+// the double vertical line, the minus sign and the wave dash. The cent,
+// pound and not signs differ between the two mappings too, but the platform
+// maps them itself (best fit); the generated file lists them.
+#include "engine/fold_table.inc"
+
 constexpr uint16_t SINGLE_BYTE_LIMIT = 0x100;
 
 uint16_t cp932Code(char16_t unit) {
@@ -15,6 +26,15 @@ uint16_t cp932Code(char16_t unit) {
 }
 
 } // namespace
+
+uint16_t cp932LookAlike(char16_t unit) {
+  for (const FoldEntry &entry : FOLD_TABLE) {
+    if (entry.unit == unit) {
+      return entry.code;
+    }
+  }
+  return 0;
+}
 
 size_t encodeCp932Unit(char16_t unit, uint8_t out[2]) {
   uint16_t code = cp932Code(unit);

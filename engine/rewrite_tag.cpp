@@ -272,13 +272,13 @@ RewriteOutcome checkTag(FileImage input, FrameLayout &layout, TagBounds &bounds)
 // the bytes the frame now takes, header included, or 0 when the converted
 // text would not fit where the old one stood.
 uint32_t rewriteTargetFrame(const uint8_t *input, const FrameSpan &frame, const FrameLayout &layout,
-                            uint8_t *output, uint32_t w) {
+                            TextSettings settings, uint8_t *output, uint32_t w) {
   const uint8_t *data = input + frame.start + layout.headerSize;
   uint8_t *outData = output + w + layout.headerSize;
   outData[0] = TEXT_ENCODING_SINGLE_BYTE;
   size_t textLength = 0;
   const bool fits = convertFrameText(data + 1, frame.dataSize - 1, data[0], layout.valuesAreLists,
-                                     outData + 1, frame.dataSize - 1, textLength);
+                                     settings, outData + 1, frame.dataSize - 1, textLength);
   if (!fits) {
     return 0;
   }
@@ -297,7 +297,7 @@ void updateFooter(FileImage input, uint32_t tagEnd, uint8_t *footer, uint32_t ne
 
 } // namespace
 
-RewriteOutcome rewriteTag(FileImage input, uint8_t *output) {
+RewriteOutcome rewriteTag(FileImage input, uint8_t *output, TextSettings settings) {
   FrameLayout layout = LAYOUT_V4;
   TagBounds bounds = {};
   const RewriteOutcome checked = checkTag(input, layout, bounds);
@@ -314,7 +314,7 @@ RewriteOutcome rewriteTag(FileImage input, uint8_t *output) {
     const uint32_t frameSize = layout.headerSize + frame.dataSize;
     std::memcpy(output + w, bytes + r, layout.headerSize);
     if (isTargetFrame(bytes + r, layout) && frame.dataSize > 0) {
-      const uint32_t written = rewriteTargetFrame(bytes, frame, layout, output, w);
+      const uint32_t written = rewriteTargetFrame(bytes, frame, layout, settings, output, w);
       if (written == 0) {
         return outcome(RewriteKind::Unsupported, RewriteReason::TextDoesNotFit);
       }

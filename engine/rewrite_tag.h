@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/tag_layout.h"
+#include "engine/text_values.h"
 
 #include <cstdint>
 
@@ -40,8 +41,9 @@ struct RewriteOutcome {
 };
 
 // input: the whole file, beginning with "ID3"; output: a buffer of at least
-// input.length bytes. Never reads or writes outside either buffer.
-RewriteOutcome rewriteTag(FileImage input, uint8_t *output);
+// input.length bytes. Never reads or writes outside either buffer. settings:
+// how the texts are converted.
+RewriteOutcome rewriteTag(FileImage input, uint8_t *output, TextSettings settings);
 
 // One target frame's text as it stands in the tag, for showing what a
 // rewrite would change.

@@ -21,6 +21,7 @@ struct TextWriter {
   size_t capacity;
   size_t length;
   bool overflow;
+  bool foldLookAlikes;
   char16_t units[CHUNK_UNITS + 1];
   size_t unitCount;
 };
@@ -62,6 +63,42 @@ bool isHighSurrogate(char16_t unit) {
   return unit >= 0xD800 && unit <= 0xDBFF;
 }
 
+// Converts units[0, count) into the ANSI code page and appends the bytes.
+void appendEncoded(TextWriter &writer, char16_t *units, size_t count) {
+  if (count == 0) {
+    return;
+  }
+  const char16_t following = units[count];
+  units[count] = 0;
+  uint8_t converted[TEXT_BUFFER_SIZE] = {};
+  const size_t written = encodeAnsi(units, converted, sizeof converted);
+  units[count] = following;
+  if (written == 0) {
+    writer.overflow = true;
+  } else {
+    appendBytes(writer, converted, written - 1);
+  }
+}
+
+// Converts units[0, count). When folding, each unit that has a look-alike
+// is written as it and the units between convert as they would anyway, so
+// that what the platform does with them is unchanged.
+void appendConverted(TextWriter &writer, char16_t *units, size_t count) {
+  size_t start = 0;
+  for (size_t i = 0; writer.foldLookAlikes && i < count; ++i) {
+    const uint16_t lookAlike = ansiLookAlike(units[i]);
+    if (lookAlike == 0) {
+      continue;
+    }
+    appendEncoded(writer, units + start, i - start);
+    const uint8_t bytes[2] = {static_cast<uint8_t>(lookAlike >> 8),
+                              static_cast<uint8_t>(lookAlike & 0xFF)};
+    appendBytes(writer, bytes, sizeof bytes);
+    start = i + 1;
+  }
+  appendEncoded(writer, units + start, count - start);
+}
+
 // Converts the pending code units. A high surrogate at the end of a full
 // chunk waits for the next one so that a pair is never split.
 void flushUnits(TextWriter &writer, bool final) {
@@ -70,19 +107,10 @@ void flushUnits(TextWriter &writer, bool final) {
   if (carry) {
     --count;
   }
-  if (count > 0 && writer.unitOut != nullptr) {
+  if (writer.unitOut != nullptr) {
     appendUnitsOut(writer, writer.units, count);
-  } else if (count > 0) {
-    const char16_t carried = writer.units[count];
-    writer.units[count] = 0;
-    uint8_t converted[TEXT_BUFFER_SIZE] = {};
-    const size_t written = encodeAnsi(writer.units, converted, sizeof converted);
-    if (written == 0) {
-      writer.overflow = true;
-    } else {
-      appendBytes(writer, converted, written - 1);
-    }
-    writer.units[count] = carried;
+  } else {
+    appendConverted(writer, writer.units, count);
   }
   writer.unitCount = 0;
   if (carry) {
@@ -250,10 +278,11 @@ bool writeFrameText(TextWriter &writer, const uint8_t *text, size_t length, uint
 } // namespace
 
 bool convertFrameText(const uint8_t *text, size_t length, uint8_t encoding, bool valuesAreLists,
-                      uint8_t *out, size_t capacity, size_t &outLength) {
+                      TextSettings settings, uint8_t *out, size_t capacity, size_t &outLength) {
   TextWriter writer = {};
   writer.out = out;
   writer.capacity = capacity;
+  writer.foldLookAlikes = settings.foldLookAlikes;
   return writeFrameText(writer, text, length, encoding, valuesAreLists, outLength);
 }
 

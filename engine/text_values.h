@@ -10,6 +10,13 @@ constexpr uint8_t TEXT_ENCODING_UTF16 = 1;       // each value begins with a byt
 constexpr uint8_t TEXT_ENCODING_UTF16BE = 2;
 constexpr uint8_t TEXT_ENCODING_UTF8 = 3;
 
+// How a frame's text is converted.
+struct TextSettings {
+  // A character that the ANSI code page turns into '?' is written as its
+  // code page 932 look-alike where it has one (ansiLookAlike).
+  bool foldLookAlikes;
+};
+
 // Converts a frame's text (the data after its encoding byte) into out.
 // With valuesAreLists (version 4) every value separated by terminators is
 // converted, empty values at the end are dropped and the rest are joined
@@ -17,7 +24,7 @@ constexpr uint8_t TEXT_ENCODING_UTF8 = 3;
 // Encoding-0 bytes are kept as they are. Returns false when the result does
 // not fit in capacity; outLength receives the bytes written.
 bool convertFrameText(const uint8_t *text, size_t length, uint8_t encoding, bool valuesAreLists,
-                      uint8_t *out, size_t capacity, size_t &outLength);
+                      TextSettings settings, uint8_t *out, size_t capacity, size_t &outLength);
 
 // The same text as UTF-16 units, for showing it: what convertFrameText would
 // convert, with encoding-0 bytes read as ANSI code page text and values of a

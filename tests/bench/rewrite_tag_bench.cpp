@@ -103,13 +103,13 @@ void rewriteBenchmark(benchmark::State &state, uint8_t majorVersion) {
   const Bytes input = fileImage(majorVersion);
   Bytes output(input.size(), 0);
   const FileImage image{input.data(), static_cast<uint32_t>(input.size())};
-  RewriteOutcome first = rewriteTag(image, output.data());
+  RewriteOutcome first = rewriteTag(image, output.data(), TextSettings{false});
   if (first.kind != RewriteKind::Rewritten || first.length >= input.size()) {
     state.SkipWithError("the benchmark tag was not rewritten");
     return;
   }
   for (auto _ : state) {
-    RewriteOutcome outcome = rewriteTag(image, output.data());
+    RewriteOutcome outcome = rewriteTag(image, output.data(), TextSettings{false});
     benchmark::DoNotOptimize(outcome);
     benchmark::ClobberMemory();
   }

@@ -57,6 +57,41 @@ DAMAGED = b"ID3\x03\x00\x00" + synchsafe(50000) + AUDIO[:100]
 UNSUPPORTED = tag([frame("TIT2", utf16("x"))], flags=0x80)
 
 
+# The characters code page 932 turns into '?' that have JIS look-alikes (the
+# wave dash, the minus sign, the double vertical line, the em dash), and
+# what --fold makes of them.
+LOOK_ALIKES = tag([frame("TIT2", utf16("〜−‖—é"))])
+FOLDED = tag([frame("TIT2", single_byte(b"\x81\x60\x81\x7c\x81\x61\x81\x5ce"))])
+FOLD_TEXTS = {  # by language: the dry run's line after, without and with --fold; the count
+    False: ("after:  [?][?][?][?][e]\n", "after:  [～][－][∥][―][e]\n",
+            "4 characters would become '?'; --fold keeps them as look-alikes"),
+    True: ("変換後: [?][?][?][?][e]\n", "変換後: [～][－][∥][―][e]\n",
+           "4 文字が '?' になります。--fold を付けると"),
+}
+
+
+def check_fold(test, japanese):
+    """--fold in place and for copies; the dry run counts what it would keep."""
+    plain, folded, count = FOLD_TEXTS[japanese]
+    folder = Folder(test)
+    folder.write("song.mp3", LOOK_ALIKES)
+    status, out, err = run(["-n", "song.mp3"], folder.path)
+    test.assertEqual(status, 0, err)
+    test.assertIn(plain, out)
+    test.assertIn(count, out)
+    status, out, err = run(["-n", "--fold", "song.mp3"], folder.path)
+    test.assertIn(folded, out)
+    test.assertNotIn("--fold", out)
+    status, out, err = run(["-n", "--to", "stick", "song.mp3"], folder.path)
+    test.assertIn(count, out)
+    status, out, err = run(["--fold", "--to", "stick", "song.mp3"], folder.path)
+    test.assertEqual(status, 0, out + err)
+    test.assertEqual(folder.read("stick/song.mp3"), FOLDED)
+    status, out, err = run(["-y", "--fold", "song.mp3"], folder.path)
+    test.assertEqual(status, 0, out + err)
+    test.assertEqual(folder.read("song.mp3"), FOLDED)
+
+
 def english():
     env = {k: v for k, v in os.environ.items() if not k.startswith("LC_") and k != "LANG"}
     env["LANG"] = "C.UTF-8"
@@ -192,6 +227,8 @@ class CliEndToEnd(unittest.TestCase):
                               "        after:  abc\n"
                               "[ ] marks characters that code page 932 cannot hold: they become "
                               "'?' or a look-alike.\n"
+                              "1 character would become '?'; --fold keeps it as a look-alike "
+                              "(the wave dash and the like).\n"
                               "2 files: 1 would convert, 1 already in code page 932\n")
         self.assertEqual({name: folder.read(name) for name in folder.names()}, before)
         # Without a terminal a dry run still runs: it asks nothing.
@@ -200,6 +237,9 @@ class CliEndToEnd(unittest.TestCase):
         self.assertEqual(status, 0)
         self.assertIn("        変換後: Caf[e] [?] あい\n", out)
         self.assertEqual(folder.names(), ["done.mp3", "song.mp3"])
+
+    def test_fold_writes_look_alikes_and_the_dry_run_counts_them(self):
+        check_fold(self, japanese=False)
 
     def test_folders_give_their_mp3_files_in_any_letter_case_and_recursion_adds_subfolders(self):
         folder = Folder(self)
@@ -486,6 +526,9 @@ class CliUnderWine(unittest.TestCase):
 
     def test_copies_never_land_in_a_copied_folder(self):
         check_copies_never_land_in_a_copied_folder(self)
+
+    def test_fold_gives_the_native_bytes(self):
+        check_fold(self, japanese=True)
 
     def test_every_name_windows_holds_converts(self):
         # Outside code page 932 (an accent, Korean, an emoji), inside it, and

@@ -15,12 +15,16 @@ struct Described {
   std::string before;
   std::string after;
   bool marked = false;
+  size_t foldableMarks = 0;
 };
 
-Described describe(const std::u16string &text, bool bytesKept = false) {
+Described describe(const std::u16string &text, bool bytesKept = false, bool fold = false) {
   Described described;
-  describeText(text.data(), text.size(), bytesKept, described.before, described.after,
-               described.marked);
+  PreviewMarks marks{false, 0};
+  describeText(text.data(), text.size(), bytesKept, TextSettings{fold}, described.before,
+               described.after, marks);
+  described.marked = marks.marked;
+  described.foldableMarks = marks.foldableMarks;
   return described;
 }
 
@@ -45,6 +49,18 @@ TEST(Preview, MarksEveryCharacterTheConversionReplaces) {
   EXPECT_EQ(clean.after, clean.before);
 }
 
+TEST(Preview, CountsWhatFoldingKeepsAndShowsTheLookAlikes) {
+  // The wave dash and the minus sign have look-alikes; the musical symbol
+  // has none and stays '?' either way; the cent sign maps without folding.
+  const std::u16string text = u"\u301C\u2212\U0001D11E\u00A2";
+  const Described plain = describe(text);
+  EXPECT_EQ(plain.after, "[?][?][??][\uFFE0]");
+  EXPECT_EQ(plain.foldableMarks, 2U);
+  const Described folded = describe(text, false, true);
+  EXPECT_EQ(folded.after, "[\uFF5E][\uFF0D][??][\uFFE0]");
+  EXPECT_EQ(folded.foldableMarks, 0U);
+}
+
 TEST(Preview, ShowsValuesAndKeptBytesAsTheyAre) {
   const Described list = describe(std::u16string(u"one\0two", 7));
   EXPECT_EQ(list.before, "one / two");
@@ -63,10 +79,10 @@ TEST(Preview, ListsEachTargetFrameOfATag) {
                   frame(3, "COMM", repeat(0x41, 20)),
                   frame(3, "TPE1", Bytes{0x00} + ascii("\x82\xA0") + ZERO)};
   const Bytes tag = buildTag(parts);
-  bool marked = false;
-  const std::string text =
-      previewText(false, FileImage{tag.data(), static_cast<uint32_t>(tag.size())}, marked);
-  EXPECT_TRUE(marked);
+  PreviewMarks marks{false, 0};
+  const std::string text = previewText(
+      false, FileImage{tag.data(), static_cast<uint32_t>(tag.size())}, TextSettings{false}, marks);
+  EXPECT_TRUE(marks.marked);
   EXPECT_EQ(text, "  TIT2  before: Caf\u00E9\n"
                   "        after:  Caf[e]\n"
                   "  TPE1  before: \u3042\n"

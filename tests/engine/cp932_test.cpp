@@ -92,6 +92,25 @@ TEST(Cp932Unit, UnmappedUnitsGiveQuestionMark) {
   }
 }
 
+TEST(Cp932LookAlike, OnlyForWhatBecomesQuestionMark) {
+  struct Case {
+    char16_t unit;
+    uint16_t lookAlike; // 0: none
+  };
+  // The JIS mapping's cent, pound and not signs best-fit already.
+  const Case cases[] = {{u'\u301C', 0x8160}, {u'\u2212', 0x817C}, {u'\u2016', 0x8161},
+                        {u'\u2014', 0x815C}, {u'\u00A2', 0},      {u'\u00A3', 0},
+                        {u'\u00AC', 0},      {u'\uFF5E', 0},      {char16_t{0xD800}, 0}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << "U+" << std::hex << unsigned{c.unit});
+    EXPECT_EQ(cp932LookAlike(c.unit), c.lookAlike);
+    EXPECT_EQ(ansiLookAlike(c.unit), c.lookAlike); // under Wine too: its ANSI code page is 932
+    if (c.lookAlike != 0) {
+      EXPECT_EQ(unitBytes(c.unit), Bytes{'?'});
+    }
+  }
+}
+
 TEST(Cp932Text, ConvertsEachUnitAndAddsTheTerminator) {
   EXPECT_EQ(encoded(u"\u3042\u3044"), (Bytes{0x82, 0xA0, 0x82, 0xA2, 0}));
   EXPECT_EQ(encoded(u"A\uFF71\u00E9"), (Bytes{'A', 0xB1, 'e', 0}));

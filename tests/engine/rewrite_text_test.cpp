@@ -8,7 +8,8 @@ namespace {
 
 // The text a title frame holding `data` (encoding byte first) is rewritten
 // to, encoding byte included; or a note on why there is none.
-std::string rewrittenTitle(uint8_t major, const Bytes &data) {
+std::string rewrittenTitle(uint8_t major, const Bytes &data,
+                           TextSettings settings = TextSettings{false}) {
   const std::string id = major == 2 ? "TT2" : "TIT2";
   const uint8_t layout = major < 2 ? 4 : major;
   const std::string other = layout == 2 ? "TXX" : "TXXX";
@@ -16,7 +17,7 @@ std::string rewrittenTitle(uint8_t major, const Bytes &data) {
   parts.major = major;
   parts.frames = {frame(layout, id, data), frame(layout, other, ascii("\0after", 6))};
   parts.padding = 3;
-  RewriteRun run = runRewrite(buildTag(parts));
+  RewriteRun run = runRewrite(buildTag(parts), settings);
   if (run.outcome.kind != RewriteKind::Rewritten) {
     return std::string("not rewritten: ") + kindName(run.outcome.kind);
   }
@@ -94,6 +95,43 @@ TEST(RewriteText, CodePage932AsWindowsConvertsIt) {
   EXPECT_EQ(rewrittenTitle(3, ENC1 + BOM_LE + utf16le(text) + ZERO16), cp932(expected));
   EXPECT_EQ(rewrittenTitle(4, ENC2 + utf16be(text)), cp932(expected));
   EXPECT_EQ(rewrittenTitle(4, ENC3 + ascii(u8"～〜é¥😀ｱ?Aア")), cp932(expected));
+}
+
+TEST(RewriteText, FoldWritesTheJisLookAlikes) {
+  const Bytes WAVE = {0x81, 0x60};
+  const Bytes MINUS = {0x81, 0x7C};
+  const Bytes BARS = {0x81, 0x61};
+  const Bytes DASH = {0x81, 0x5C};
+  const Bytes Q = ascii("?");
+  const std::u16string kana(62, u'あ'); // a chunk of 63 units ends after one more
+  Bytes kanaBytes;
+  for (size_t i = 0; i < kana.size(); ++i) {
+    kanaBytes = kanaBytes + A;
+  }
+  struct Case {
+    const char *what;
+    uint8_t major;
+    Bytes data;
+    Bytes plain;  // without folding
+    Bytes folded; // with
+  };
+  const Case cases[] = {
+      {"UTF-16, each look-alike", 3, ENC1 + BOM_LE + utf16le(u"\u301C\u2212\u2016\u2014") + ZERO16,
+       Q + Q + Q + Q, WAVE + MINUS + BARS + DASH},
+      {"big-endian, among best fits and a pair", 2, ENC2 + utf16be(u"\u00E9\u301C\U0001F600\u00A2"),
+       ascii("e??") + Q + Bytes{0x81, 0x91}, ascii("e") + WAVE + ascii("??") + Bytes{0x81, 0x91}},
+      {"UTF-8 values of a list", 4, ENC3 + ascii(u8"A〜B") + ZERO + ascii(u8"−"),
+       ascii("A?B") + ZERO + Q, ascii("A") + WAVE + ascii("B") + ZERO + MINUS},
+      {"across a chunk's end", 3, ENC1 + BOM_LE + utf16le(kana + u"\u301C\U0001F600\u2212"),
+       kanaBytes + ascii("????"), kanaBytes + WAVE + ascii("??") + MINUS},
+      {"encoding 0 keeps its bytes", 3, ENC0 + ascii("?\x81\x60"), ascii("?\x81\x60"),
+       ascii("?\x81\x60")},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(rewrittenTitle(c.major, c.data), cp932(c.plain));
+    EXPECT_EQ(rewrittenTitle(c.major, c.data, TextSettings{true}), cp932(c.folded));
+  }
 }
 
 TEST(RewriteText, Utf8MarkAndIllFormedSequences) {

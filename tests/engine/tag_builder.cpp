@@ -121,7 +121,7 @@ Bytes buildTag(uint8_t major, const std::vector<Bytes> &frames, size_t padding) 
   return buildTag(parts);
 }
 
-RewriteRun runRewrite(const Bytes &input) {
+RewriteRun runRewrite(const Bytes &input, TextSettings settings) {
   const size_t n = input.size();
   std::unique_ptr<uint8_t[]> in(new uint8_t[n]);
   std::unique_ptr<uint8_t[]> out(new uint8_t[n]);
@@ -130,7 +130,7 @@ RewriteRun runRewrite(const Bytes &input) {
     std::memset(out.get(), 0xCD, n);
   }
   RewriteRun run;
-  run.outcome = rewriteTag(FileImage{in.get(), static_cast<uint32_t>(n)}, out.get());
+  run.outcome = rewriteTag(FileImage{in.get(), static_cast<uint32_t>(n)}, out.get(), settings);
   if (run.outcome.kind == RewriteKind::Rewritten && run.outcome.length <= n) {
     run.output.assign(out.get(), out.get() + run.outcome.length);
   }
@@ -189,8 +189,9 @@ const char *reasonName(RewriteReason reason) {
   return "?";
 }
 
-testing::AssertionResult rewritesTo(const Bytes &input, const Bytes &expected) {
-  RewriteRun run = runRewrite(input);
+testing::AssertionResult rewritesTo(const Bytes &input, const Bytes &expected,
+                                    TextSettings settings) {
+  RewriteRun run = runRewrite(input, settings);
   if (run.outcome.kind != RewriteKind::Rewritten) {
     return testing::AssertionFailure()
            << "ended as " << kindName(run.outcome.kind) << " / " << reasonName(run.outcome.reason);

@@ -82,13 +82,14 @@ struct RewriteRun {
 
 // Runs the rewrite with input and output each in a heap block of exactly N
 // bytes, so the sanitizer sees any access past either end.
-RewriteRun runRewrite(const Bytes &input);
+RewriteRun runRewrite(const Bytes &input, TextSettings settings = TextSettings{false});
 
 std::string hex(const Bytes &bytes);
 const char *kindName(RewriteKind kind);
 const char *reasonName(RewriteReason reason);
 
 // The rewrite succeeds and gives exactly `expected`.
-testing::AssertionResult rewritesTo(const Bytes &input, const Bytes &expected);
+testing::AssertionResult rewritesTo(const Bytes &input, const Bytes &expected,
+                                    TextSettings settings = TextSettings{false});
 // The rewrite ends with this kind and reason.
 testing::AssertionResult endsAs(const Bytes &input, RewriteKind kind, RewriteReason reason);
