@@ -10,10 +10,14 @@ struct LongOption {
 };
 
 const LongOption LONG_OPTIONS[] = {
-    {"--yes", 'y'},       {"--dry-run", 'n'},   {"--backup", 'b'},
-    {"--keep-time", 't'}, {"--recursive", 'r'}, {"--quiet", 'q'},
-    {"--help", 'h'},      {"--version", 'V'},   {"--all-files", 'a'},
+    {"--yes", 'y'},       {"--dry-run", 'n'}, {"--backup", 'b'}, {"--keep-time", 't'},
+    {"--recursive", 'r'}, {"--quiet", 'q'},   {"--help", 'h'},   {"--version", 'V'},
+    {"--all-files", 'a'}, {"--id3v1", '1'},   {"--info", 'i'},   {"--json", 'j'},
 };
+
+// The options that have a long name only: their letters here name them
+// inside the program, not on the command line.
+constexpr char LONG_ONLY[] = "Va1ij";
 
 constexpr char TO_OPTION[] = "--to";
 
@@ -40,6 +44,15 @@ bool applyOption(char name, Options &options, ParseResult &result) {
     return true;
   case 'a':
     options.allFiles = true;
+    return true;
+  case '1':
+    options.id3v1 = true;
+    return true;
+  case 'i':
+    options.info = true;
+    return true;
+  case 'j':
+    options.json = true;
     return true;
   case 'h':
     result = ParseResult::Help;
@@ -93,10 +106,10 @@ ParsedCommandLine parseOptions(int argc, char **argv, Options &options) {
       const char name = shortNameOf(argument);
       known = name != 0 && applyOption(name, options, parsed.result);
     } else {
-      // Short options may be joined: -yr. -V is not one of them, and
-      // --all-files has none.
+      // Short options may be joined: -yr.
       for (const char *letter = argument + 1; known && *letter != '\0'; ++letter)
-        known = *letter != 'V' && *letter != 'a' && applyOption(*letter, options, parsed.result);
+        known = std::strchr(LONG_ONLY, *letter) == nullptr &&
+                applyOption(*letter, options, parsed.result);
     }
     if (!known)
       return ParsedCommandLine{ParseResult::UsageError, UsageProblem::UnknownOption, argument};
@@ -109,9 +122,13 @@ ParsedCommandLine parseOptions(int argc, char **argv, Options &options) {
     return ParsedCommandLine{ParseResult::UsageError, UsageProblem::BackupWithCopy, nullptr};
   if (options.to == nullptr && options.allFiles)
     return ParsedCommandLine{ParseResult::UsageError, UsageProblem::AllFilesAlone, nullptr};
+  if (options.json && !options.info)
+    return ParsedCommandLine{ParseResult::UsageError, UsageProblem::JsonAlone, nullptr};
+  if (options.info && (options.to != nullptr || options.backup || options.id3v1))
+    return ParsedCommandLine{ParseResult::UsageError, UsageProblem::InfoWrites, nullptr};
   return parsed;
 }
 
 PathSettings pathSettings(const Options &options, bool write) {
-  return PathSettings{write, options.backup, options.keepTime};
+  return PathSettings{write, options.backup, options.keepTime, options.id3v1};
 }

@@ -28,6 +28,7 @@ const char *pick(bool japanese, Text text) {
 const Text HELP = {
     "Usage: sorabun-cli --to DIR [options] PATH...\n"
     "       sorabun-cli [options] PATH...\n"
+    "       sorabun-cli --info [--json] [-r] PATH...\n"
     "Rewrites the ID3v2 tag of MP3 files so that the title, artist and album\n"
     "(TIT2, TPE1, TALB) hold code page 932 (Shift-JIS) text, for players that\n"
     "read nothing else. PATH is a file, or a folder whose *.mp3 files (any\n"
@@ -52,6 +53,12 @@ const Text HELP = {
     "  -t, --keep-time  keep the original's modification time (copies always do)\n"
     "  -r, --recursive  convert folders with all their subfolders\n"
     "  -q, --quiet      report only the files that need attention\n"
+    "      --id3v1      also write an ID3v1 tag at the end of each file (copy), in\n"
+    "                   code page 932: title, artist, album, year, comment, track\n"
+    "                   and genre from the ID3v2 tag; one already there is replaced\n"
+    "      --info       write nothing; show each tag's version, flags, size and\n"
+    "                   frames, with ! on what a Shift-JIS-only player misreads\n"
+    "      --json       with --info, one JSON object per file, for scripts\n"
     "  -h, --help       show this help\n"
     "      --version    show the version\n"
     "\n"
@@ -66,6 +73,7 @@ const Text HELP = {
     "     terminal and --yes was not given (nothing written)\n",
     "使い方: sorabun-cli --to フォルダー [オプション] パス...\n"
     "        sorabun-cli [オプション] パス...\n"
+    "        sorabun-cli --info [--json] [-r] パス...\n"
     "MP3 ファイルの ID3v2 タグのタイトル・アーティスト・アルバム (TIT2, TPE1, TALB)\n"
     "を、コードページ 932 (シフト JIS) の文字列に書き換えます。パスにはファイル、\n"
     "またはフォルダーを指定します。フォルダーの場合は、その中の *.mp3 ファイル\n"
@@ -90,6 +98,12 @@ const Text HELP = {
     "  -t, --keep-time  元のファイルの更新日時を保ちます (コピーは常に保ちます)\n"
     "  -r, --recursive  サブフォルダーも含めて変換します\n"
     "  -q, --quiet      確認が必要なファイルだけを表示します\n"
+    "      --id3v1      ファイル (コピー) の末尾に ID3v1 タグもコードページ 932 で\n"
+    "                   書き込みます。ID3v2 タグのタイトル・アーティスト・アルバム・\n"
+    "                   年・コメント・トラック・ジャンルから作り、既にあれば置き換えます\n"
+    "      --info       何も書き込まず、タグの版・フラグ・大きさとフレームを表示します。\n"
+    "                   シフト JIS だけのプレーヤーが読み違えるものに ! を付けます\n"
+    "      --json       --info で、ファイルごとに JSON オブジェクトを 1 行ずつ出力します\n"
     "  -h, --help       このヘルプを表示します\n"
     "      --version    バージョンを表示します\n"
     "\n"
@@ -225,7 +239,13 @@ std::string versionName(const PathReport &report) {
   return "ID3v2." + std::to_string(report.majorVersion) + "." + std::to_string(report.revision);
 }
 
+// The change in size: an ID3v1 tag added can make a file larger.
 std::string savedBytes(bool japanese, const PathReport &report) {
+  if (report.newSize > report.size) {
+    const std::string count = std::to_string(report.newSize - report.size);
+    return japanese ? count + " バイト増加"
+                    : count + (count == "1" ? " byte added" : " bytes added");
+  }
   const std::string count = std::to_string(report.size - report.newSize);
   return japanese ? count + " バイト減少" : count + (count == "1" ? " byte saved" : " bytes saved");
 }
@@ -309,6 +329,13 @@ std::string optionProblemText(bool japanese, UsageProblem problem) {
     break;
   case UsageProblem::AllFilesAlone:
     text = {"--all-files goes with --to only", "--all-files は --to と一緒に使います"};
+    break;
+  case UsageProblem::JsonAlone:
+    text = {"--json goes with --info only", "--json は --info と一緒に使います"};
+    break;
+  case UsageProblem::InfoWrites:
+    text = {"--info writes nothing: it does not go with --to, --backup or --id3v1",
+            "--info は何も書き込みません。--to、--backup、--id3v1 とは使えません"};
     break;
   default:
     break;

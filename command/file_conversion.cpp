@@ -7,6 +7,7 @@
 #include "command/file_conversion.h"
 
 #include "command/safe_write.h"
+#include "engine/id3v1.h"
 
 #include <cstring>
 
@@ -26,6 +27,9 @@ struct Conversion {
   uint8_t *after;
   uint32_t regionLength; // of the tag region read, and of its rewrite
   uint32_t newRegionLength;
+  uint64_t keptEnd; // the file is kept up to here: its end, or an ID3v1 tag that is replaced
+  bool writesId3v1; // the new content ends with newId3v1
+  uint8_t newId3v1[ID3V1_TAG_SIZE];
   PathReport report;
   CopyAction action;
 };
@@ -139,15 +143,49 @@ bool backupIsPossible(Conversion &conversion) {
   return true;
 }
 
-void writeConversion(Conversion &conversion, uint32_t regionLength, uint32_t newRegionLength) {
+// The converted content: the rewritten tag region, the file after it up to
+// an ID3v1 tag that is replaced, and the new ID3v1 tag.
+NewContent convertedContent(const Conversion &conversion) {
   NewContent content{};
-  content.pieces[0] = memoryPiece(conversion.after, newRegionLength);
-  content.pieces[1] =
-      filePiece(conversion.source, regionLength, conversion.whenOpened.size - regionLength);
+  content.pieces[0] = memoryPiece(conversion.after, conversion.newRegionLength);
+  content.pieces[1] = filePiece(conversion.source, conversion.regionLength,
+                                conversion.keptEnd - conversion.regionLength);
   content.count = 2;
-  const WriteResult written =
-      replaceContent(conversion.place, &conversion.source, conversion.whenOpened, content,
-                     WriteSettings{conversion.settings.backup, conversion.settings.keepTime});
+  if (conversion.writesId3v1)
+    content.pieces[content.count++] = memoryPiece(conversion.newId3v1, ID3V1_TAG_SIZE);
+  return content;
+}
+
+// The ID3v1 tag made from the tag region read, and the one it replaces. An
+// APEv2 or Lyrics3 block before that one stays where it is. Only a tag wholly
+// after the tag region is taken for one: a tag region reaching into the
+// last 128 bytes leaves fewer than ten bytes of audio, and those are kept.
+// False with the report set when the end of the file cannot be read.
+bool prepareId3v1(Conversion &conversion, bool &unchanged) {
+  const uint64_t fileLength = conversion.whenOpened.size;
+  buildId3v1TagFor(FileImage{conversion.before, conversion.regionLength}, conversion.newId3v1);
+  conversion.writesId3v1 = true;
+  unchanged = false;
+  if (fileLength - conversion.regionLength < ID3V1_TAG_SIZE)
+    return true;
+  uint8_t existing[ID3V1_TAG_SIZE];
+  const FileProblem problem =
+      readAt(conversion.source, fileLength - ID3V1_TAG_SIZE, existing, ID3V1_TAG_SIZE);
+  if (problem != FileProblem::None) {
+    fail(conversion, PathOutcome::CannotRead, problem);
+    return false;
+  }
+  if (isId3v1Tag(existing)) {
+    conversion.keptEnd = fileLength - ID3V1_TAG_SIZE;
+    unchanged = std::memcmp(existing, conversion.newId3v1, ID3V1_TAG_SIZE) == 0;
+  }
+  return true;
+}
+
+void writeConversion(Conversion &conversion) {
+  const WriteResult written = replaceContent(
+      conversion.place, &conversion.source, conversion.whenOpened, convertedContent(conversion),
+      WriteSettings{conversion.settings.backup, conversion.settings.keepTime});
   fail(conversion, outcomeOfWrite(written.outcome), written.problem);
 }
 
@@ -171,10 +209,15 @@ void convertOpenFile(Conversion &conversion, TagInspector inspect, void *context
     conversion.report.outcome = PathOutcome::Damaged; // never more than the buffer holds
     return;
   }
-  conversion.report.newSize = conversion.whenOpened.size - (regionLength - rewritten.length);
   conversion.regionLength = regionLength;
   conversion.newRegionLength = rewritten.length;
-  if (rewritten.length == regionLength &&
+  conversion.keptEnd = conversion.whenOpened.size;
+  bool id3v1Unchanged = true;
+  if (conversion.settings.id3v1 && !prepareId3v1(conversion, id3v1Unchanged))
+    return;
+  conversion.report.newSize = conversion.keptEnd - regionLength + rewritten.length +
+                              (conversion.writesId3v1 ? ID3V1_TAG_SIZE : 0);
+  if (id3v1Unchanged && rewritten.length == regionLength &&
       std::memcmp(conversion.before, conversion.after, regionLength) == 0) {
     conversion.report.outcome = PathOutcome::AlreadyConverted;
     return;
@@ -186,7 +229,7 @@ void convertOpenFile(Conversion &conversion, TagInspector inspect, void *context
     inspect(context, FileImage{conversion.before, regionLength},
             FileImage{conversion.after, rewritten.length});
   if (inPlace && conversion.settings.write)
-    writeConversion(conversion, regionLength, rewritten.length);
+    writeConversion(conversion);
 }
 
 // Opens the file, locked against a second run when it is to be written, and
@@ -271,10 +314,7 @@ void copyToTarget(Conversion &conversion) {
   NewContent content{};
   const uint64_t size = conversion.whenOpened.size;
   if (converted) {
-    content.pieces[0] = memoryPiece(conversion.after, conversion.newRegionLength);
-    content.pieces[1] =
-        filePiece(conversion.source, conversion.regionLength, size - conversion.regionLength);
-    content.count = 2;
+    content = convertedContent(conversion);
   } else {
     content.pieces[0] = filePiece(conversion.source, 0, size);
     content.count = 1;
@@ -291,10 +331,13 @@ void copyToTarget(Conversion &conversion) {
 
 Conversion convertPlace(FilePlace place, PathSettings settings, const CopyTarget *copyTo,
                         TagInspector inspect, void *context) {
-  Conversion conversion{
-      place,           settings, copyTo, NO_FILE, FileState{},
-      nullptr,         nullptr,  0,      0,       reportOf(PathOutcome::CannotOpen),
-      CopyAction::None};
+  Conversion conversion{};
+  conversion.place = place;
+  conversion.settings = settings;
+  conversion.copyTo = copyTo;
+  conversion.source = NO_FILE;
+  conversion.report = reportOf(PathOutcome::CannotOpen);
+  conversion.action = CopyAction::None;
   if (openConversion(conversion)) {
     conversion.report.size = conversion.whenOpened.size;
     if (copyTo == nullptr || copyTo->examineTag)

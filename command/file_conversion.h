@@ -33,6 +33,7 @@ struct PathSettings {
   bool write;    // false: examine only, touch nothing
   bool backup;   // keep the original as NAME.bak, never overwriting one
   bool keepTime; // give the converted file the original's last-write time
+  bool id3v1;    // write an ID3v1 tag made from the converted tag at the end, or replace it
 };
 
 struct PathReport {

@@ -34,11 +34,11 @@ void buildDecodeTable() {
   g_decodeTableReady = true;
 }
 
-bool isLeadByte(uint8_t byte) {
+} // namespace
+
+bool isCp932LeadByte(uint8_t byte) {
   return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
-
-} // namespace
 
 size_t decodeCp932(const uint8_t *bytes, size_t length, char16_t *out, size_t capacity) {
   if (!g_decodeTableReady) {
@@ -49,7 +49,7 @@ size_t decodeCp932(const uint8_t *bytes, size_t length, char16_t *out, size_t ca
   while (i < length && written < capacity) {
     uint32_t code = bytes[i];
     size_t taken = 1;
-    if (isLeadByte(bytes[i]) && i + 1 < length) {
+    if (isCp932LeadByte(bytes[i]) && i + 1 < length) {
       code = code << 8 | bytes[i + 1];
       taken = 2;
     }
