@@ -438,6 +438,59 @@ class CliEndToEnd(unittest.TestCase):
                               "1 file: 1 already in code page 932\n")
 
 
+def id3v1_fields(data):
+    """The ID3v1 tag at the end of data, read from the 128-byte layout: texts
+    up to their first zero byte, the track when byte 125 is zero."""
+    tail = data[-128:]
+    if tail[:3] != b"TAG":
+        return None
+    text = lambda start, size: tail[start:start + size].split(b"\0")[0]
+    return {"title": text(3, 30), "artist": text(33, 30), "album": text(63, 30),
+            "year": text(93, 4), "comment": text(97, 28),
+            "track": tail[126] if tail[125] == 0 else None, "genre": tail[127]}
+
+
+class Id3v1EndToEnd(unittest.TestCase):
+    def test_the_id3v1_tag_is_appended_or_replaced_after_other_blocks(self):
+        ape = b"APETAGEX" + bytes(24) + b"LYRICSBEGINla la" + b"000016LYRICS200"
+        old = b"TAG" + b"old title".ljust(125, b"\0")
+        kana = "\u3042" * 15  # 30 bytes in code page 932
+        rows = [  # name, file, fields wanted (others empty), ID3v1 tag there before
+            ("append", SONG, {"title": b"Cafe ? " + "あい".encode("cp932"), "artist": b"abc"},
+             False),
+            ("replace", SONG + ape + old, {"title": b"Cafe ? " + "あい".encode("cp932"),
+                                           "artist": b"abc"}, True),
+            ("cut", tag([frame("TALB", utf16("x" + kana))]),
+             {"album": ("x" + kana[:14]).encode("cp932")}, False),
+        ]
+        folder = Folder(self)
+        for name, data, _, _ in rows:
+            folder.write(name + ".mp3", data)
+        status, out, err = run(["-y", "--id3v1", "."], folder.path)
+        self.assertEqual(status, 0, out + err)
+        self.assertIn("converted: ./append.mp3 (", out)
+        for name, data, wanted, replaced in rows:
+            result = folder.read(name + ".mp3")
+            fields = dict({"title": b"", "artist": b"", "album": b"", "year": b"",
+                           "comment": b"", "track": 0, "genre": 255}, **wanted)
+            self.assertEqual(id3v1_fields(result), fields, name)
+            # Everything between the audio and the tag stays where it was.
+            audio_end = len(data) - (128 if replaced else 0)
+            self.assertEqual(result[-128 - len(ape):-128] == ape, replaced, name)
+            self.assertTrue(data[:audio_end].endswith(result[len(result) - 128 - 8000:-128]),
+                            name)
+        # A second run finds nothing to do.
+        status, out, _ = run(["-y", "--id3v1", "."], folder.path)
+        self.assertTrue(out.endswith("3 files: 3 already in code page 932\n"), out)
+        # Copies get the tag; the library is only read.
+        folder.write("lib/song.mp3", SONG)
+        status, out, err = run(["--id3v1", "--to", "stick", "lib"], folder.path)
+        self.assertEqual(status, 0, out + err)
+        self.assertIn("copied: lib/song.mp3 (converted, ", out)
+        self.assertEqual(id3v1_fields(folder.read("stick/lib/song.mp3"))["artist"], b"abc")
+        self.assertEqual(folder.read("lib/song.mp3"), SONG)
+
+
 class CliUnderWine(unittest.TestCase):
     """The Windows program: the same bytes as the native one gives."""
 
@@ -489,7 +542,7 @@ def main():
     arguments = parser.parse_args()
     PROGRAM = os.path.abspath(arguments.program)
     RUNNER = arguments.runner
-    names = arguments.tests or ["CliEndToEnd"]
+    names = arguments.tests or ["CliEndToEnd", "Id3v1EndToEnd"]
     unittest.main(argv=[sys.argv[0], "-v"] + names)
 
 
