@@ -1,22 +1,10 @@
 #include "cli/console.h"
 
 #include "command/utf8_text.h"
+#include "engine/unicode.h"
 
 #include <cstdint>
 #include <cstdio>
-
-namespace {
-
-constexpr uint32_t REPLACEMENT_CHARACTER = 0xFFFD;
-
-bool isHighSurrogate(char16_t unit) {
-  return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool isLowSurrogate(char16_t unit) {
-  return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
-} // namespace
 
 void appendCodePoint(uint32_t codePoint, std::string &out) {
   if (codePoint < 0x80) {
@@ -40,7 +28,7 @@ void appendUtf16AsUtf8(const char16_t *units, size_t count, std::string &out) {
   for (size_t i = 0; i < count; ++i) {
     const char16_t unit = units[i];
     if (isHighSurrogate(unit) && i + 1 < count && isLowSurrogate(units[i + 1])) {
-      appendCodePoint(0x10000 + ((uint32_t{unit} - 0xD800) << 10) + (units[i + 1] - 0xDC00u), out);
+      appendCodePoint(combineSurrogates(unit, units[i + 1]), out);
       ++i;
     } else if (isHighSurrogate(unit) || isLowSurrogate(unit)) {
       appendCodePoint(REPLACEMENT_CHARACTER, out);

@@ -5,19 +5,13 @@
 #include "engine/ansi_text.h"
 #include "engine/rewrite_tag.h"
 #include "engine/text_values.h"
+#include "engine/unicode.h"
 
 namespace {
 
 constexpr size_t TEXTS_SHOWN = 16;
 constexpr size_t UNITS_SHOWN = 4096;
 const char VALUE_SEPARATOR[] = " / ";
-
-bool isHighSurrogate(char16_t unit) {
-  return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool isLowSurrogate(char16_t unit) {
-  return unit >= 0xDC00 && unit <= 0xDFFF;
-}
 
 // How a player reading code page text shows one unit after the conversion:
 // the unit's bytes read back. Each unit converts on its own, as the rewrite

@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr uint32_t FOOTER_SIZE = 10;
-
 // What one conversion holds while it runs; convertFileAt releases it all on
 // every way out.
 struct Conversion {
@@ -46,7 +44,7 @@ void fail(Conversion &conversion, PathOutcome outcome, FileProblem problem) {
 // The bytes the rewrite needs: the tag and the footer that may follow it, or
 // the whole file when the tag claims more than the file holds.
 uint32_t tagRegionLength(const uint8_t header[TAG_HEADER_SIZE], uint32_t fileLength) {
-  const uint64_t tagEnd = uint64_t{TAG_HEADER_SIZE} + readSynchsafe(header + 6);
+  const uint64_t tagEnd = tagEndOf(header);
   const uint64_t wanted = tagEnd + FOOTER_SIZE;
   return wanted < fileLength ? static_cast<uint32_t>(wanted) : fileLength;
 }
@@ -102,8 +100,9 @@ bool readTagRegion(Conversion &conversion, uint32_t fileLength, uint32_t &region
     conversion.report.reason = RewriteReason::FileTooShort;
     return false;
   }
-  conversion.report.majorVersion = header[3];
-  conversion.report.revision = header[4];
+  const TagHeader tagHeader = readTagHeader(header);
+  conversion.report.majorVersion = tagHeader.majorVersion;
+  conversion.report.revision = tagHeader.revision;
   regionLength = tagRegionLength(header, fileLength);
   conversion.before = allocateZeroed(regionLength);
   conversion.after = conversion.before == nullptr ? nullptr : allocateZeroed(regionLength);

@@ -2,6 +2,7 @@
 // reads it. The table is the encoder's read backwards, corrected where the
 // platform reads a code differently (best-fit targets, the NEC-selected rows).
 #include "engine/ansi_text.h"
+#include "engine/unicode.h"
 
 namespace {
 
@@ -9,7 +10,6 @@ namespace {
 
 constexpr uint32_t CODE_COUNT = 0x10000;
 constexpr char16_t NO_CHARACTER = 0xFFFF;
-constexpr char16_t REPLACEMENT_CHARACTER = 0xFFFD;
 
 char16_t g_decodeTable[CODE_COUNT];
 bool g_decodeTableReady = false;

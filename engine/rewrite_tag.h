@@ -10,29 +10,6 @@ constexpr size_t TARGET_FRAME_COUNT = 3;
 extern const char *const TARGET_FRAME_IDS[TARGET_FRAME_COUNT];     // "TPE1", "TALB", "TIT2"
 extern const char *const TARGET_FRAME_IDS_V22[TARGET_FRAME_COUNT]; // "TP1", "TAL", "TT2"
 
-enum class RewriteKind {
-  Rewritten,   // length holds the output length
-  Refused,     // the version gate said no; the caller ends silently
-  Unsupported, // a tag feature the rewrite cannot carry over faithfully
-  Damaged,     // sizes that do not fit the file
-};
-
-enum class RewriteReason {
-  None,
-  // Damaged
-  FileTooShort,          // fewer than 10 bytes
-  TagPastEndOfFile,      // the tag size runs past the end of the file
-  BadExtendedHeaderSize, // an extended header that does not fit
-  FramePastEndOfTag,     // a frame whose data runs past the end of the tag
-  // Unsupported
-  Unsynchronised,      // header flag 0x80
-  Compressed,          // version 2 header flag 0x40
-  ExtendedHeaderCrc,   // the tag carries a CRC that a rewrite would break
-  FrameFormatFlags,    // a target frame compressed, encrypted, grouped...
-  UnknownTextEncoding, // a target frame's encoding byte is 4 or more
-  TextDoesNotFit,      // the converted text is longer than the original
-};
-
 struct RewriteOutcome {
   RewriteKind kind;
   RewriteReason reason;
