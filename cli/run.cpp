@@ -5,6 +5,7 @@
 #include "cli/console.h"
 #include "cli/copy_run.h"
 #include "cli/file_list.h"
+#include "cli/info.h"
 #include "cli/options.h"
 #include "cli/preview.h"
 #include "cli/progress.h"
@@ -184,6 +185,8 @@ int runParsed(const ConsoleState &console, int argc, char **argv) {
   case ParseResult::Run:
     break;
   }
+  if (run.options.info)
+    return infoRun(run.options, run.console);
   installInterruptCleanup();
   if (run.options.to != nullptr)
     return copyRun(run.options, run.console);

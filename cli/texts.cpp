@@ -1,6 +1,7 @@
 #include "cli/texts.h"
 
 #include "command/destination_names.h"
+#include "engine/id3v1.h"
 
 #include <cctype>
 #include <cinttypes>
@@ -668,4 +669,132 @@ std::string copyProgressText(bool japanese, size_t done, size_t total, uint64_t 
   if (japanese)
     return "コピー中 " + files + " ファイル、" + bytes + "、" + speed + "、残り " + timeLeft;
   return "copying " + files + " files, " + bytes + ", " + speed + ", " + timeLeft + " left";
+}
+
+std::string infoTagLine(bool japanese, bool marked, const std::string &version, uint32_t size,
+                        uint32_t padding, const std::string &flags) {
+  const std::string sizes = japanese ? "  大きさ " + std::to_string(size) + "  パディング " +
+                                           std::to_string(padding) + "  フラグ: "
+                                     : "  size " + std::to_string(size) + "  padding " +
+                                           std::to_string(padding) + "  flags: ";
+  return (marked ? "! " : "  ") + version + sizes + flags + "\n";
+}
+
+std::string tagFlagsText(bool japanese, unsigned flags) {
+  static const Text NAMES[] = {{"unsynchronisation", "非同期化"},
+                               {"extended header", "拡張ヘッダー"},
+                               {"compression", "圧縮"},
+                               {"experimental", "実験的"},
+                               {"footer", "フッター"}};
+  std::string text;
+  for (size_t bit = 0; bit < sizeof NAMES / sizeof NAMES[0]; ++bit) {
+    if ((flags & (1U << bit)) == 0)
+      continue;
+    text += text.empty() ? "" : (japanese ? "、" : ", ");
+    text += pick(japanese, NAMES[bit]);
+  }
+  return text.empty() ? pick(japanese, {"none", "なし"}) : text;
+}
+
+namespace {
+
+void appendId3v1Field(bool japanese, Text label, const std::string &value, std::string &line) {
+  line += line.empty() ? "" : (japanese ? "、" : ", ");
+  line += pick(japanese, label);
+  line += " \"" + value + "\"";
+}
+
+const std::pair<unsigned, Text> ID3V1_FIELDS[] = {
+    {ID3V1_TITLE, {"title", "タイトル"}},
+    {ID3V1_ARTIST, {"artist", "アーティスト"}},
+    {ID3V1_ALBUM, {"album", "アルバム"}},
+    {ID3V1_YEAR, {"year", "年"}},
+};
+
+} // namespace
+
+std::string infoId3v1Line(bool japanese, const Id3v1Shown &shown) {
+  std::string fields;
+  const std::string *values[] = {&shown.title, &shown.artist, &shown.album, &shown.year};
+  for (size_t i = 0; i < 4; ++i)
+    appendId3v1Field(japanese, ID3V1_FIELDS[i].second, *values[i], fields);
+  appendId3v1Field(japanese, {"comment", "コメント"}, shown.comment, fields);
+  if (shown.track != 0)
+    fields += pick(japanese, {", track ", "、トラック "}) + std::to_string(shown.track);
+  if (!shown.genre.empty())
+    fields += pick(japanese, {", genre ", "、ジャンル "}) + shown.genre;
+  std::string line = (shown.differences != 0 ? "! ID3v1  " : "  ID3v1  ") + fields;
+  if (shown.differences != 0) {
+    std::string differing;
+    for (const auto &field : ID3V1_FIELDS) {
+      if ((shown.differences & field.first) == 0)
+        continue;
+      differing += differing.empty() ? "" : (japanese ? "、" : ", ");
+      differing += pick(japanese, field.second);
+    }
+    line +=
+        pick(japanese, {"; differs from the ID3v2 tag: ", "。ID3v2 タグと違う項目: "}) + differing;
+  }
+  return line + "\n";
+}
+
+std::string infoLegendText(bool japanese) {
+  return pick(japanese,
+              {"! marks what a player that reads code page 932 only misreads: text in UTF-16 "
+               "or UTF-8, unsynchronisation, a version 2.4 header (units that read 2.3 only), "
+               "an ID3v1 tag that differs from the ID3v2 tag.\n",
+               "! はコードページ 932 しか読めないプレーヤーが読み違えるものです: UTF-16 や "
+               "UTF-8 の文字列、非同期化、バージョン 2.4 のヘッダー (2.3 しか読めない機器)、"
+               "ID3v2 タグと違う ID3v1 タグ。\n"});
+}
+
+std::string infoSummaryLine(bool japanese, const MisreadCounts &counts) {
+  std::string line =
+      japanese ? std::to_string(counts.files) + " ファイル: "
+               : std::to_string(counts.files) + (counts.files == 1 ? " file: " : " files: ");
+  struct Kind {
+    size_t count;
+    Text one; // the English for one; the Japanese for any number
+    const char *many;
+  };
+  const Kind kinds[] = {
+      {counts.wideTexts,
+       {"frame in UTF-16 or UTF-8", "UTF-16・UTF-8 のフレーム"},
+       "frames in UTF-16 or UTF-8"},
+      {counts.unsynchronised, {"unsynchronised", "非同期化"}, "unsynchronised"},
+      {counts.version4, {"version 2.4 header", "バージョン 2.4 のヘッダー"}, "version 2.4 headers"},
+      {counts.id3v1Disagrees,
+       {"ID3v1 tag that differs from the ID3v2 tag", "ID3v2 タグと違う ID3v1 タグ"},
+       "ID3v1 tags that differ from the ID3v2 tag"},
+      {counts.failed, {"failed", "失敗"}, "failed"},
+  };
+  bool first = true;
+  for (const Kind &kind : kinds) {
+    if (kind.count == 0)
+      continue;
+    line += first ? "" : (japanese ? "、" : ", ");
+    const std::string count = std::to_string(kind.count);
+    line += japanese ? std::string(kind.one.japanese) + " " + count
+                     : count + " " + (kind.count == 1 ? kind.one.english : kind.many);
+    first = false;
+  }
+  if (first)
+    line += pick(japanese, {"nothing that such a player misreads", "読み違えるものはありません"});
+  return line + "\n";
+}
+
+std::string outcomeDetail(bool japanese, const PathReport &report) {
+  switch (report.outcome) {
+  case PathOutcome::Converted:
+  case PathOutcome::AlreadyConverted:
+  case PathOutcome::NoTag:
+    return "";
+  case PathOutcome::Refused:
+    return versionName(report);
+  case PathOutcome::Unsupported:
+  case PathOutcome::Damaged:
+    return pick(japanese, reasonText(report.reason));
+  default:
+    return failureText(japanese, report);
+  }
 }

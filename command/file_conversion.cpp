@@ -19,6 +19,7 @@ struct Conversion {
   FilePlace place;
   PathSettings settings;
   const CopyTarget *copyTo; // nullptr: the file itself is converted
+  bool onlyRead;            // the tags are read for showing (--info); nothing is written
   FileHandle source;
   FileState whenOpened;
   uint8_t *before;
@@ -104,6 +105,7 @@ bool readTagRegion(Conversion &conversion, uint32_t fileLength, uint32_t &region
   conversion.report.majorVersion = tagHeader.majorVersion;
   conversion.report.revision = tagHeader.revision;
   regionLength = tagRegionLength(header, fileLength);
+  conversion.regionLength = regionLength;
   conversion.before = allocateZeroed(regionLength);
   conversion.after = conversion.before == nullptr ? nullptr : allocateZeroed(regionLength);
   if (conversion.after == nullptr) {
@@ -143,41 +145,63 @@ bool backupIsPossible(Conversion &conversion) {
 }
 
 // The converted content: the rewritten tag region, the file after it up to
-// an ID3v1 tag that is replaced, and the new ID3v1 tag.
+// an ID3v1 tag that is replaced, and the new ID3v1 tag. An ID3v1 tag may
+// begin inside the tag region read (fewer than ten bytes after the ID3v2
+// tag); the rewrite carried the bytes after the tag over as they were, so
+// the rewritten region is cut by as many bytes.
 NewContent convertedContent(const Conversion &conversion) {
   NewContent content{};
-  content.pieces[0] = memoryPiece(conversion.after, conversion.newRegionLength);
-  content.pieces[1] = filePiece(conversion.source, conversion.regionLength,
-                                conversion.keptEnd - conversion.regionLength);
-  content.count = 2;
+  const uint64_t regionLength = conversion.regionLength;
+  if (conversion.keptEnd < regionLength) {
+    content.pieces[0] = memoryPiece(conversion.after, conversion.newRegionLength -
+                                                          (regionLength - conversion.keptEnd));
+    content.count = 1;
+  } else {
+    content.pieces[0] = memoryPiece(conversion.after, conversion.newRegionLength);
+    content.pieces[1] =
+        filePiece(conversion.source, regionLength, conversion.keptEnd - regionLength);
+    content.count = 2;
+  }
   if (conversion.writesId3v1)
     content.pieces[content.count++] = memoryPiece(conversion.newId3v1, ID3V1_TAG_SIZE);
   return content;
 }
 
-// The ID3v1 tag made from the tag region read, and the one it replaces. An
-// APEv2 or Lyrics3 block before that one stays where it is. Only a tag wholly
-// after the tag region is taken for one: a tag region reaching into the
-// last 128 bytes leaves fewer than ten bytes of audio, and those are kept.
-// False with the report set when the end of the file cannot be read.
-bool prepareId3v1(Conversion &conversion, bool &unchanged) {
+// The ID3v1 tag at the end of the file; present only when it lies wholly
+// after the ID3v2 tag and its footer.
+FileProblem readExistingId3v1(const Conversion &conversion, uint8_t tag[ID3V1_TAG_SIZE],
+                              bool &present) {
+  present = false;
   const uint64_t fileLength = conversion.whenOpened.size;
+  uint64_t tagSpanEnd = 0;
+  if (conversion.before != nullptr) {
+    const TagRecord record = walkTag(FileImage{conversion.before, conversion.regionLength});
+    tagSpanEnd = uint64_t{record.tagEnd} + record.footer.length;
+  }
+  if (fileLength < tagSpanEnd + ID3V1_TAG_SIZE)
+    return FileProblem::None;
+  const FileProblem problem =
+      readAt(conversion.source, fileLength - ID3V1_TAG_SIZE, tag, ID3V1_TAG_SIZE);
+  present = problem == FileProblem::None && isId3v1Tag(tag);
+  return problem;
+}
+
+// The ID3v1 tag made from the tag region read, and the one it replaces. An
+// APEv2 or Lyrics3 block before that one stays where it is. False with the
+// report set when the end of the file cannot be read.
+bool prepareId3v1(Conversion &conversion, bool &unchanged) {
   buildId3v1TagFor(FileImage{conversion.before, conversion.regionLength}, conversion.newId3v1);
   conversion.writesId3v1 = true;
-  unchanged = false;
-  if (fileLength - conversion.regionLength < ID3V1_TAG_SIZE)
-    return true;
   uint8_t existing[ID3V1_TAG_SIZE];
-  const FileProblem problem =
-      readAt(conversion.source, fileLength - ID3V1_TAG_SIZE, existing, ID3V1_TAG_SIZE);
+  bool present = false;
+  const FileProblem problem = readExistingId3v1(conversion, existing, present);
   if (problem != FileProblem::None) {
     fail(conversion, PathOutcome::CannotRead, problem);
     return false;
   }
-  if (isId3v1Tag(existing)) {
-    conversion.keptEnd = fileLength - ID3V1_TAG_SIZE;
-    unchanged = std::memcmp(existing, conversion.newId3v1, ID3V1_TAG_SIZE) == 0;
-  }
+  if (present)
+    conversion.keptEnd = conversion.whenOpened.size - ID3V1_TAG_SIZE;
+  unchanged = present && std::memcmp(existing, conversion.newId3v1, ID3V1_TAG_SIZE) == 0;
   return true;
 }
 
@@ -236,7 +260,7 @@ void convertOpenFile(Conversion &conversion, TagInspector inspect, void *context
 // A copy's source is only read: other names do not matter, and no lock
 // keeps others from reading it.
 bool openConversion(Conversion &conversion) {
-  const bool inPlace = conversion.copyTo == nullptr;
+  const bool inPlace = conversion.copyTo == nullptr && !conversion.onlyRead;
   FileProblem problem =
       inPlace ? openSourceFile(&conversion.place, &conversion.source, &conversion.whenOpened)
               : openFileToRead(&conversion.place, &conversion.source, &conversion.whenOpened);
@@ -328,8 +352,7 @@ void copyToTarget(Conversion &conversion) {
     fail(conversion, outcomeOfWrite(written.outcome), written.problem);
 }
 
-Conversion convertPlace(FilePlace place, PathSettings settings, const CopyTarget *copyTo,
-                        TagInspector inspect, void *context) {
+Conversion newConversion(FilePlace place, PathSettings settings, const CopyTarget *copyTo) {
   Conversion conversion{};
   conversion.place = place;
   conversion.settings = settings;
@@ -337,6 +360,22 @@ Conversion convertPlace(FilePlace place, PathSettings settings, const CopyTarget
   conversion.source = NO_FILE;
   conversion.report = reportOf(PathOutcome::CannotOpen);
   conversion.action = CopyAction::None;
+  return conversion;
+}
+
+void releaseConversion(Conversion &conversion) {
+  if (conversion.source != NO_FILE)
+    closeFile(conversion.source);
+  if (conversion.after != nullptr)
+    releaseBlock(conversion.after);
+  if (conversion.before != nullptr)
+    releaseBlock(conversion.before);
+  closePlace(&conversion.place);
+}
+
+Conversion convertPlace(FilePlace place, PathSettings settings, const CopyTarget *copyTo,
+                        TagInspector inspect, void *context) {
+  Conversion conversion = newConversion(place, settings, copyTo);
   if (openConversion(conversion)) {
     conversion.report.size = conversion.whenOpened.size;
     if (copyTo == nullptr || copyTo->examineTag)
@@ -346,14 +385,33 @@ Conversion convertPlace(FilePlace place, PathSettings settings, const CopyTarget
     if (copyTo != nullptr)
       copyToTarget(conversion);
   }
-  if (conversion.source != NO_FILE)
-    closeFile(conversion.source);
-  if (conversion.after != nullptr)
-    releaseBlock(conversion.after);
-  if (conversion.before != nullptr)
-    releaseBlock(conversion.before);
-  closePlace(&conversion.place);
+  releaseConversion(conversion);
   return conversion;
+}
+
+// The tags of the file, shown to reader once the conversion's checks have
+// examined them.
+PathReport readPlace(FilePlace place, TagReader read, void *context) {
+  Conversion conversion = newConversion(place, PathSettings{}, nullptr);
+  conversion.onlyRead = true;
+  if (openConversion(conversion)) {
+    conversion.report.size = conversion.whenOpened.size;
+    convertOpenFile(conversion, nullptr, nullptr);
+    uint8_t id3v1[ID3V1_TAG_SIZE];
+    bool present = false;
+    const PathOutcome outcome = conversion.report.outcome;
+    const bool examined = outcome == PathOutcome::Converted || isCopiedAsItIs(outcome);
+    const FileProblem problem =
+        examined ? readExistingId3v1(conversion, id3v1, present) : FileProblem::None;
+    if (problem != FileProblem::None)
+      fail(conversion, PathOutcome::CannotRead, problem);
+    else if (examined)
+      read(context,
+           FileImage{conversion.before, conversion.before == nullptr ? 0 : conversion.regionLength},
+           present ? id3v1 : nullptr);
+  }
+  releaseConversion(conversion);
+  return conversion.report;
 }
 
 // The place of a path; false with the report set when its folder cannot be
@@ -392,6 +450,18 @@ PathReport convertOnePath(const char *path, PathSettings settings, TagInspector 
   if (!placeOfPathFor(path, &place, &report))
     return report;
   return convertPlace(place, settings, nullptr, inspect, context).report;
+}
+
+PathReport readTagsAt(FolderHandle folder, const char *name, TagReader read, void *context) {
+  return readPlace(placeInFolder(folder, name), read, context);
+}
+
+PathReport readTagsOfPath(const char *path, TagReader read, void *context) {
+  FilePlace place;
+  PathReport report{};
+  if (!placeOfPathFor(path, &place, &report))
+    return report;
+  return readPlace(place, read, context);
 }
 
 bool sameCopyTime(int64_t copyTime, int64_t sourceTime) {

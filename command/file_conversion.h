@@ -57,6 +57,17 @@ PathReport convertFileAt(FolderHandle folder, const char *name, PathSettings set
 PathReport convertOnePath(const char *path, PathSettings settings, TagInspector inspect,
                           void *context);
 
+// What --info reads of a file, nothing written: the tag region (length 0
+// when the file has no ID3v2 tag) and the ID3v1 tag at its end (nullptr
+// when there is none).
+typedef void (*TagReader)(void *context, FileImage tagRegion, const uint8_t *id3v1Tag);
+
+// The file's tags, shown to read unless the file cannot be read; the
+// report tells what a conversion would give (Converted for "would convert")
+// or why the file could not be read.
+PathReport readTagsAt(FolderHandle folder, const char *name, TagReader read, void *context);
+PathReport readTagsOfPath(const char *path, TagReader read, void *context);
+
 // Copies: the library is only read, and a converted copy of each file (or,
 // when it cannot be converted, the file as it is) goes to another folder,
 // most often on a memory stick.

@@ -1,7 +1,6 @@
 #include "engine/id3v1.h"
 
 #include "engine/ansi_text.h"
-#include "engine/rewrite_tag.h"
 #include "engine/text_values.h"
 
 #include <cstring>
@@ -208,6 +207,26 @@ const char *const GENRE_NAMES[] = {
 };
 constexpr size_t GENRE_COUNT = sizeof GENRE_NAMES / sizeof GENRE_NAMES[0];
 
+// The frames each field is made from, by identifier in versions 3 and 4,
+// and in version 2; the first of each, and the comment commentRank puts
+// first. No slot: TDRC, the year of a tag without TYER.
+struct SourceFrame {
+  const char *identifier;
+  const char *identifierV2;
+  FrameData Id3v1Sources::*slot;
+};
+
+const SourceFrame SOURCE_FRAMES[] = {
+    {"TIT2", "TT2", &Id3v1Sources::title},
+    {"TPE1", "TP1", &Id3v1Sources::artist},
+    {"TALB", "TAL", &Id3v1Sources::album},
+    {"TYER", "TYE", &Id3v1Sources::year},
+    {"TDRC", "", nullptr},
+    {"COMM", "COM", &Id3v1Sources::comment},
+    {"TRCK", "TRK", &Id3v1Sources::track},
+    {"TCON", "TCO", &Id3v1Sources::genre},
+};
+
 constexpr size_t COMMENT_LANGUAGE_SIZE = 3;
 constexpr size_t DIGITS_AT_MOST = 3; // a track or genre number up to 255
 
@@ -252,22 +271,6 @@ int leadingNumber(const uint8_t *text, size_t length) {
   return value;
 }
 
-// Where a COMM frame's text begins: after the encoding byte, the language
-// and the description with its terminator (two zero bytes in UTF-16).
-size_t commentTextOffset(FrameData comment) {
-  const size_t descriptionStart = 1 + COMMENT_LANGUAGE_SIZE;
-  if (comment.length <= descriptionStart)
-    return comment.length;
-  const uint8_t encoding = comment.bytes[0];
-  const bool wide = encoding == TEXT_ENCODING_UTF16 || encoding == TEXT_ENCODING_UTF16BE;
-  const size_t step = wide ? 2 : 1;
-  for (size_t i = descriptionStart; i + step <= comment.length; i += step) {
-    if (comment.bytes[i] == 0 && (!wide || comment.bytes[i + 1] == 0))
-      return i + step;
-  }
-  return comment.length;
-}
-
 uint8_t genreOf(FrameData frame) {
   const ConvertedStart text = convertStart(frame, 1);
   // Version 3 refers to the list as "(17)", often followed by the name;
@@ -310,6 +313,20 @@ bool sameField(const uint8_t *field, const uint8_t *other, size_t size) {
 
 bool isId3v1Tag(const uint8_t *bytes) {
   return std::memcmp(bytes, ID3V1_IDENTIFIER, sizeof ID3V1_IDENTIFIER) == 0;
+}
+
+size_t commentTextOffset(FrameData comment) {
+  const size_t descriptionStart = 1 + COMMENT_LANGUAGE_SIZE;
+  if (comment.length <= descriptionStart)
+    return comment.length;
+  const uint8_t encoding = comment.bytes[0];
+  const bool wide = encoding == TEXT_ENCODING_UTF16 || encoding == TEXT_ENCODING_UTF16BE;
+  const size_t step = wide ? 2 : 1;
+  for (size_t i = descriptionStart; i + step <= comment.length; i += step) {
+    if (comment.bytes[i] == 0 && (!wide || comment.bytes[i + 1] == 0))
+      return i + step;
+  }
+  return comment.length;
 }
 
 size_t wholeCharacters(const uint8_t *text, size_t length, size_t room) {
@@ -360,23 +377,27 @@ void buildId3v1Tag(const Id3v1Sources &sources, uint8_t out[ID3V1_TAG_SIZE]) {
 }
 
 void buildId3v1TagFor(FileImage tagRegion, uint8_t out[ID3V1_TAG_SIZE]) {
-  TargetText texts[TARGET_FRAME_COUNT * 4];
-  size_t count = 0;
-  listTargetTexts(tagRegion, texts, sizeof texts / sizeof texts[0], count);
+  const TagRecord record = walkTag(tagRegion);
   Id3v1Sources sources{};
-  for (size_t i = 0; i < count; ++i) {
-    const FrameData data{texts[i].text - 1, texts[i].length + 1};
-    FrameData *slot = nullptr;
-    const char id = texts[i].identifier[1];
-    if (id == 'I' || id == 'T')
-      slot = &sources.title;
-    else if (id == 'P')
-      slot = &sources.artist;
-    else
-      slot = &sources.album;
-    if (slot->bytes == nullptr)
-      *slot = data;
+  FrameData recordingTime{}; // TDRC, for a tag without TYER
+  for (const TagFrame &frame : record.frames) {
+    if (frame.storedTransformed)
+      continue;
+    const FrameData data{tagRegion.bytes + frame.data.start, frame.data.length};
+    for (const SourceFrame &source : SOURCE_FRAMES) {
+      if (std::strcmp(frame.identifier, source.identifier) != 0 &&
+          std::strcmp(frame.identifier, source.identifierV2) != 0)
+        continue;
+      FrameData &slot = source.slot == nullptr ? recordingTime : sources.*source.slot;
+      const bool better = source.slot == &Id3v1Sources::comment
+                              ? commentRank(data) > commentRank(slot)
+                              : slot.bytes == nullptr;
+      if (better)
+        slot = data;
+    }
   }
+  if (sources.year.bytes == nullptr)
+    sources.year = recordingTime;
   buildId3v1Tag(sources, out);
 }
 

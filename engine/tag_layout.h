@@ -13,6 +13,8 @@ constexpr uint8_t TAG_FLAG_UNSYNCHRONISATION = 0x80;
 constexpr uint8_t TAG_FLAG_EXTENDED_HEADER = 0x40; // compression in version 2
 constexpr uint8_t TAG_FLAG_EXPERIMENTAL = 0x20;
 constexpr uint8_t TAG_FLAG_FOOTER = 0x10;
+// Version 4, the second flag byte of a frame: its data is unsynchronised.
+constexpr uint8_t FRAME_FLAG_UNSYNCHRONISATION_V4 = 0x02;
 
 // 10 bytes at file offset 0. All multi-byte fields are big-endian.
 struct TagHeader {
