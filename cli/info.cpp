@@ -9,6 +9,7 @@
 #include "engine/id3v1.h"
 #include "engine/tag_layout.h"
 #include "engine/text_values.h"
+#include "engine/unicode.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -112,7 +113,7 @@ void showUnits(const char16_t *units, size_t count, bool whole, std::string &tex
   bool cut = !whole;
   std::string shownText;
   for (size_t i = 0; i < count; ++i) {
-    const bool surrogatePair = i + 1 < count && units[i] >= 0xD800 && units[i] <= 0xDBFF;
+    const bool surrogatePair = i + 1 < count && isHighSurrogate(units[i]);
     const size_t length = surrogatePair ? 2 : 1;
     std::string piece;
     if (units[i] == 0)

@@ -455,6 +455,11 @@ class Id3v1EndToEnd(unittest.TestCase):
         ape = b"APETAGEX" + bytes(24) + b"LYRICSBEGINla la" + b"000016LYRICS200"
         old = b"TAG" + b"old title".ljust(125, b"\0")
         kana = "\u3042" * 15  # 30 bytes in code page 932
+        fields = [frame("TYER", single_byte(b"2004")),
+                  frame("COMM", b"\x00engiTunNORM\0 0000 0001"),
+                  frame("COMM", b"\x01eng\xff\xfe\0\0" + "良い曲".encode("utf-16-le")),
+                  frame("TRCK", single_byte(b"7/12")), frame("TCON", single_byte(b"rock"))]
+        v24 = [frame("TDRC", single_byte(b"2019-03-01")), frame("TCON", single_byte(b"31"))]
         rows = [  # name, file, fields wanted (others empty), ID3v1 tag there before
             ("append", SONG, {"title": b"Cafe ? " + "あい".encode("cp932"), "artist": b"abc"},
              False),
@@ -462,6 +467,11 @@ class Id3v1EndToEnd(unittest.TestCase):
                                            "artist": b"abc"}, True),
             ("cut", tag([frame("TALB", utf16("x" + kana))]),
              {"album": ("x" + kana[:14]).encode("cp932")}, False),
+            ("fields", tag(fields), {"year": b"2004", "comment": "良い曲".encode("cp932"),
+                                     "track": 7, "genre": 17}, False),
+            ("v24", tag(v24, major=4), {"year": b"2019", "genre": 31}, False),
+            # No audio: the old tag follows the ID3v2 tag at once.
+            ("bare", tag([frame("TIT2", utf16("t"))], audio=b"") + old, {"title": b"t"}, True),
         ]
         folder = Folder(self)
         for name, data, _, _ in rows:
@@ -476,12 +486,14 @@ class Id3v1EndToEnd(unittest.TestCase):
             self.assertEqual(id3v1_fields(result), fields, name)
             # Everything between the audio and the tag stays where it was.
             audio_end = len(data) - (128 if replaced else 0)
-            self.assertEqual(result[-128 - len(ape):-128] == ape, replaced, name)
-            self.assertTrue(data[:audio_end].endswith(result[len(result) - 128 - 8000:-128]),
-                            name)
+            self.assertEqual(result[-128 - len(ape):-128] == ape, name == "replace", name)
+            if name == "bare":
+                self.assertEqual(result[:-128], tag([frame("TIT2", single_byte(b"t"))], audio=b""))
+            else:
+                self.assertTrue(data[:audio_end].endswith(result[-128 - 8000:-128]), name)
         # A second run finds nothing to do.
         status, out, _ = run(["-y", "--id3v1", "."], folder.path)
-        self.assertTrue(out.endswith("3 files: 3 already in code page 932\n"), out)
+        self.assertTrue(out.endswith("6 files: 6 already in code page 932\n"), out)
         # Copies get the tag; the library is only read.
         folder.write("lib/song.mp3", SONG)
         status, out, err = run(["--id3v1", "--to", "stick", "lib"], folder.path)
@@ -489,6 +501,58 @@ class Id3v1EndToEnd(unittest.TestCase):
         self.assertIn("copied: lib/song.mp3 (converted, ", out)
         self.assertEqual(id3v1_fields(folder.read("stick/lib/song.mp3"))["artist"], b"abc")
         self.assertEqual(folder.read("lib/song.mp3"), SONG)
+
+
+class InfoEndToEnd(unittest.TestCase):
+    def test_info_marks_what_a_shift_jis_player_misreads_and_writes_nothing(self):
+        import json
+        old_v1 = b"TAG" + b"Cafe".ljust(125, b"\0")
+        files = {
+            "a.mp3": SONG + old_v1,  # UTF-16 title; the ID3v1 title differs
+            "b.mp3": CONVERTED,
+            "c.mp3": tag([frame("TIT2", utf16("x"))], major=4),
+            "d.mp3": UNSUPPORTED,
+            "e.mp3": NO_TAG + b"TAG" + b"only v1".ljust(125, b"\0"),
+        }
+        folder = Folder(self)
+        for name, data in files.items():
+            folder.write(name, data)
+        status, out, err = run(["--info", ".", "missing.mp3"], folder.path)
+        self.assertEqual(status, 1, out + err)
+        self.assertIn("would convert: ./a.mp3 (", out)
+        self.assertIn("\n  ID3v2.3.0  size 90  padding 32  flags: none\n"
+                      "! TIT2       23  UTF-16    Café 〜 あい\n"
+                      "  TPE1        5  cp932     abc\n"
+                      "! ID3v1  title \"Cafe\", artist \"\", album \"\", year \"\", comment \"\", "
+                      "genre 0 (Blues); differs from the ID3v2 tag: title, artist\n", out)
+        self.assertIn("\n  TIT2       12  cp932     Cafe ? あい\n", out)
+        self.assertIn("! ID3v2.4.0  size", out)
+        self.assertIn("! ID3v2.3.0  size 59  padding 32  flags: unsynchronisation\n", out)
+        self.assertIn("no ID3v2 tag: ./e.mp3\n  ID3v1  title \"only v1\",", out)
+        self.assertTrue(out.endswith(
+            "6 files: 3 frames in UTF-16 or UTF-8, 1 unsynchronised, 1 version 2.4 header, "
+            "1 ID3v1 tag that differs from the ID3v2 tag, 1 failed\n"), out)
+        for name, data in files.items():
+            self.assertEqual(folder.read(name), data, name)
+
+        status, out, _ = run(["--info", "--json", "."], folder.path)
+        self.assertEqual(status, 0)
+        objects = {o["path"]: o for o in map(json.loads, out.splitlines())}
+        self.assertEqual(len(objects), 5)
+        song = objects["./a.mp3"]
+        self.assertEqual((song["conversion"], song["id3v2"]["version"]), ("would-convert", "ID3v2.3.0"))
+        self.assertEqual([(f["id"], f["encoding"], f["text"], f["misread"]) for f in song["frames"]],
+                         [("TIT2", 1, "Café 〜 あい", ["text-encoding"]), ("TPE1", 0, "abc", [])])
+        self.assertEqual(song["id3v1"]["differs"], ["title", "artist"])
+        self.assertEqual(objects["./d.mp3"]["reason"], "unsynchronised tag")
+        self.assertEqual(objects["./e.mp3"]["id3v2"], None)
+        self.assertEqual(objects["./c.mp3"]["misread"]["version-2.4"], 1)
+
+        status, out, _ = run(["--info", "b.mp3"], folder.path,
+                             env=dict(english(), LANG="ja_JP.UTF-8"))
+        self.assertTrue(out.endswith("1 ファイル: 読み違えるものはありません\n"), out)
+        status, _, err = run(["--json", "b.mp3"], folder.path)
+        self.assertEqual((status, err.splitlines()[0]), (2, "sorabun-cli: --json goes with --info only"))
 
 
 class CliUnderWine(unittest.TestCase):
@@ -542,7 +606,7 @@ def main():
     arguments = parser.parse_args()
     PROGRAM = os.path.abspath(arguments.program)
     RUNNER = arguments.runner
-    names = arguments.tests or ["CliEndToEnd", "Id3v1EndToEnd"]
+    names = arguments.tests or ["CliEndToEnd", "Id3v1EndToEnd", "InfoEndToEnd"]
     unittest.main(argv=[sys.argv[0], "-v"] + names)
 
 
