@@ -66,10 +66,11 @@ const SourceFrame SOURCE_FRAMES[] = {
 constexpr size_t COMMENT_LANGUAGE_SIZE = 3;
 constexpr size_t DIGITS_AT_MOST = 3; // a track or genre number up to 255
 
-// No encoding takes more than three bytes for a character of code page 932
-// (a character outside it, four bytes of UTF-8, becomes two '?'), so the
-// first bytes of a text give more than any field holds: only those are
-// converted, whatever a frame's length.
+// No encoding takes more than four bytes for a byte of code page 932 text
+// (four bytes of UTF-8 or UTF-16 outside it become two '?'), so the first
+// bytes of a text, with room for a byte-order mark and a character cut in
+// two, give more than any field holds: only those are converted, whatever a
+// frame's length.
 constexpr size_t SOURCE_BYTES_AT_MOST = 4 * ID3V1_TEXT_SIZE + 8;
 
 struct ConvertedStart {

@@ -576,6 +576,21 @@ class CliUnderWine(unittest.TestCase):
         self.assertEqual(status, 0)
         self.assertIn("変換済み (コードページ 932): .\\song.mp3", out)
 
+    def test_id3v1_and_info(self):
+        folder = Folder(self)
+        folder.write("song.mp3", SONG + b"TAG" + bytes(125))
+        status, out, err = run(["-y", "--id3v1", "song.mp3"], folder.path)
+        self.assertEqual(status, 0, out + err)
+        title = b"Cafe ? " + "あい".encode("cp932")
+        self.assertEqual(folder.read("song.mp3"), CONVERTED + b"TAG" + title.ljust(30, b"\0") +
+                         b"abc".ljust(30, b"\0") + bytes(62) + b"\0\0\xff")
+        status, out, err = run(["--info", "--json", "song.mp3"], folder.path)
+        self.assertEqual(status, 0, out + err)
+        import json
+        found = json.loads(out)
+        self.assertEqual(found["frames"][0]["text"], "Cafe ? あい")
+        self.assertEqual(found["id3v1"]["title"], "Cafe ? あい")
+
     def test_every_name_windows_holds_converts(self):
         # Outside code page 932 (an accent, Korean, an emoji), inside it, and
         # named one by one as well as found in a folder.
