@@ -352,7 +352,7 @@ void copyToTarget(Conversion &conversion) {
     fail(conversion, outcomeOfWrite(written.outcome), written.problem);
 }
 
-Conversion newConversion(FilePlace place, PathSettings settings, const CopyTarget *copyTo) {
+Conversion newConversion(const FilePlace &place, PathSettings settings, const CopyTarget *copyTo) {
   Conversion conversion{};
   conversion.place = place;
   conversion.settings = settings;
@@ -373,7 +373,7 @@ void releaseConversion(Conversion &conversion) {
   closePlace(&conversion.place);
 }
 
-Conversion convertPlace(FilePlace place, PathSettings settings, const CopyTarget *copyTo,
+Conversion convertPlace(const FilePlace &place, PathSettings settings, const CopyTarget *copyTo,
                         TagInspector inspect, void *context) {
   Conversion conversion = newConversion(place, settings, copyTo);
   if (openConversion(conversion)) {
@@ -391,7 +391,7 @@ Conversion convertPlace(FilePlace place, PathSettings settings, const CopyTarget
 
 // The tags of the file, shown to reader once the conversion's checks have
 // examined them.
-PathReport readPlace(FilePlace place, TagReader read, void *context) {
+PathReport readPlace(const FilePlace &place, TagReader read, void *context) {
   Conversion conversion = newConversion(place, PathSettings{}, nullptr);
   conversion.onlyRead = true;
   if (openConversion(conversion)) {
