@@ -247,16 +247,19 @@ void readTags(void *context, FileImage region, const uint8_t *id3v1) {
 
 // ---- JSON ------------------------------------------------------------------
 
+// JSON text in ASCII alone: every other character as \uXXXX (a surrogate
+// pair above U+FFFF), so that it stays valid whatever code page the Windows
+// console converts it to (code page 932 turns the yen sign into a
+// backslash).
 void appendJsonString(const std::string &text, std::string &out) {
   out += '"';
   size_t i = 0;
   while (i < text.size()) {
-    const auto byte = static_cast<uint8_t>(text[i]);
     const Utf8Character c = utf8CharacterAt(text, i);
     char escaped[16];
     if (c.length == 0) {
       // A byte that makes no character (a name is bytes on POSIX systems).
-      std::snprintf(escaped, sizeof escaped, "\\\\x%02X", byte);
+      std::snprintf(escaped, sizeof escaped, "\\\\x%02X", static_cast<uint8_t>(text[i]));
       out += escaped;
       ++i;
       continue;
@@ -264,12 +267,16 @@ void appendJsonString(const std::string &text, std::string &out) {
     if (c.codePoint == '"' || c.codePoint == '\\') {
       out += '\\';
       out += static_cast<char>(c.codePoint);
-    } else if (c.codePoint < 0x20 || (c.codePoint >= 0x7F && c.codePoint <= 0x9F) ||
-               isSurrogate(c.codePoint)) {
-      std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(c.codePoint));
+    } else if (c.codePoint >= 0x20 && c.codePoint < 0x7F) {
+      out += static_cast<char>(c.codePoint);
+    } else if (c.codePoint >= FIRST_SUPPLEMENTARY_CODE_POINT) {
+      std::snprintf(escaped, sizeof escaped, "\\u%04X\\u%04X",
+                    static_cast<unsigned>(highSurrogateOf(c.codePoint)),
+                    static_cast<unsigned>(lowSurrogateOf(c.codePoint)));
       out += escaped;
     } else {
-      out.append(text, i, c.length);
+      std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(c.codePoint));
+      out += escaped;
     }
     i += c.length;
   }
