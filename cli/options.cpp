@@ -10,9 +10,9 @@ struct LongOption {
 };
 
 const LongOption LONG_OPTIONS[] = {
-    {"--yes", 'y'},       {"--dry-run", 'n'},   {"--backup", 'b'},
-    {"--keep-time", 't'}, {"--recursive", 'r'}, {"--quiet", 'q'},
-    {"--help", 'h'},      {"--version", 'V'},   {"--all-files", 'a'},
+    {"--yes", 'y'},       {"--dry-run", 'n'},    {"--backup", 'b'}, {"--keep-time", 't'},
+    {"--recursive", 'r'}, {"--quiet", 'q'},      {"--help", 'h'},   {"--version", 'V'},
+    {"--all-files", 'a'}, {"--all-frames", 'F'},
 };
 
 constexpr char TO_OPTION[] = "--to";
@@ -40,6 +40,9 @@ bool applyOption(char name, Options &options, ParseResult &result) {
     return true;
   case 'a':
     options.allFiles = true;
+    return true;
+  case 'F':
+    options.allFrames = true;
     return true;
   case 'h':
     result = ParseResult::Help;
@@ -94,9 +97,10 @@ ParsedCommandLine parseOptions(int argc, char **argv, Options &options) {
       known = name != 0 && applyOption(name, options, parsed.result);
     } else {
       // Short options may be joined: -yr. -V is not one of them, and
-      // --all-files has none.
+      // --all-files and --all-frames have none.
       for (const char *letter = argument + 1; known && *letter != '\0'; ++letter)
-        known = *letter != 'V' && *letter != 'a' && applyOption(*letter, options, parsed.result);
+        known =
+            std::strchr("VaF", *letter) == nullptr && applyOption(*letter, options, parsed.result);
     }
     if (!known)
       return ParsedCommandLine{ParseResult::UsageError, UsageProblem::UnknownOption, argument};
@@ -113,5 +117,6 @@ ParsedCommandLine parseOptions(int argc, char **argv, Options &options) {
 }
 
 PathSettings pathSettings(const Options &options, bool write) {
-  return PathSettings{write, options.backup, options.keepTime};
+  return PathSettings{write, options.backup, options.keepTime,
+                      options.allFrames ? FrameScope::AllFrames : FrameScope::TitleFrames};
 }

@@ -14,6 +14,7 @@ struct Options {
   bool quiet;     // -q: only the files that need attention
   const char *to; // --to DIR: converted copies go there; nullptr: files converted in place
   bool allFiles;  // --all-files: with --to, files that are no MP3 are copied as they are
+  bool allFrames; // --all-frames: every frame with text is converted, not the title frames only
   std::vector<const char *> paths;
 };
 

@@ -99,7 +99,9 @@ protected:
   }
 
   PathReport convertSong(bool backup = false) {
-    return convertOnePath(songPath.c_str(), PathSettings{true, backup, false}, nullptr, nullptr);
+    return convertOnePath(songPath.c_str(),
+                          PathSettings{true, backup, false, FrameScope::TitleFrames}, nullptr,
+                          nullptr);
   }
 
   fs::path folder;
@@ -148,8 +150,8 @@ TEST_F(PathConversion, ExaminingTouchesNothingAndShowsTheTagRegion) {
     into->before.assign(before.bytes, before.bytes + before.length);
     into->after.assign(after.bytes, after.bytes + after.length);
   };
-  const PathReport report =
-      convertOnePath(songPath.c_str(), PathSettings{false, true, true}, inspect, &seen);
+  const PathReport report = convertOnePath(
+      songPath.c_str(), PathSettings{false, true, true, FrameScope::TitleFrames}, inspect, &seen);
   EXPECT_EQ(report.outcome, PathOutcome::Converted);
   EXPECT_EQ(report.size - report.newSize, seen.before.size() - seen.after.size());
   EXPECT_EQ(seen.calls, 1u);
@@ -186,14 +188,16 @@ TEST_F(PathConversion, ReportsWhatItDidNotConvert) {
     EXPECT_EQ(report.reason, row.reason) << hex(row.file);
     EXPECT_EQ(readFile(song), row.file);
   }
-  EXPECT_EQ(convertOnePath((folder / "none.mp3").string().c_str(), PathSettings{true, false, false},
-                           nullptr, nullptr)
+  EXPECT_EQ(convertOnePath((folder / "none.mp3").string().c_str(),
+                           PathSettings{true, false, false, FrameScope::TitleFrames}, nullptr,
+                           nullptr)
                 .outcome,
             PathOutcome::NotFound);
-  EXPECT_EQ(
-      convertOnePath(folder.string().c_str(), PathSettings{true, false, false}, nullptr, nullptr)
-          .outcome,
-      PathOutcome::CannotOpen);
+  EXPECT_EQ(convertOnePath(folder.string().c_str(),
+                           PathSettings{true, false, false, FrameScope::TitleFrames}, nullptr,
+                           nullptr)
+                .outcome,
+            PathOutcome::CannotOpen);
 }
 
 // Each step of the write failing, with and without a backup: the cause is
@@ -262,8 +266,9 @@ TEST_F(PathConversion, KeepsTheModificationTimeWhenAsked) {
     for (bool keepTime : {false, true}) {
       writeFile(song, original);
       fs::last_write_time(song, old);
-      const PathReport report =
-          convertOnePath(songPath.c_str(), PathSettings{true, false, keepTime}, nullptr, nullptr);
+      const PathReport report = convertOnePath(
+          songPath.c_str(), PathSettings{true, false, keepTime, FrameScope::TitleFrames}, nullptr,
+          nullptr);
       ASSERT_EQ(report.outcome, PathOutcome::Converted);
       if (keepTime) {
         EXPECT_EQ(fs::last_write_time(song), old);
