@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr size_t TEXTS_SHOWN = 16;
+constexpr size_t TEXTS_SHOWN = 64; // --all-frames lists every string of a tag
 constexpr size_t UNITS_SHOWN = 4096;
 const char VALUE_SEPARATOR[] = " / ";
 

@@ -98,6 +98,20 @@ bool convertSpans(const uint8_t *data, const std::vector<FieldSpan> &spans, bool
   return true;
 }
 
+// A string of no character: its terminator alone, or a byte-order mark
+// and its terminator. Not worth showing.
+bool isEmptyString(const uint8_t *text, const FieldSpan &span, uint8_t encoding) {
+  const bool utf16 = encoding == TEXT_ENCODING_UTF16 || encoding == TEXT_ENCODING_UTF16BE;
+  const uint32_t terminator = span.terminated ? (utf16 ? 2 : 1) : 0;
+  const uint32_t length = span.length - terminator;
+  const bool utf16Mark =
+      utf16 && length == 2 &&
+      ((text[0] == 0xFF && text[1] == 0xFE) || (text[0] == 0xFE && text[1] == 0xFF));
+  const bool utf8Mark = encoding == TEXT_ENCODING_UTF8 && length == 3 && text[0] == 0xEF &&
+                        text[1] == 0xBB && text[2] == 0xBF;
+  return length == 0 || utf16Mark || utf8Mark;
+}
+
 void noteLeft(FramesLeft &left, const TagFrame &frame) {
   ++left.count;
   for (uint32_t i = 0; i < left.named; ++i) {
@@ -193,7 +207,8 @@ RewriteOutcome listTargetTexts(FileImage input, FrameScope scope, TargetText *te
       if (count == capacity) {
         return checked;
       }
-      if (span.use != SpanUse::Text && span.use != SpanUse::Values) {
+      if (span.use == SpanUse::Encoding || span.use == SpanUse::Kept ||
+          (span.use == SpanUse::Text && isEmptyString(data + span.start, span, data[0]))) {
         continue;
       }
       TargetText &target = texts[count++];

@@ -54,7 +54,8 @@ struct TargetText {
 };
 
 // Makes the checks rewriteTag makes and, when it would rewrite, lists the
-// strings it would convert, in tag order: at most capacity of them, count
+// strings it would convert (every text frame's text; of other frames, the
+// strings that hold a character), in tag order: at most capacity of them, count
 // receiving how many were listed. Returns what rewriteTag's checks gave
 // (length 0); a text that would not fit is rewriteTag's to find.
 RewriteOutcome listTargetTexts(FileImage input, TargetText *texts, size_t capacity, size_t &count);
