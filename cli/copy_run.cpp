@@ -209,14 +209,16 @@ CopyReport copyListed(CopyRun &run, size_t i, bool write, FolderHandle destinati
   const FileProblem problem =
       openListedFolder(run.list.folders, file.folder, run.sourceFolders, &folder);
   if (problem != FileProblem::None)
-    return CopyReport{PathReport{PathOutcome::CannotOpen, RewriteReason::None, problem, 0, 0, 0, 0},
-                      CopyAction::None};
+    return CopyReport{
+        PathReport{PathOutcome::CannotOpen, RewriteReason::None, problem, 0, 0, 0, 0, FramesLeft{}},
+        CopyAction::None};
   return copyFileAt(folder, file.name.c_str(), settings, target, nullptr, nullptr);
 }
 
 CopyReport failedCopy(FileProblem problem) {
-  return CopyReport{PathReport{PathOutcome::CannotWrite, RewriteReason::None, problem, 0, 0, 0, 0},
-                    CopyAction::None};
+  return CopyReport{
+      PathReport{PathOutcome::CannotWrite, RewriteReason::None, problem, 0, 0, 0, 0, FramesLeft{}},
+      CopyAction::None};
 }
 
 // Examines every file and what its copy finds at the destination.

@@ -6,6 +6,7 @@
 #include "command/file_conversion.h"
 #include "command/utf8_text.h"
 #include "engine/ansi_text.h"
+#include "engine/frame_fields.h"
 #include "engine/id3v1.h"
 #include "engine/tag_layout.h"
 #include "engine/text_values.h"
@@ -23,50 +24,6 @@ constexpr size_t UNITS_SHOWN = 4096;
 constexpr size_t TEXT_COLUMNS = 48; // of a frame's text on its line
 const char VALUE_SEPARATOR[] = " / ";
 const char ELLIPSIS[] = "…";
-
-// What --info shows of a frame whose data begins with a text encoding byte.
-enum class ShownText { AfterEncoding, AfterDescription, None };
-
-struct EncodedFrame {
-  const char *identifier;
-  const char *identifierV2; // nullptr: version 2 has none
-  ShownText shown;
-};
-
-// The frames besides the text frames (T...) whose data begins with a text
-// encoding byte.
-const EncodedFrame ENCODED_FRAMES[] = {
-    {"COMM", "COM", ShownText::AfterDescription},
-    {"USLT", "ULT", ShownText::AfterDescription},
-    {"IPLS", "IPL", ShownText::AfterEncoding},
-    {"APIC", "PIC", ShownText::None},
-    {"GEOB", "GEO", ShownText::None},
-    {"WXXX", "WXX", ShownText::None},
-    {"SYLT", "SLT", ShownText::None},
-    {"USER", nullptr, ShownText::None},
-    {"OWNE", nullptr, ShownText::None},
-    {"COMR", nullptr, ShownText::None},
-};
-
-// Whether a frame has a text encoding byte, and which of its text is shown.
-bool encodedFrame(const char *identifier, ShownText &shown) {
-  if (identifier[0] == 'T') {
-    shown = ShownText::AfterEncoding;
-    return true;
-  }
-  for (const EncodedFrame &frame : ENCODED_FRAMES) {
-    if (std::strcmp(identifier, frame.identifier) == 0 ||
-        (frame.identifierV2 != nullptr && std::strcmp(identifier, frame.identifierV2) == 0)) {
-      shown = frame.shown;
-      return true;
-    }
-  }
-  return false;
-}
-
-bool isUserTextFrame(const char *identifier) {
-  return std::strcmp(identifier, "TXXX") == 0 || std::strcmp(identifier, "TXX") == 0;
-}
 
 struct FrameView {
   std::string identifier;
@@ -131,27 +88,42 @@ void showUnits(const char16_t *units, size_t count, bool whole, std::string &tex
   shown = escapeControls(shownText) + (cut ? ELLIPSIS : "");
 }
 
+// A frame as its line shows it: its encoding when the frame table gives it
+// one, and its strings (a picture's description, a comment's description
+// and text...) separated by " / ".
 FrameView frameView(const TagRecord &record, const TagFrame &frame, const uint8_t *bytes) {
   FrameView view{frame.identifier, frame.data.length, -1, false, "", "", false, false};
   // Majors 0 and 1 are read as version 4; versions 2 and 3 have no such flag.
   const bool version4Flags = record.majorVersion != 2 && record.majorVersion != 3;
   view.unsynchronised = version4Flags && (frame.formatFlags & FRAME_FLAG_UNSYNCHRONISATION_V4) != 0;
-  ShownText shown = ShownText::None;
-  if (frame.storedTransformed || frame.data.length == 0 || !encodedFrame(frame.identifier, shown))
+  const FrameFields *layout = frameFieldsOf(frame.identifier);
+  if (frame.storedTransformed || frame.data.length == 0 || layout == nullptr)
     return view;
   const uint8_t *data = bytes + frame.data.start;
   view.encoding = data[0];
   view.wideText = isWideText(view.encoding);
-  if (shown == ShownText::None || view.encoding > TEXT_ENCODING_UTF8)
+  std::vector<FieldSpan> spans;
+  if (!splitFrameFields(data, frame.data.length, *layout, spans))
     return view;
-  const size_t start =
-      shown == ShownText::AfterEncoding ? 1 : commentTextOffset(FrameData{data, frame.data.length});
-  const bool lists = shown == ShownText::AfterEncoding &&
-                     (record.valuesAreLists || isUserTextFrame(frame.identifier));
   static char16_t units[UNITS_SHOWN];
   size_t count = 0;
-  const bool whole = decodeFrameText(data + start, frame.data.length - start, data[0], lists, units,
-                                     UNITS_SHOWN, count);
+  bool whole = true;
+  for (const FieldSpan &span : spans) {
+    // Strings after the first follow a zero unit, shown as the separator
+    // of values; empty ones are left out.
+    const size_t separator = count > 0 ? 1 : 0;
+    if ((span.use != SpanUse::Text && span.use != SpanUse::Values) ||
+        count + separator >= UNITS_SHOWN)
+      continue;
+    size_t written = 0;
+    whole = decodeFrameText(data + span.start, span.length, data[0],
+                            span.use == SpanUse::Values && record.valuesAreLists,
+                            units + count + separator, UNITS_SHOWN - count - separator, written) &&
+            whole;
+    if (written > 0 && separator > 0)
+      units[count] = 0;
+    count += written > 0 ? separator + written : 0;
+  }
   view.hasText = true;
   showUnits(units, count, whole, view.text, view.shown);
   return view;
@@ -445,7 +417,8 @@ PathReport readListed(InfoRun &run, size_t i, FileView &view) {
   const FileProblem problem =
       openListedFolder(run.list.folders, file.folder, run.openFolders, &folder);
   if (problem != FileProblem::None)
-    return PathReport{PathOutcome::CannotOpen, RewriteReason::None, problem, 0, 0, 0, 0};
+    return PathReport{
+        PathOutcome::CannotOpen, RewriteReason::None, problem, 0, 0, 0, 0, FramesLeft{}};
   return readTagsAt(folder, file.name.c_str(), readTags, &view);
 }
 
@@ -483,7 +456,7 @@ bool hasMisreads(const MisreadCounts &found) {
 void reportListingAsJson(InfoRun &run) {
   for (const ListingProblem &problem : run.list.problems) {
     const PathReport report{
-        PathOutcome::CannotOpen, RewriteReason::None, problem.problem, 0, 0, 0, 0};
+        PathOutcome::CannotOpen, RewriteReason::None, problem.problem, 0, 0, 0, 0, FramesLeft{}};
     FileView view{};
     view.path = problem.shownPath;
     view.report = report;

@@ -10,14 +10,15 @@ struct LongOption {
 };
 
 const LongOption LONG_OPTIONS[] = {
-    {"--yes", 'y'},       {"--dry-run", 'n'}, {"--backup", 'b'}, {"--keep-time", 't'},
-    {"--recursive", 'r'}, {"--quiet", 'q'},   {"--help", 'h'},   {"--version", 'V'},
-    {"--all-files", 'a'}, {"--id3v1", '1'},   {"--info", 'i'},   {"--json", 'j'},
+    {"--yes", 'y'},       {"--dry-run", 'n'},    {"--backup", 'b'}, {"--keep-time", 't'},
+    {"--recursive", 'r'}, {"--quiet", 'q'},      {"--help", 'h'},   {"--version", 'V'},
+    {"--all-files", 'a'}, {"--all-frames", 'F'}, {"--id3v1", '1'},  {"--info", 'i'},
+    {"--json", 'j'},
 };
 
 // The options that have a long name only: their letters here name them
 // inside the program, not on the command line.
-constexpr char LONG_ONLY[] = "Va1ij";
+constexpr char LONG_ONLY[] = "VaF1ij";
 
 constexpr char TO_OPTION[] = "--to";
 
@@ -44,6 +45,9 @@ bool applyOption(char name, Options &options, ParseResult &result) {
     return true;
   case 'a':
     options.allFiles = true;
+    return true;
+  case 'F':
+    options.allFrames = true;
     return true;
   case '1':
     options.id3v1 = true;
@@ -130,5 +134,7 @@ ParsedCommandLine parseOptions(int argc, char **argv, Options &options) {
 }
 
 PathSettings pathSettings(const Options &options, bool write) {
-  return PathSettings{write, options.backup, options.keepTime, options.id3v1};
+  return PathSettings{write, options.backup, options.keepTime,
+                      options.allFrames ? FrameScope::AllFrames : FrameScope::TitleFrames,
+                      options.id3v1};
 }

@@ -14,6 +14,7 @@ struct Options {
   bool quiet;     // -q: only the files that need attention
   const char *to; // --to DIR: converted copies go there; nullptr: files converted in place
   bool allFiles;  // --all-files: with --to, files that are no MP3 are copied as they are
+  bool allFrames; // --all-frames: every frame with text is converted, not the title frames only
   bool id3v1;     // --id3v1: write a code page 932 ID3v1 tag at the end
   bool info;      // --info: show what each tag holds, write nothing
   bool json;      // --json: with --info, one JSON object per file

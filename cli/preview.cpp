@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr size_t TEXTS_SHOWN = 16;
+constexpr size_t TEXTS_SHOWN = 64; // --all-frames lists every string of a tag
 constexpr size_t UNITS_SHOWN = 4096;
 const char VALUE_SEPARATOR[] = " / ";
 
@@ -85,10 +85,10 @@ void describeText(const char16_t *units, size_t count, bool bytesKept, std::stri
   }
 }
 
-std::string previewText(bool japanese, FileImage tagRegion, bool &marked) {
+std::string previewText(bool japanese, FileImage tagRegion, FrameScope scope, bool &marked) {
   TargetText texts[TEXTS_SHOWN];
   size_t count = 0;
-  listTargetTexts(tagRegion, texts, TEXTS_SHOWN, count);
+  listTargetTexts(tagRegion, scope, texts, TEXTS_SHOWN, count);
   std::string lines;
   static char16_t units[UNITS_SHOWN];
   for (size_t i = 0; i < count; ++i) {

@@ -3,13 +3,13 @@
 // conversion replaces by '?' or a look-alike.
 #pragma once
 
-#include "engine/tag_layout.h"
+#include "engine/rewrite_tag.h"
 
 #include <string>
 
-// Lines for the target frames of a tag region that rewriteTag would rewrite;
-// marked tells whether any character was marked.
-std::string previewText(bool japanese, FileImage tagRegion, bool &marked);
+// Lines for the strings of a tag region that rewriteTag would convert, with
+// the frames of scope; marked tells whether any character was marked.
+std::string previewText(bool japanese, FileImage tagRegion, FrameScope scope, bool &marked);
 
 // One frame's text: its UTF-16 units (values of a list separated by a zero
 // unit) and, unless its bytes are kept as they are, the converted text.

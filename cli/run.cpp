@@ -57,7 +57,8 @@ PathReport convertListed(Run &run, size_t i, PathSettings settings, TagInspector
   const FileProblem problem =
       openListedFolder(run.list.folders, file.folder, run.openFolders, &folder);
   if (problem != FileProblem::None)
-    return PathReport{PathOutcome::CannotOpen, RewriteReason::None, problem, 0, 0, 0, 0};
+    return PathReport{
+        PathOutcome::CannotOpen, RewriteReason::None, problem, 0, 0, 0, 0, FramesLeft{}};
   return convertFileAt(folder, file.name.c_str(), settings, inspect, context);
 }
 
@@ -68,7 +69,9 @@ struct PreviewContext {
 
 void collectPreview(void *context, FileImage before, FileImage) {
   auto *preview = static_cast<PreviewContext *>(context);
-  preview->text = previewText(preview->run->console.japanese, before, preview->run->marked);
+  const FrameScope scope =
+      preview->run->options.allFrames ? FrameScope::AllFrames : FrameScope::TitleFrames;
+  preview->text = previewText(preview->run->console.japanese, before, scope, preview->run->marked);
 }
 
 void reportListing(Run &run) {

@@ -45,6 +45,9 @@ const Text HELP = {
     "      --to DIR     write converted copies to DIR, leaving the files as they are\n"
     "      --all-files  with --to, copy the other files of the folders too (covers,\n"
     "                   playlists), as they are\n"
+    "      --all-frames convert every text of the tag (comments, lyrics, picture\n"
+    "                   descriptions, user texts...), not only title, artist and\n"
+    "                   album; frames that cannot be read are left as they are\n"
     "  -y, --yes        convert without asking\n"
     "  -n, --dry-run    write nothing; show each title, artist and album before\n"
     "                   and after, with [ ] around every character that becomes\n"
@@ -90,6 +93,9 @@ const Text HELP = {
     "      --to フォルダー  元のファイルを変えず、変換したコピーをフォルダーに書き込みます\n"
     "      --all-files  --to で、フォルダー内のほかのファイル (ジャケット画像、\n"
     "                   プレイリスト) もそのままコピーします\n"
+    "      --all-frames タイトル・アーティスト・アルバムだけでなく、タグのすべての\n"
+    "                   文字列 (コメント、歌詞、画像の説明、ユーザー定義の文字列など)\n"
+    "                   を変換します。読めないフレームはそのままにします\n"
     "  -y, --yes        確認せずに変換します\n"
     "  -n, --dry-run    何も書き込まず、タイトル・アーティスト・アルバムの変換前と\n"
     "                   変換後を表示します。'?' や似た文字に置き換わる文字を [ ] で\n"
@@ -251,6 +257,27 @@ std::string savedBytes(bool japanese, const PathReport &report) {
   return japanese ? count + " バイト減少" : count + (count == "1" ? " byte saved" : " bytes saved");
 }
 
+// The frames --all-frames left as they are: "left as they are: COMM, APIC".
+std::string framesLeftText(bool japanese, const PathReport &report) {
+  const FramesLeft &left = report.left;
+  if (left.count == 0)
+    return "";
+  std::string names;
+  for (uint32_t i = 0; i < left.named; ++i)
+    names += (i == 0 ? "" : ", ") + std::string(left.identifiers[i]);
+  if (left.count > left.named)
+    names += ", ...";
+  return pick(japanese, {"frames left as they are: ", "そのままのフレーム: "}) + names;
+}
+
+// A detail, and the frames left after it.
+std::string withFramesLeft(bool japanese, const std::string &detail, const PathReport &report) {
+  const std::string left = framesLeftText(japanese, report);
+  if (left.empty() || detail.empty())
+    return detail + left;
+  return detail + (japanese ? "。" : "; ") + left;
+}
+
 std::string withDetail(const char *label, const std::string &path, const std::string &detail) {
   std::string line = std::string(label) + ": " + path;
   if (!detail.empty())
@@ -353,10 +380,10 @@ std::string outcomeLine(bool japanese, bool dryRun, const std::string &path,
   case PathOutcome::Converted:
     return withDetail(pick(japanese, dryRun ? Text{"would convert", "変換予定"}
                                             : Text{"converted", "変換しました"}),
-                      path, savedBytes(japanese, report));
+                      path, withFramesLeft(japanese, savedBytes(japanese, report), report));
   case PathOutcome::AlreadyConverted:
     return withDetail(pick(japanese, {"already in code page 932", "変換済み (コードページ 932)"}),
-                      path, "");
+                      path, withFramesLeft(japanese, "", report));
   case PathOutcome::NoTag:
     return withDetail(pick(japanese, {"no ID3v2 tag", "ID3v2 タグなし"}), path, "");
   case PathOutcome::Refused:
@@ -534,8 +561,11 @@ std::string copyLine(bool japanese, bool dryRun, const std::string &path, const 
     const char *label = pick(japanese, dryRun ? Text{"would copy", "コピー予定"}
                                               : Text{"copied", "コピーしました"});
     if (report.outcome == PathOutcome::Converted)
-      return withDetail(label, path,
-                        pick(japanese, {"converted, ", "変換、"}) + savedBytes(japanese, report));
+      return withDetail(
+          label, path,
+          withFramesLeft(japanese,
+                         pick(japanese, {"converted, ", "変換、"}) + savedBytes(japanese, report),
+                         report));
     std::string detail = pick(japanese, asItIsDetail(report, isMp3));
     if (report.outcome == PathOutcome::Refused)
       detail += " " + versionName(report);

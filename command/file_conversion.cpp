@@ -34,7 +34,7 @@ struct Conversion {
 };
 
 PathReport reportOf(PathOutcome outcome, FileProblem problem = FileProblem::None) {
-  return PathReport{outcome, RewriteReason::None, problem, 0, 0, 0, 0};
+  return PathReport{outcome, RewriteReason::None, problem, 0, 0, 0, 0, FramesLeft{}};
 }
 
 void fail(Conversion &conversion, PathOutcome outcome, FileProblem problem) {
@@ -223,7 +223,8 @@ void convertOpenFile(Conversion &conversion, TagInspector inspect, void *context
   if (!readTagRegion(conversion, fileLength, regionLength))
     return;
   const RewriteOutcome rewritten =
-      rewriteContent(FileImage{conversion.before, regionLength}, conversion.after);
+      rewriteContent(FileImage{conversion.before, regionLength}, conversion.after,
+                     conversion.settings.scope, conversion.report.left);
   conversion.report.outcome = outcomeOfRewrite(rewritten.kind);
   conversion.report.reason = rewritten.reason;
   if (rewritten.kind != RewriteKind::Rewritten)
@@ -433,9 +434,16 @@ bool hasTagIdentifier(const uint8_t *bytes, uint64_t length) {
 }
 
 RewriteOutcome rewriteContent(FileImage input, uint8_t *output) {
+  FramesLeft left;
+  return rewriteContent(input, output, FrameScope::TitleFrames, left);
+}
+
+RewriteOutcome rewriteContent(FileImage input, uint8_t *output, FrameScope scope,
+                              FramesLeft &left) {
+  left = FramesLeft{};
   if (input.length < TAG_HEADER_SIZE)
     return RewriteOutcome{RewriteKind::Damaged, RewriteReason::FileTooShort, 0};
-  return rewriteTag(input, output);
+  return rewriteTag(input, output, scope, left);
 }
 
 PathReport convertFileAt(FolderHandle folder, const char *name, PathSettings settings,

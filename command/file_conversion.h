@@ -30,10 +30,11 @@ enum class PathOutcome {
 };
 
 struct PathSettings {
-  bool write;    // false: examine only, touch nothing
-  bool backup;   // keep the original as NAME.bak, never overwriting one
-  bool keepTime; // give the converted file the original's last-write time
-  bool id3v1;    // write an ID3v1 tag made from the converted tag at the end, or replace it
+  bool write;       // false: examine only, touch nothing
+  bool backup;      // keep the original as NAME.bak, never overwriting one
+  bool keepTime;    // give the converted file the original's last-write time
+  FrameScope scope; // the frames converted: the title frames, or every frame with text
+  bool id3v1;       // write an ID3v1 tag made from the converted tag at the end, or replace it
 };
 
 struct PathReport {
@@ -44,6 +45,7 @@ struct PathReport {
   uint8_t revision;
   uint64_t size;    // the file's size before
   uint64_t newSize; // after the conversion (Converted)
+  FramesLeft left;  // frames an AllFrames conversion left as they are
 };
 
 // Shown the tag region before and after the rewrite when the rewrite changes
@@ -115,3 +117,4 @@ bool hasTagIdentifier(const uint8_t *bytes, uint64_t length);
 
 // rewriteTag for a file's content, a file too short for a tag header included.
 RewriteOutcome rewriteContent(FileImage input, uint8_t *output);
+RewriteOutcome rewriteContent(FileImage input, uint8_t *output, FrameScope scope, FramesLeft &left);

@@ -1,9 +1,11 @@
 #include "engine/id3v1.h"
 
 #include "engine/ansi_text.h"
+#include "engine/frame_fields.h"
 #include "engine/text_values.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -63,7 +65,6 @@ const SourceFrame SOURCE_FRAMES[] = {
     {"TCON", "TCO", &Id3v1Sources::genre},
 };
 
-constexpr size_t COMMENT_LANGUAGE_SIZE = 3;
 constexpr size_t DIGITS_AT_MOST = 3; // a track or genre number up to 255
 
 // No encoding takes more than four bytes for a byte of code page 932 text
@@ -94,6 +95,27 @@ ConvertedStart convertStart(FrameData frame, size_t offset) {
 
 void putText(const ConvertedStart &text, uint8_t *field, size_t size) {
   std::memcpy(field, text.bytes, wholeCharacters(text.bytes, text.length, size));
+}
+
+// Where the description and the text of a COMM frame begin, by its layout
+// in the frame table (a comment of no text begins at the end); false when
+// its fields do not parse.
+bool commentStarts(FrameData comment, size_t &description, size_t &text) {
+  std::vector<FieldSpan> spans;
+  if (comment.bytes == nullptr || comment.length == 0 ||
+      !splitFrameFields(comment.bytes, comment.length, *frameFieldsOf("COMM"), spans))
+    return false;
+  size_t texts = 0;
+  text = comment.length;
+  for (const FieldSpan &span : spans) {
+    if (span.use != SpanUse::Text)
+      continue;
+    if (texts++ == 0)
+      description = span.start;
+    else if (texts == 2)
+      text = span.start;
+  }
+  return texts > 0;
 }
 
 bool isDigit(uint8_t c) {
@@ -152,20 +174,6 @@ bool isId3v1Tag(const uint8_t *bytes) {
   return std::memcmp(bytes, ID3V1_IDENTIFIER, sizeof ID3V1_IDENTIFIER) == 0;
 }
 
-size_t commentTextOffset(FrameData comment) {
-  const size_t descriptionStart = 1 + COMMENT_LANGUAGE_SIZE;
-  if (comment.length <= descriptionStart)
-    return comment.length;
-  const uint8_t encoding = comment.bytes[0];
-  const bool wide = encoding == TEXT_ENCODING_UTF16 || encoding == TEXT_ENCODING_UTF16BE;
-  const size_t step = wide ? 2 : 1;
-  for (size_t i = descriptionStart; i + step <= comment.length; i += step) {
-    if (comment.bytes[i] == 0 && (!wide || comment.bytes[i + 1] == 0))
-      return i + step;
-  }
-  return comment.length;
-}
-
 size_t wholeCharacters(const uint8_t *text, size_t length, size_t room) {
   size_t end = 0;
   while (end < length) {
@@ -178,9 +186,11 @@ size_t wholeCharacters(const uint8_t *text, size_t length, size_t room) {
 }
 
 int commentRank(FrameData comment) {
-  if (comment.bytes == nullptr || comment.length == 0)
+  size_t descriptionStart = 0;
+  size_t textStart = 0;
+  if (!commentStarts(comment, descriptionStart, textStart))
     return -1;
-  const ConvertedStart description = convertStart(comment, 1 + COMMENT_LANGUAGE_SIZE);
+  const ConvertedStart description = convertStart(comment, descriptionStart);
   if (description.length == 0)
     return 2;
   // iTunes keeps machine-readable notes in comments described "iTunNORM",
@@ -203,9 +213,10 @@ void buildId3v1Tag(const Id3v1Sources &sources, uint8_t out[ID3V1_TAG_SIZE]) {
     fourDigits = isDigit(year.bytes[i]);
   if (fourDigits)
     std::memcpy(tag.year, year.bytes, ID3V1_YEAR_SIZE);
-  if (sources.comment.bytes != nullptr)
-    putText(convertStart(sources.comment, commentTextOffset(sources.comment)), tag.comment,
-            sizeof tag.comment);
+  size_t descriptionStart = 0;
+  size_t textStart = 0;
+  if (commentStarts(sources.comment, descriptionStart, textStart))
+    putText(convertStart(sources.comment, textStart), tag.comment, sizeof tag.comment);
   const ConvertedStart track = convertStart(sources.track, 1);
   const int number = leadingNumber(track.bytes, track.length);
   tag.track = number >= 1 && number <= 255 ? static_cast<uint8_t>(number) : 0;

@@ -63,10 +63,6 @@ void buildId3v1TagFor(FileImage tagRegion, uint8_t out[ID3V1_TAG_SIZE]);
 // the first of equals.
 int commentRank(FrameData comment);
 
-// Where the text of a COMM or USLT frame begins: after the encoding byte,
-// the language and the description with its terminator.
-size_t commentTextOffset(FrameData comment);
-
 // How many bytes of a code page 932 text fit in room without cutting a
 // double-byte character.
 size_t wholeCharacters(const uint8_t *text, size_t length, size_t room);

@@ -1,8 +1,10 @@
 #include "engine/rewrite_tag.h"
 
+#include "engine/frame_fields.h"
 #include "engine/text_values.h"
 
 #include <cstring>
+#include <vector>
 
 const char *const TARGET_FRAME_IDS[TARGET_FRAME_COUNT] = {"TPE1", "TALB", "TIT2"};
 const char *const TARGET_FRAME_IDS_V22[TARGET_FRAME_COUNT] = {"TP1", "TAL", "TT2"};
@@ -24,7 +26,17 @@ bool isTargetFrame(const TagFrame &frame, const TagRecord &record) {
   return false;
 }
 
-// The walk's checks, then the target frames', in tag order: format flags
+// The fields of a frame the rewrite converts; nullptr for one it copies.
+const FrameFields *fieldsToConvert(const TagFrame &frame, const TagRecord &record,
+                                   FrameScope scope) {
+  if (frame.data.length == 0 ||
+      (scope == FrameScope::TitleFrames && !isTargetFrame(frame, record))) {
+    return nullptr;
+  }
+  return frameFieldsOf(frame.identifier);
+}
+
+// The walk's checks, then the title frames', in tag order: format flags
 // that change how the data is stored, and text encodings the rewrite does
 // not know.
 RewriteOutcome checkTag(const uint8_t *bytes, const TagRecord &record) {
@@ -45,29 +57,82 @@ RewriteOutcome checkTag(const uint8_t *bytes, const TagRecord &record) {
   return outcome(RewriteKind::Rewritten, RewriteReason::None);
 }
 
-// Re-encodes one target frame whose header is already at outHeader; returns
-// the bytes its data now takes, or 0 when the converted text would not fit
-// where the old one stood.
-uint32_t rewriteTargetFrame(const uint8_t *input, const TagFrame &frame, const TagRecord &record,
-                            uint8_t *outHeader) {
-  const uint8_t *data = input + frame.data.start;
-  uint8_t *outData = outHeader + record.frameHeaderSize;
-  outData[0] = TEXT_ENCODING_SINGLE_BYTE;
-  size_t textLength = 0;
-  const bool fits =
-      convertFrameText(data + 1, frame.data.length - 1, data[0], record.valuesAreLists, outData + 1,
-                       frame.data.length - 1, textLength);
-  if (!fits) {
-    return 0;
+// Writes one frame's data, split into spans, converted into out; false when
+// it does not fit in capacity bytes.
+bool convertSpans(const uint8_t *data, const std::vector<FieldSpan> &spans, bool valuesAreLists,
+                  uint8_t *out, uint32_t capacity, uint32_t &written) {
+  const uint8_t encoding = data[0]; // the first field of every layout
+  written = 0;
+  for (const FieldSpan &span : spans) {
+    size_t length = 0;
+    const uint32_t room = capacity - written;
+    switch (span.use) {
+    case SpanUse::Encoding:
+      length = 1;
+      out[written] = TEXT_ENCODING_SINGLE_BYTE;
+      break;
+    case SpanUse::Kept:
+      if (span.length > room) {
+        return false;
+      }
+      length = span.length;
+      std::memcpy(out + written, data + span.start, length);
+      break;
+    case SpanUse::Text:
+    case SpanUse::Values:
+      if (!convertFrameText(data + span.start, span.length, encoding,
+                            span.use == SpanUse::Values && valuesAreLists, out + written, room,
+                            length)) {
+        return false;
+      }
+      if (span.use == SpanUse::Text && span.terminated) {
+        if (length == room) {
+          return false;
+        }
+        out[written + length++] = 0;
+      }
+      break;
+    }
+    written += static_cast<uint32_t>(length);
   }
-  const auto newSize = static_cast<uint32_t>(1 + textLength);
-  writeFrameDataSize(record, outHeader, newSize);
-  return newSize;
+  return true;
+}
+
+// A string of no character: its terminator alone, or a byte-order mark
+// and its terminator. Not worth showing.
+bool isEmptyString(const uint8_t *text, const FieldSpan &span, uint8_t encoding) {
+  const bool utf16 = encoding == TEXT_ENCODING_UTF16 || encoding == TEXT_ENCODING_UTF16BE;
+  const uint32_t terminator = span.terminated ? (utf16 ? 2 : 1) : 0;
+  const uint32_t length = span.length - terminator;
+  const bool utf16Mark =
+      utf16 && length == 2 &&
+      ((text[0] == 0xFF && text[1] == 0xFE) || (text[0] == 0xFE && text[1] == 0xFF));
+  const bool utf8Mark = encoding == TEXT_ENCODING_UTF8 && length == 3 && text[0] == 0xEF &&
+                        text[1] == 0xBB && text[2] == 0xBF;
+  return length == 0 || utf16Mark || utf8Mark;
+}
+
+void noteLeft(FramesLeft &left, const TagFrame &frame) {
+  ++left.count;
+  for (uint32_t i = 0; i < left.named; ++i) {
+    if (std::strcmp(left.identifiers[i], frame.identifier) == 0) {
+      return;
+    }
+  }
+  if (left.named < FRAMES_LEFT_NAMED) {
+    std::memcpy(left.identifiers[left.named++], frame.identifier, sizeof frame.identifier);
+  }
 }
 
 } // namespace
 
 RewriteOutcome rewriteTag(FileImage input, uint8_t *output) {
+  FramesLeft left;
+  return rewriteTag(input, output, FrameScope::TitleFrames, left);
+}
+
+RewriteOutcome rewriteTag(FileImage input, uint8_t *output, FrameScope scope, FramesLeft &left) {
+  left = {};
   const TagRecord record = walkTag(input);
   const uint8_t *bytes = input.bytes;
   const RewriteOutcome checked = checkTag(bytes, record);
@@ -78,16 +143,31 @@ RewriteOutcome rewriteTag(FileImage input, uint8_t *output) {
   const uint32_t framesStart = record.frameArea.start;
   std::memcpy(output, bytes, framesStart);
   uint32_t w = framesStart;
+  std::vector<FieldSpan> spans;
   for (const TagFrame &frame : record.frames) {
-    std::memcpy(output + w, bytes + frame.headerStart, record.frameHeaderSize);
+    uint8_t *outHeader = output + w;
+    uint8_t *outData = outHeader + record.frameHeaderSize;
+    std::memcpy(outHeader, bytes + frame.headerStart, record.frameHeaderSize);
     uint32_t dataSize = frame.data.length;
-    if (isTargetFrame(frame, record) && frame.data.length > 0) {
-      dataSize = rewriteTargetFrame(bytes, frame, record, output + w);
-      if (dataSize == 0) {
+    const FrameFields *fields = fieldsToConvert(frame, record, scope);
+    if (fields != nullptr) {
+      const uint8_t *data = bytes + frame.data.start;
+      const bool converted =
+          !frame.storedTransformed && splitFrameFields(data, frame.data.length, *fields, spans) &&
+          convertSpans(data, spans, record.valuesAreLists, outData, frame.data.length, dataSize);
+      if (converted) {
+        writeFrameDataSize(record, outHeader, dataSize);
+      } else if (isTargetFrame(frame, record)) {
+        // The checks passed, so only the converted text's length can stop it.
         return outcome(RewriteKind::Unsupported, RewriteReason::TextDoesNotFit);
+      } else {
+        noteLeft(left, frame);
+        fields = nullptr;
+        dataSize = frame.data.length;
       }
-    } else {
-      std::memcpy(output + w + record.frameHeaderSize, bytes + frame.data.start, frame.data.length);
+    }
+    if (fields == nullptr) {
+      std::memcpy(outData, bytes + frame.data.start, frame.data.length);
     }
     w += record.frameHeaderSize + dataSize;
   }
@@ -104,24 +184,39 @@ RewriteOutcome rewriteTag(FileImage input, uint8_t *output) {
 }
 
 RewriteOutcome listTargetTexts(FileImage input, TargetText *texts, size_t capacity, size_t &count) {
+  return listTargetTexts(input, FrameScope::TitleFrames, texts, capacity, count);
+}
+
+RewriteOutcome listTargetTexts(FileImage input, FrameScope scope, TargetText *texts,
+                               size_t capacity, size_t &count) {
   count = 0;
   const TagRecord record = walkTag(input);
   const RewriteOutcome checked = checkTag(input.bytes, record);
   if (checked.kind != RewriteKind::Rewritten) {
     return checked;
   }
+  std::vector<FieldSpan> spans;
   for (const TagFrame &frame : record.frames) {
-    if (count == capacity) {
-      break;
+    const FrameFields *fields = fieldsToConvert(frame, record, scope);
+    const uint8_t *data = input.bytes + frame.data.start;
+    if (fields == nullptr || frame.storedTransformed ||
+        !splitFrameFields(data, frame.data.length, *fields, spans)) {
+      continue;
     }
-    if (isTargetFrame(frame, record) && frame.data.length > 0) {
+    for (const FieldSpan &span : spans) {
+      if (count == capacity) {
+        return checked;
+      }
+      if (span.use == SpanUse::Encoding || span.use == SpanUse::Kept ||
+          (span.use == SpanUse::Text && isEmptyString(data + span.start, span, data[0]))) {
+        continue;
+      }
       TargetText &target = texts[count++];
       std::memcpy(target.identifier, frame.identifier, sizeof target.identifier);
-      const uint8_t *data = input.bytes + frame.data.start;
       target.encoding = data[0];
-      target.valuesAreLists = record.valuesAreLists;
-      target.text = data + 1;
-      target.length = frame.data.length - 1;
+      target.valuesAreLists = span.use == SpanUse::Values && record.valuesAreLists;
+      target.text = data + span.start;
+      target.length = span.length;
     }
   }
   return checked;

@@ -1,5 +1,6 @@
 // The in-memory rewrite of a file's ID3v2 tag: the texts of the title,
-// artist and album frames re-encoded into the ANSI code page.
+// artist and album frames (or, on request, every encoded string of every
+// frame) re-encoded into the ANSI code page.
 #pragma once
 
 #include "engine/tag_layout.h"
@@ -10,28 +11,53 @@ constexpr size_t TARGET_FRAME_COUNT = 3;
 extern const char *const TARGET_FRAME_IDS[TARGET_FRAME_COUNT];     // "TPE1", "TALB", "TIT2"
 extern const char *const TARGET_FRAME_IDS_V22[TARGET_FRAME_COUNT]; // "TP1", "TAL", "TT2"
 
+// Which frames a rewrite converts.
+enum class FrameScope {
+  TitleFrames, // the title, artist and album frames
+  AllFrames,   // every encoded string of every frame that has one (frame_fields.h)
+};
+
 struct RewriteOutcome {
   RewriteKind kind;
   RewriteReason reason;
   uint32_t length; // output bytes, for Rewritten only
 };
 
-// input: the whole file, beginning with "ID3"; output: a buffer of at least
-// input.length bytes. Never reads or writes outside either buffer.
-RewriteOutcome rewriteTag(FileImage input, uint8_t *output);
+// The frames that an AllFrames rewrite left as they are, because their
+// data is stored compressed or encrypted or does not parse as their fields.
+// The title frames are never among them: what stops their conversion stops
+// the rewrite.
+constexpr size_t FRAMES_LEFT_NAMED = 8;
+struct FramesLeft {
+  uint32_t count; // frames left
+  uint32_t named; // distinct identifiers below, the first FRAMES_LEFT_NAMED of them
+  char identifiers[FRAMES_LEFT_NAMED][5];
+};
 
-// One target frame's text as it stands in the tag, for showing what a
-// rewrite would change.
+// input: the whole file, beginning with "ID3"; output: a buffer of at least
+// input.length bytes. Never reads or writes outside either buffer. Converts
+// the title frames.
+RewriteOutcome rewriteTag(FileImage input, uint8_t *output);
+// The same with a choice of frames; left receives the frames left as they
+// are.
+RewriteOutcome rewriteTag(FileImage input, uint8_t *output, FrameScope scope, FramesLeft &left);
+
+// One string of a frame as it stands in the tag, for showing what a rewrite
+// would change.
 struct TargetText {
   char identifier[5];  // zero-terminated: "TIT2", or "TT2" in version 2
   uint8_t encoding;    // the frame's text encoding byte
-  bool valuesAreLists; // version 4: the text may hold several values
-  const uint8_t *text; // the data after the encoding byte, inside the input
+  bool valuesAreLists; // version 4 text frames: the text may hold several values
+  const uint8_t *text; // inside the input: a text frame's data after the encoding byte, or
+                       // one string of another frame, its terminator included
   uint32_t length;
 };
 
 // Makes the checks rewriteTag makes and, when it would rewrite, lists the
-// target frames that hold text, in tag order: at most capacity of them,
-// count receiving how many were listed. Returns what rewriteTag's checks
-// gave (length 0); a text that would not fit is rewriteTag's to find.
+// strings it would convert (every text frame's text; of other frames, the
+// strings that hold a character), in tag order: at most capacity of them, count
+// receiving how many were listed. Returns what rewriteTag's checks gave
+// (length 0); a text that would not fit is rewriteTag's to find.
 RewriteOutcome listTargetTexts(FileImage input, TargetText *texts, size_t capacity, size_t &count);
+RewriteOutcome listTargetTexts(FileImage input, FrameScope scope, TargetText *texts,
+                               size_t capacity, size_t &count);

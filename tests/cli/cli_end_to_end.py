@@ -411,6 +411,22 @@ class CliEndToEnd(unittest.TestCase):
                       out)
         self.assertEqual(folder.read("b.mp3"), SONG)
 
+    def test_all_frames_converts_every_text_names_what_it_leaves_and_reaches_copies(self):
+        comment = frame("COMM", b"\x01jpn\xff\xfe\0\0" + utf16("あい")[1:])
+        broken = frame("APIC", b"\x01image/png")  # the MIME type has no terminator
+        song = tag([frame("TIT2", utf16("あ")), comment, broken])
+        want = tag([frame("TIT2", single_byte("あ".encode("cp932"))),
+                    frame("COMM", b"\0jpn\0" + "あい".encode("cp932") + b"\0"), broken])
+        folder = Folder(self)
+        folder.write("song.mp3", song)
+        folder.write("library/song.mp3", song)
+        status, out, _ = run(["-y", "--all-frames", "song.mp3"], folder.path)
+        self.assertEqual((status, folder.read("song.mp3")), (0, want))
+        self.assertIn(f"({len(song) - len(want)} bytes saved; frames left as they are: APIC)",
+                      out)
+        status, _, _ = run(["--to", "stick", "--all-frames", "library"], folder.path)
+        self.assertEqual((status, folder.read("stick/library/song.mp3")), (0, want))
+
     def test_usage_help_version_and_language(self):
         folder = Folder(self)
         status, _, err = run([], folder.path)

@@ -99,8 +99,9 @@ protected:
   }
 
   PathReport convertSong(bool backup = false) {
-    return convertOnePath(songPath.c_str(), PathSettings{true, backup, false, false}, nullptr,
-                          nullptr);
+    return convertOnePath(songPath.c_str(),
+                          PathSettings{true, backup, false, FrameScope::TitleFrames, false},
+                          nullptr, nullptr);
   }
 
   fs::path folder;
@@ -149,8 +150,9 @@ TEST_F(PathConversion, ExaminingTouchesNothingAndShowsTheTagRegion) {
     into->before.assign(before.bytes, before.bytes + before.length);
     into->after.assign(after.bytes, after.bytes + after.length);
   };
-  const PathReport report =
-      convertOnePath(songPath.c_str(), PathSettings{false, true, true, false}, inspect, &seen);
+  const PathReport report = convertOnePath(
+      songPath.c_str(), PathSettings{false, true, true, FrameScope::TitleFrames, false}, inspect,
+      &seen);
   EXPECT_EQ(report.outcome, PathOutcome::Converted);
   EXPECT_EQ(report.size - report.newSize, seen.before.size() - seen.after.size());
   EXPECT_EQ(seen.calls, 1u);
@@ -188,10 +190,12 @@ TEST_F(PathConversion, ReportsWhatItDidNotConvert) {
     EXPECT_EQ(readFile(song), row.file);
   }
   EXPECT_EQ(convertOnePath((folder / "none.mp3").string().c_str(),
-                           PathSettings{true, false, false, false}, nullptr, nullptr)
+                           PathSettings{true, false, false, FrameScope::TitleFrames, false},
+                           nullptr, nullptr)
                 .outcome,
             PathOutcome::NotFound);
-  EXPECT_EQ(convertOnePath(folder.string().c_str(), PathSettings{true, false, false, false},
+  EXPECT_EQ(convertOnePath(folder.string().c_str(),
+                           PathSettings{true, false, false, FrameScope::TitleFrames, false},
                            nullptr, nullptr)
                 .outcome,
             PathOutcome::CannotOpen);
@@ -264,7 +268,8 @@ TEST_F(PathConversion, KeepsTheModificationTimeWhenAsked) {
       writeFile(song, original);
       fs::last_write_time(song, old);
       const PathReport report = convertOnePath(
-          songPath.c_str(), PathSettings{true, false, keepTime, false}, nullptr, nullptr);
+          songPath.c_str(), PathSettings{true, false, keepTime, FrameScope::TitleFrames, false},
+          nullptr, nullptr);
       ASSERT_EQ(report.outcome, PathOutcome::Converted);
       if (keepTime) {
         EXPECT_EQ(fs::last_write_time(song), old);

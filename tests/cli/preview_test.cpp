@@ -65,7 +65,8 @@ TEST(Preview, ListsEachTargetFrameOfATag) {
   const Bytes tag = buildTag(parts);
   bool marked = false;
   const std::string text =
-      previewText(false, FileImage{tag.data(), static_cast<uint32_t>(tag.size())}, marked);
+      previewText(false, FileImage{tag.data(), static_cast<uint32_t>(tag.size())},
+                  FrameScope::TitleFrames, marked);
   EXPECT_TRUE(marked);
   EXPECT_EQ(text, "  TIT2  before: Caf\u00E9\n"
                   "        after:  Caf[e]\n"

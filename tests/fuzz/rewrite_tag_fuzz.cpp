@@ -4,9 +4,9 @@
 // byte-identical, a failed rewrite produces nothing, and rewriting the
 // rewritten file changes nothing. The dry run's reading of the same input
 // (listTargetTexts, decodeFrameText) must agree with the rewrite and stay
-// inside its buffers.
+// inside its buffers. The rewrite of every frame (--all-frames) is checked
+// the same way.
 #include "engine/rewrite_tag.h"
-#include "engine/rewrite_tag_before_walk.h"
 #include "engine/text_values.h"
 
 #include <cstdlib>
@@ -134,30 +134,36 @@ void checkPreviewReading(const std::vector<uint8_t> &input, const RewriteOutcome
   }
 }
 
-// The rewrite and the listing over walkTag's record give what they gave
-// before it, byte for byte.
-void checkSameAsBeforeWalk(const std::vector<uint8_t> &input, const RewriteOutcome &rewrite,
-                           const std::vector<uint8_t> &output) {
+// Every frame converted (--all-frames): the same checks decide, the output
+// is never longer, the frames left are counted, and converting the output
+// again changes nothing unless either reading of version 4 sizes may apply.
+void checkAllFrames(const std::vector<uint8_t> &input, const RewriteOutcome &titles,
+                    bool ambiguous) {
   const FileImage image{input.data(), static_cast<uint32_t>(input.size())};
-  std::vector<uint8_t> before(input.size());
-  const RewriteOutcome old = rewriteTagBeforeWalk(image, before.data());
-  check(old.kind == rewrite.kind && old.reason == rewrite.reason && old.length == rewrite.length);
-  check(rewrite.length == 0 || std::memcmp(before.data(), output.data(), rewrite.length) == 0);
+  std::vector<uint8_t> output(input.size());
+  FramesLeft left;
+  const RewriteOutcome first = rewriteTag(image, output.data(), FrameScope::AllFrames, left);
+  check(first.kind == titles.kind && first.reason == titles.reason);
+  check(left.named <= left.count && left.named <= FRAMES_LEFT_NAMED);
   constexpr size_t CAPACITY = 8;
-  TargetText oldTexts[CAPACITY] = {};
-  TargetText newTexts[CAPACITY] = {};
-  size_t oldCount = 0;
-  size_t newCount = 0;
-  const RewriteOutcome oldListed = listTargetTextsBeforeWalk(image, oldTexts, CAPACITY, oldCount);
-  const RewriteOutcome newListed = listTargetTexts(image, newTexts, CAPACITY, newCount);
-  check(oldListed.kind == newListed.kind && oldListed.reason == newListed.reason &&
-        oldCount == newCount);
-  for (size_t i = 0; i < newCount; ++i) {
-    check(std::strcmp(oldTexts[i].identifier, newTexts[i].identifier) == 0 &&
-          oldTexts[i].encoding == newTexts[i].encoding &&
-          oldTexts[i].valuesAreLists == newTexts[i].valuesAreLists &&
-          oldTexts[i].text == newTexts[i].text && oldTexts[i].length == newTexts[i].length);
+  TargetText texts[CAPACITY] = {};
+  size_t count = 0;
+  listTargetTexts(image, FrameScope::AllFrames, texts, CAPACITY, count);
+  for (size_t i = 0; i < count; ++i) {
+    decodeInto(texts[i], 7);
   }
+  if (first.kind != RewriteKind::Rewritten || ambiguous) {
+    return;
+  }
+  check(first.length <= input.size());
+  output.resize(first.length);
+  std::vector<uint8_t> again(output.size());
+  FramesLeft leftAgain;
+  const RewriteOutcome second = rewriteTag({output.data(), static_cast<uint32_t>(output.size())},
+                                           again.data(), FrameScope::AllFrames, leftAgain);
+  check(second.kind == RewriteKind::Rewritten && second.length == first.length);
+  check(first.length == 0 || std::memcmp(again.data(), output.data(), output.size()) == 0);
+  check(leftAgain.count == left.count);
 }
 
 } // namespace
@@ -173,9 +179,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::vector<uint8_t> output(size);
   const RewriteOutcome first = rewriteTag({input.data(), length}, output.data());
   checkPreviewReading(input, first);
-  checkSameAsBeforeWalk(input, first, output);
   if (first.kind != RewriteKind::Rewritten) {
     check(first.length == 0);
+    checkAllFrames(input, first, true);
     return 0;
   }
   check(first.length <= length);
@@ -184,7 +190,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const uint8_t major = input[3];
   const uint32_t tagEnd = 10 + readSynchsafe(input.data() + 6);
   const bool version4 = major != 2 && major != 3;
-  if (version4 && sizesAreAmbiguous(input.data(), framesStart(input.data(), major), tagEnd)) {
+  const bool ambiguous =
+      version4 && sizesAreAmbiguous(input.data(), framesStart(input.data(), major), tagEnd);
+  checkAllFrames(input, first, ambiguous);
+  if (ambiguous) {
     return 0;
   }
   const Walker walker = major == 2   ? Walker{6, 3, 3, false}
