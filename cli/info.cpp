@@ -41,14 +41,13 @@ struct FileView {
   PathReport report;
   bool hasTag;
   std::string version;
-  unsigned flags; // TagFlagBit
+  unsigned flags; // TAG_FLAG_BIT_ bits
   uint32_t size;
   uint32_t padding;
   std::vector<FrameView> frames;
   bool hasId3v1;
   Id3v1Shown id3v1;
-  unsigned id3v1Track;
-  int id3v1Genre;
+  int id3v1Genre; // -1: none
   MisreadCounts misreads;
 };
 
@@ -203,8 +202,6 @@ void describeId3v1(FileView &view, FileImage region, const uint8_t *tag) {
     buildId3v1TagFor(region, fromTag);
     shown.differences = id3v1Differences(tag, fromTag);
   }
-  for (std::string *text : {&shown.title, &shown.artist, &shown.album, &shown.year, &shown.comment})
-    *text = escapeControls(*text);
   if (shown.differences != 0)
     ++view.misreads.id3v1Disagrees;
 }

@@ -1,5 +1,6 @@
 #include "cli/texts.h"
 
+#include "cli/console.h"
 #include "command/destination_names.h"
 #include "engine/id3v1.h"
 
@@ -731,7 +732,7 @@ namespace {
 void appendId3v1Field(bool japanese, Text label, const std::string &value, std::string &line) {
   line += line.empty() ? "" : (japanese ? "、" : ", ");
   line += pick(japanese, label);
-  line += " \"" + value + "\"";
+  line += " \"" + escapeControls(value) + "\"";
 }
 
 const std::pair<unsigned, Text> ID3V1_FIELDS[] = {

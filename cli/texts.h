@@ -109,7 +109,7 @@ std::string tagFlagsText(bool japanese, unsigned flags);
 // "ID3v2.3.0  size 4096  padding 1022  flags: none".
 std::string infoTagLine(bool japanese, bool marked, const std::string &version, uint32_t size,
                         uint32_t padding, const std::string &flags);
-// The ID3v1 tag's fields as shown; differences: Id3v1Field bits of the
+// The ID3v1 tag's fields, not escaped; differences: Id3v1Field bits of the
 // fields that disagree with the ID3v2 tag.
 struct Id3v1Shown {
   std::string title, artist, album, year, comment, genre;
