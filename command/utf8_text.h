@@ -16,3 +16,6 @@ struct Utf8Character {
 
 // The character at text[at]; a lone surrogate decodes as itself.
 Utf8Character utf8CharacterAt(const std::string &text, size_t at);
+
+// Appends one code point (a lone surrogate included) as UTF-8.
+void appendUtf8(uint32_t codePoint, std::string &out);

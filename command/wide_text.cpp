@@ -1,30 +1,9 @@
 #include "command/wide_text.h"
 
+#include "command/utf8_text.h"
 #include "engine/unicode.h"
 
 #include <cstdint>
-
-namespace {
-
-void appendUtf8(uint32_t value, std::string &out) {
-  if (value < 0x80) {
-    out += static_cast<char>(value);
-  } else if (value < 0x800) {
-    out += static_cast<char>(0xC0 | value >> 6);
-    out += static_cast<char>(0x80 | (value & 0x3F));
-  } else if (value < 0x10000) {
-    out += static_cast<char>(0xE0 | value >> 12);
-    out += static_cast<char>(0x80 | (value >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (value & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | value >> 18);
-    out += static_cast<char>(0x80 | (value >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (value >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (value & 0x3F));
-  }
-}
-
-} // namespace
 
 std::string utf8FromWide(const wchar_t *wide, size_t count) {
   std::string out;
