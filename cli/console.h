@@ -35,4 +35,3 @@ std::string escapeControls(const std::string &text);
 // Appends a UTF-16 text as UTF-8; units that are no character (lone
 // surrogates) become U+FFFD.
 void appendUtf16AsUtf8(const char16_t *units, size_t count, std::string &out);
-void appendCodePoint(uint32_t codePoint, std::string &out);

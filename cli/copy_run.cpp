@@ -204,7 +204,7 @@ void removeLeftovers(CopyRun &run, size_t folder) {
 // A dry run shows no texts, but counts what its previews would mark.
 void countMarks(void *context, FileImage before, FileImage) {
   auto *run = static_cast<CopyRun *>(context);
-  previewText(run->japanese, before, pathSettings(run->options, false).text, run->marks);
+  previewText(run->japanese, before, pathSettings(run->options, false).rewrite, run->marks);
 }
 
 CopyReport copyListed(CopyRun &run, size_t i, bool write, FolderHandle destination) {
@@ -218,14 +218,16 @@ CopyReport copyListed(CopyRun &run, size_t i, bool write, FolderHandle destinati
   const FileProblem problem =
       openListedFolder(run.list.folders, file.folder, run.sourceFolders, &folder);
   if (problem != FileProblem::None)
-    return CopyReport{PathReport{PathOutcome::CannotOpen, RewriteReason::None, problem, 0, 0, 0, 0},
-                      CopyAction::None};
+    return CopyReport{
+        PathReport{PathOutcome::CannotOpen, RewriteReason::None, problem, 0, 0, 0, 0, FramesLeft{}},
+        CopyAction::None};
   return copyFileAt(folder, file.name.c_str(), settings, target, inspect, &run);
 }
 
 CopyReport failedCopy(FileProblem problem) {
-  return CopyReport{PathReport{PathOutcome::CannotWrite, RewriteReason::None, problem, 0, 0, 0, 0},
-                    CopyAction::None};
+  return CopyReport{
+      PathReport{PathOutcome::CannotWrite, RewriteReason::None, problem, 0, 0, 0, 0, FramesLeft{}},
+      CopyAction::None};
 }
 
 // Examines every file and what its copy finds at the destination.

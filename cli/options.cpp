@@ -10,14 +10,15 @@ struct LongOption {
 };
 
 const LongOption LONG_OPTIONS[] = {
-    {"--yes", 'y'},       {"--dry-run", 'n'}, {"--backup", 'b'}, {"--keep-time", 't'},
-    {"--recursive", 'r'}, {"--quiet", 'q'},   {"--help", 'h'},   {"--version", 'V'},
-    {"--all-files", 'a'}, {"--fold", 'f'},
+    {"--yes", 'y'},       {"--dry-run", 'n'},    {"--backup", 'b'}, {"--keep-time", 't'},
+    {"--recursive", 'r'}, {"--quiet", 'q'},      {"--help", 'h'},   {"--version", 'V'},
+    {"--all-files", 'a'}, {"--all-frames", 'F'}, {"--fold", 'f'},   {"--id3v1", '1'},
+    {"--info", 'i'},      {"--json", 'j'},
 };
 
-// The options that have no short form: their letters only stand for them
-// inside this file.
-constexpr char LONG_ONLY[] = "Vaf";
+// The options that have a long name only: their letters here name them
+// inside the program, not on the command line.
+constexpr char LONG_ONLY[] = "VaFf1ij";
 
 constexpr char TO_OPTION[] = "--to";
 
@@ -47,6 +48,18 @@ bool applyOption(char name, Options &options, ParseResult &result) {
     return true;
   case 'f':
     options.fold = true;
+    return true;
+  case 'F':
+    options.allFrames = true;
+    return true;
+  case '1':
+    options.id3v1 = true;
+    return true;
+  case 'i':
+    options.info = true;
+    return true;
+  case 'j':
+    options.json = true;
     return true;
   case 'h':
     result = ParseResult::Help;
@@ -116,9 +129,17 @@ ParsedCommandLine parseOptions(int argc, char **argv, Options &options) {
     return ParsedCommandLine{ParseResult::UsageError, UsageProblem::BackupWithCopy, nullptr};
   if (options.to == nullptr && options.allFiles)
     return ParsedCommandLine{ParseResult::UsageError, UsageProblem::AllFilesAlone, nullptr};
+  if (options.json && !options.info)
+    return ParsedCommandLine{ParseResult::UsageError, UsageProblem::JsonAlone, nullptr};
+  if (options.info && (options.to != nullptr || options.backup || options.id3v1))
+    return ParsedCommandLine{ParseResult::UsageError, UsageProblem::InfoWrites, nullptr};
   return parsed;
 }
 
 PathSettings pathSettings(const Options &options, bool write) {
-  return PathSettings{write, options.backup, options.keepTime, TextSettings{options.fold}};
+  return PathSettings{
+      write, options.backup, options.keepTime,
+      RewriteSettings{options.allFrames ? FrameScope::AllFrames : FrameScope::TitleFrames,
+                      TextSettings{options.fold}},
+      options.id3v1};
 }

@@ -14,7 +14,11 @@ struct Options {
   bool quiet;     // -q: only the files that need attention
   const char *to; // --to DIR: converted copies go there; nullptr: files converted in place
   bool allFiles;  // --all-files: with --to, files that are no MP3 are copied as they are
+  bool allFrames; // --all-frames: every frame with text is converted, not the title frames only
   bool fold;      // --fold: look-alikes for the characters code page 932 turns into '?'
+  bool id3v1;     // --id3v1: write a code page 932 ID3v1 tag at the end
+  bool info;      // --info: show what each tag holds, write nothing
+  bool json;      // --json: with --info, one JSON object per file
   std::vector<const char *> paths;
 };
 
@@ -27,6 +31,8 @@ enum class UsageProblem {
   NoFolder,       // --to without its folder
   BackupWithCopy, // --backup with --to: the originals are not changed
   AllFilesAlone,  // --all-files without --to
+  JsonAlone,      // --json without --info
+  InfoWrites,     // --info with --to, --backup or --id3v1: --info writes nothing
 };
 
 struct ParsedCommandLine {

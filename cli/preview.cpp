@@ -5,19 +5,13 @@
 #include "engine/ansi_text.h"
 #include "engine/rewrite_tag.h"
 #include "engine/text_values.h"
+#include "engine/unicode.h"
 
 namespace {
 
-constexpr size_t TEXTS_SHOWN = 16;
+constexpr size_t TEXTS_SHOWN = 64; // --all-frames lists every string of a tag
 constexpr size_t UNITS_SHOWN = 4096;
 const char VALUE_SEPARATOR[] = " / ";
-
-bool isHighSurrogate(char16_t unit) {
-  return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool isLowSurrogate(char16_t unit) {
-  return unit >= 0xDC00 && unit <= 0xDFFF;
-}
 
 // How a player reading code page text shows one unit after the conversion:
 // the unit's bytes read back. Each unit converts on its own, as the rewrite
@@ -101,11 +95,11 @@ void describeText(const char16_t *units, size_t count, bool bytesKept, TextSetti
   }
 }
 
-std::string previewText(bool japanese, FileImage tagRegion, TextSettings settings,
+std::string previewText(bool japanese, FileImage tagRegion, RewriteSettings settings,
                         PreviewMarks &marks) {
   TargetText texts[TEXTS_SHOWN];
   size_t count = 0;
-  listTargetTexts(tagRegion, texts, TEXTS_SHOWN, count);
+  listTargetTexts(tagRegion, settings.scope, texts, TEXTS_SHOWN, count);
   std::string lines;
   static char16_t units[UNITS_SHOWN];
   for (size_t i = 0; i < count; ++i) {
@@ -115,8 +109,8 @@ std::string previewText(bool japanese, FileImage tagRegion, TextSettings setting
                                        units, UNITS_SHOWN, unitCount);
     std::string before;
     std::string after;
-    describeText(units, unitCount, text.encoding == TEXT_ENCODING_SINGLE_BYTE, settings, before,
-                 after, marks);
+    describeText(units, unitCount, text.encoding == TEXT_ENCODING_SINGLE_BYTE, settings.text,
+                 before, after, marks);
     const char *ellipsis = whole ? "" : "…";
     std::string identifier = text.identifier;
     identifier.resize(4, ' ');

@@ -3,8 +3,7 @@
 // conversion replaces by '?' or a look-alike.
 #pragma once
 
-#include "engine/tag_layout.h"
-#include "engine/text_values.h"
+#include "engine/rewrite_tag.h"
 
 #include <string>
 
@@ -14,9 +13,9 @@ struct PreviewMarks {
   size_t foldableMarks; // characters shown as '?' that have a look-alike (--fold)
 };
 
-// Lines for the target frames of a tag region that rewriteTag would rewrite
-// with these settings.
-std::string previewText(bool japanese, FileImage tagRegion, TextSettings settings,
+// Lines for the strings of a tag region that rewriteTag would convert with
+// these settings.
+std::string previewText(bool japanese, FileImage tagRegion, RewriteSettings settings,
                         PreviewMarks &marks);
 
 // One frame's text: its UTF-16 units (values of a list separated by a zero

@@ -5,6 +5,7 @@
 #include "cli/console.h"
 #include "cli/copy_run.h"
 #include "cli/file_list.h"
+#include "cli/info.h"
 #include "cli/options.h"
 #include "cli/preview.h"
 #include "cli/progress.h"
@@ -56,7 +57,8 @@ PathReport convertListed(Run &run, size_t i, PathSettings settings, TagInspector
   const FileProblem problem =
       openListedFolder(run.list.folders, file.folder, run.openFolders, &folder);
   if (problem != FileProblem::None)
-    return PathReport{PathOutcome::CannotOpen, RewriteReason::None, problem, 0, 0, 0, 0};
+    return PathReport{
+        PathOutcome::CannotOpen, RewriteReason::None, problem, 0, 0, 0, 0, FramesLeft{}};
   return convertFileAt(folder, file.name.c_str(), settings, inspect, context);
 }
 
@@ -68,8 +70,8 @@ struct PreviewContext {
 void collectPreview(void *context, FileImage before, FileImage) {
   auto *preview = static_cast<PreviewContext *>(context);
   Run &run = *preview->run;
-  preview->text =
-      previewText(run.console.japanese, before, pathSettings(run.options, false).text, run.marks);
+  preview->text = previewText(run.console.japanese, before,
+                              pathSettings(run.options, false).rewrite, run.marks);
 }
 
 void reportListing(Run &run) {
@@ -188,6 +190,8 @@ int runParsed(const ConsoleState &console, int argc, char **argv) {
   case ParseResult::Run:
     break;
   }
+  if (run.options.info)
+    return infoRun(run.options, run.console);
   installInterruptCleanup();
   if (run.options.to != nullptr)
     return copyRun(run.options, run.console);

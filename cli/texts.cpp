@@ -1,6 +1,8 @@
 #include "cli/texts.h"
 
+#include "cli/console.h"
 #include "command/destination_names.h"
+#include "engine/id3v1.h"
 
 #include <cctype>
 #include <cinttypes>
@@ -28,6 +30,7 @@ const char *pick(bool japanese, Text text) {
 const Text HELP = {
     "Usage: sorabun-cli --to DIR [options] PATH...\n"
     "       sorabun-cli [options] PATH...\n"
+    "       sorabun-cli --info [--json] [-r] PATH...\n"
     "Rewrites the ID3v2 tag of MP3 files so that the title, artist and album\n"
     "(TIT2, TPE1, TALB) hold code page 932 (Shift-JIS) text, for players that\n"
     "read nothing else. PATH is a file, or a folder whose *.mp3 files (any\n"
@@ -43,6 +46,9 @@ const Text HELP = {
     "      --to DIR     write converted copies to DIR, leaving the files as they are\n"
     "      --all-files  with --to, copy the other files of the folders too (covers,\n"
     "                   playlists), as they are\n"
+    "      --all-frames convert every text of the tag (comments, lyrics, picture\n"
+    "                   descriptions, user texts...), not only title, artist and\n"
+    "                   album; frames that cannot be read are left as they are\n"
     "  -y, --yes        convert without asking\n"
     "  -n, --dry-run    write nothing; show each title, artist and album before\n"
     "                   and after, with [ ] around every character that becomes\n"
@@ -54,6 +60,12 @@ const Text HELP = {
     "  -t, --keep-time  keep the original's modification time (copies always do)\n"
     "  -r, --recursive  convert folders with all their subfolders\n"
     "  -q, --quiet      report only the files that need attention\n"
+    "      --id3v1      also write an ID3v1 tag at the end of each file (copy), in\n"
+    "                   code page 932: title, artist, album, year, comment, track\n"
+    "                   and genre from the ID3v2 tag; one already there is replaced\n"
+    "      --info       write nothing; show each tag's version, flags, size and\n"
+    "                   frames, with ! on what a Shift-JIS-only player misreads\n"
+    "      --json       with --info, one JSON object per file, for scripts\n"
     "  -h, --help       show this help\n"
     "      --version    show the version\n"
     "\n"
@@ -68,6 +80,7 @@ const Text HELP = {
     "     terminal and --yes was not given (nothing written)\n",
     "使い方: sorabun-cli --to フォルダー [オプション] パス...\n"
     "        sorabun-cli [オプション] パス...\n"
+    "        sorabun-cli --info [--json] [-r] パス...\n"
     "MP3 ファイルの ID3v2 タグのタイトル・アーティスト・アルバム (TIT2, TPE1, TALB)\n"
     "を、コードページ 932 (シフト JIS) の文字列に書き換えます。パスにはファイル、\n"
     "またはフォルダーを指定します。フォルダーの場合は、その中の *.mp3 ファイル\n"
@@ -83,6 +96,9 @@ const Text HELP = {
     "      --to フォルダー  元のファイルを変えず、変換したコピーをフォルダーに書き込みます\n"
     "      --all-files  --to で、フォルダー内のほかのファイル (ジャケット画像、\n"
     "                   プレイリスト) もそのままコピーします\n"
+    "      --all-frames タイトル・アーティスト・アルバムだけでなく、タグのすべての\n"
+    "                   文字列 (コメント、歌詞、画像の説明、ユーザー定義の文字列など)\n"
+    "                   を変換します。読めないフレームはそのままにします\n"
     "  -y, --yes        確認せずに変換します\n"
     "  -n, --dry-run    何も書き込まず、タイトル・アーティスト・アルバムの変換前と\n"
     "                   変換後を表示します。'?' や似た文字に置き換わる文字を [ ] で\n"
@@ -94,6 +110,12 @@ const Text HELP = {
     "  -t, --keep-time  元のファイルの更新日時を保ちます (コピーは常に保ちます)\n"
     "  -r, --recursive  サブフォルダーも含めて変換します\n"
     "  -q, --quiet      確認が必要なファイルだけを表示します\n"
+    "      --id3v1      ファイル (コピー) の末尾に ID3v1 タグもコードページ 932 で\n"
+    "                   書き込みます。ID3v2 タグのタイトル・アーティスト・アルバム・\n"
+    "                   年・コメント・トラック・ジャンルから作り、既にあれば置き換えます\n"
+    "      --info       何も書き込まず、タグの版・フラグ・大きさとフレームを表示します。\n"
+    "                   シフト JIS だけのプレーヤーが読み違えるものに ! を付けます\n"
+    "      --json       --info で、ファイルごとに JSON オブジェクトを 1 行ずつ出力します\n"
     "  -h, --help       このヘルプを表示します\n"
     "      --version    バージョンを表示します\n"
     "\n"
@@ -229,9 +251,36 @@ std::string versionName(const PathReport &report) {
   return "ID3v2." + std::to_string(report.majorVersion) + "." + std::to_string(report.revision);
 }
 
+// The change in size: an ID3v1 tag added can make a file larger.
 std::string savedBytes(bool japanese, const PathReport &report) {
+  if (report.newSize > report.size) {
+    const std::string count = std::to_string(report.newSize - report.size);
+    return japanese ? count + " バイト増加"
+                    : count + (count == "1" ? " byte added" : " bytes added");
+  }
   const std::string count = std::to_string(report.size - report.newSize);
   return japanese ? count + " バイト減少" : count + (count == "1" ? " byte saved" : " bytes saved");
+}
+
+// The frames --all-frames left as they are: "left as they are: COMM, APIC".
+std::string framesLeftText(bool japanese, const PathReport &report) {
+  const FramesLeft &left = report.left;
+  if (left.count == 0)
+    return "";
+  std::string names;
+  for (uint32_t i = 0; i < left.named; ++i)
+    names += (i == 0 ? "" : ", ") + std::string(left.identifiers[i]);
+  if (left.count > left.named)
+    names += ", ...";
+  return pick(japanese, {"frames left as they are: ", "そのままのフレーム: "}) + names;
+}
+
+// A detail, and the frames left after it.
+std::string withFramesLeft(bool japanese, const std::string &detail, const PathReport &report) {
+  const std::string left = framesLeftText(japanese, report);
+  if (left.empty() || detail.empty())
+    return detail + left;
+  return detail + (japanese ? "。" : "; ") + left;
 }
 
 std::string withDetail(const char *label, const std::string &path, const std::string &detail) {
@@ -314,6 +363,13 @@ std::string optionProblemText(bool japanese, UsageProblem problem) {
   case UsageProblem::AllFilesAlone:
     text = {"--all-files goes with --to only", "--all-files は --to と一緒に使います"};
     break;
+  case UsageProblem::JsonAlone:
+    text = {"--json goes with --info only", "--json は --info と一緒に使います"};
+    break;
+  case UsageProblem::InfoWrites:
+    text = {"--info writes nothing: it does not go with --to, --backup or --id3v1",
+            "--info は何も書き込みません。--to、--backup、--id3v1 とは使えません"};
+    break;
   default:
     break;
   }
@@ -329,10 +385,10 @@ std::string outcomeLine(bool japanese, bool dryRun, const std::string &path,
   case PathOutcome::Converted:
     return withDetail(pick(japanese, dryRun ? Text{"would convert", "変換予定"}
                                             : Text{"converted", "変換しました"}),
-                      path, savedBytes(japanese, report));
+                      path, withFramesLeft(japanese, savedBytes(japanese, report), report));
   case PathOutcome::AlreadyConverted:
     return withDetail(pick(japanese, {"already in code page 932", "変換済み (コードページ 932)"}),
-                      path, "");
+                      path, withFramesLeft(japanese, "", report));
   case PathOutcome::NoTag:
     return withDetail(pick(japanese, {"no ID3v2 tag", "ID3v2 タグなし"}), path, "");
   case PathOutcome::Refused:
@@ -531,8 +587,11 @@ std::string copyLine(bool japanese, bool dryRun, const std::string &path, const 
     const char *label = pick(japanese, dryRun ? Text{"would copy", "コピー予定"}
                                               : Text{"copied", "コピーしました"});
     if (report.outcome == PathOutcome::Converted)
-      return withDetail(label, path,
-                        pick(japanese, {"converted, ", "変換、"}) + savedBytes(japanese, report));
+      return withDetail(
+          label, path,
+          withFramesLeft(japanese,
+                         pick(japanese, {"converted, ", "変換、"}) + savedBytes(japanese, report),
+                         report));
     std::string detail = pick(japanese, asItIsDetail(report, isMp3));
     if (report.outcome == PathOutcome::Refused)
       detail += " " + versionName(report);
@@ -666,4 +725,132 @@ std::string copyProgressText(bool japanese, size_t done, size_t total, uint64_t 
   if (japanese)
     return "コピー中 " + files + " ファイル、" + bytes + "、" + speed + "、残り " + timeLeft;
   return "copying " + files + " files, " + bytes + ", " + speed + ", " + timeLeft + " left";
+}
+
+std::string infoTagLine(bool japanese, bool marked, const std::string &version, uint32_t size,
+                        uint32_t padding, const std::string &flags) {
+  const std::string sizes = japanese ? "  大きさ " + std::to_string(size) + "  パディング " +
+                                           std::to_string(padding) + "  フラグ: "
+                                     : "  size " + std::to_string(size) + "  padding " +
+                                           std::to_string(padding) + "  flags: ";
+  return (marked ? "! " : "  ") + version + sizes + flags + "\n";
+}
+
+std::string tagFlagsText(bool japanese, unsigned flags) {
+  static const Text NAMES[] = {{"unsynchronisation", "非同期化"},
+                               {"extended header", "拡張ヘッダー"},
+                               {"compression", "圧縮"},
+                               {"experimental", "実験的"},
+                               {"footer", "フッター"}};
+  std::string text;
+  for (size_t bit = 0; bit < sizeof NAMES / sizeof NAMES[0]; ++bit) {
+    if ((flags & (1U << bit)) == 0)
+      continue;
+    text += text.empty() ? "" : (japanese ? "、" : ", ");
+    text += pick(japanese, NAMES[bit]);
+  }
+  return text.empty() ? pick(japanese, {"none", "なし"}) : text;
+}
+
+namespace {
+
+void appendId3v1Field(bool japanese, Text label, const std::string &value, std::string &line) {
+  line += line.empty() ? "" : (japanese ? "、" : ", ");
+  line += pick(japanese, label);
+  line += " \"" + escapeControls(value) + "\"";
+}
+
+const std::pair<unsigned, Text> ID3V1_FIELDS[] = {
+    {ID3V1_TITLE, {"title", "タイトル"}},
+    {ID3V1_ARTIST, {"artist", "アーティスト"}},
+    {ID3V1_ALBUM, {"album", "アルバム"}},
+    {ID3V1_YEAR, {"year", "年"}},
+};
+
+} // namespace
+
+std::string infoId3v1Line(bool japanese, const Id3v1Shown &shown) {
+  std::string fields;
+  const std::string *values[] = {&shown.title, &shown.artist, &shown.album, &shown.year};
+  for (size_t i = 0; i < 4; ++i)
+    appendId3v1Field(japanese, ID3V1_FIELDS[i].second, *values[i], fields);
+  appendId3v1Field(japanese, {"comment", "コメント"}, shown.comment, fields);
+  if (shown.track != 0)
+    fields += pick(japanese, {", track ", "、トラック "}) + std::to_string(shown.track);
+  if (!shown.genre.empty())
+    fields += pick(japanese, {", genre ", "、ジャンル "}) + shown.genre;
+  std::string line = (shown.differences != 0 ? "! ID3v1  " : "  ID3v1  ") + fields;
+  if (shown.differences != 0) {
+    std::string differing;
+    for (const auto &field : ID3V1_FIELDS) {
+      if ((shown.differences & field.first) == 0)
+        continue;
+      differing += differing.empty() ? "" : (japanese ? "、" : ", ");
+      differing += pick(japanese, field.second);
+    }
+    line +=
+        pick(japanese, {"; differs from the ID3v2 tag: ", "。ID3v2 タグと違う項目: "}) + differing;
+  }
+  return line + "\n";
+}
+
+std::string infoLegendText(bool japanese) {
+  return pick(japanese,
+              {"! marks what a player that reads code page 932 only misreads: text in UTF-16 "
+               "or UTF-8, unsynchronisation, a version 2.4 header (units that read 2.3 only), "
+               "an ID3v1 tag that differs from the ID3v2 tag.\n",
+               "! はコードページ 932 しか読めないプレーヤーが読み違えるものです: UTF-16 や "
+               "UTF-8 の文字列、非同期化、バージョン 2.4 のヘッダー (2.3 しか読めない機器)、"
+               "ID3v2 タグと違う ID3v1 タグ。\n"});
+}
+
+std::string infoSummaryLine(bool japanese, const MisreadCounts &counts) {
+  std::string line =
+      japanese ? std::to_string(counts.files) + " ファイル: "
+               : std::to_string(counts.files) + (counts.files == 1 ? " file: " : " files: ");
+  struct Kind {
+    size_t count;
+    Text one; // the English for one; the Japanese for any number
+    const char *many;
+  };
+  const Kind kinds[] = {
+      {counts.wideTexts,
+       {"frame in UTF-16 or UTF-8", "UTF-16・UTF-8 のフレーム"},
+       "frames in UTF-16 or UTF-8"},
+      {counts.unsynchronised, {"unsynchronised", "非同期化"}, "unsynchronised"},
+      {counts.version4, {"version 2.4 header", "バージョン 2.4 のヘッダー"}, "version 2.4 headers"},
+      {counts.id3v1Disagrees,
+       {"ID3v1 tag that differs from the ID3v2 tag", "ID3v2 タグと違う ID3v1 タグ"},
+       "ID3v1 tags that differ from the ID3v2 tag"},
+      {counts.failed, {"failed", "失敗"}, "failed"},
+  };
+  bool first = true;
+  for (const Kind &kind : kinds) {
+    if (kind.count == 0)
+      continue;
+    line += first ? "" : (japanese ? "、" : ", ");
+    const std::string count = std::to_string(kind.count);
+    line += japanese ? std::string(kind.one.japanese) + " " + count
+                     : count + " " + (kind.count == 1 ? kind.one.english : kind.many);
+    first = false;
+  }
+  if (first)
+    line += pick(japanese, {"nothing that such a player misreads", "読み違えるものはありません"});
+  return line + "\n";
+}
+
+std::string outcomeDetail(bool japanese, const PathReport &report) {
+  switch (report.outcome) {
+  case PathOutcome::Converted:
+  case PathOutcome::AlreadyConverted:
+  case PathOutcome::NoTag:
+    return "";
+  case PathOutcome::Refused:
+    return versionName(report);
+  case PathOutcome::Unsupported:
+  case PathOutcome::Damaged:
+    return pick(japanese, reasonText(report.reason));
+  default:
+    return failureText(japanese, report);
+  }
 }

@@ -87,3 +87,42 @@ std::string flushFailedText(bool japanese, FileProblem problem);
 std::string destinationInSourceText(bool japanese, const std::string &shownSource);
 std::string copyProgressText(bool japanese, size_t done, size_t total, uint64_t bytesDone,
                              uint64_t bytesTotal, double seconds);
+
+// --info.
+
+// What a player that reads nothing but code page 932 misreads, counted per
+// kind over a run.
+struct MisreadCounts {
+  size_t files;
+  size_t failed;
+  size_t wideTexts;      // frames whose text is in UTF-16 or UTF-8
+  size_t unsynchronised; // tags or frames stored unsynchronised
+  size_t version4;       // version 2.4 headers, for units that read version 2.3 only
+  size_t id3v1Disagrees; // ID3v1 tags that disagree with the ID3v2 tag
+};
+
+// The flags of a tag header, as bits.
+constexpr unsigned TAG_FLAG_BIT_UNSYNCHRONISATION = 1;
+constexpr unsigned TAG_FLAG_BIT_EXTENDED_HEADER = 2;
+constexpr unsigned TAG_FLAG_BIT_COMPRESSION = 4; // version 2
+constexpr unsigned TAG_FLAG_BIT_EXPERIMENTAL = 8;
+constexpr unsigned TAG_FLAG_BIT_FOOTER = 16;
+// The flags' names, or "none".
+std::string tagFlagsText(bool japanese, unsigned flags);
+
+// "ID3v2.3.0  size 4096  padding 1022  flags: none".
+std::string infoTagLine(bool japanese, bool marked, const std::string &version, uint32_t size,
+                        uint32_t padding, const std::string &flags);
+// The ID3v1 tag's fields, not escaped; differences: Id3v1Field bits of the
+// fields that disagree with the ID3v2 tag.
+struct Id3v1Shown {
+  std::string title, artist, album, year, comment, genre;
+  unsigned track; // 0: none
+  unsigned differences;
+};
+std::string infoId3v1Line(bool japanese, const Id3v1Shown &shown);
+std::string infoLegendText(bool japanese);
+std::string infoSummaryLine(bool japanese, const MisreadCounts &counts);
+// Why a file was not converted or read, as outcomeLine gives it in
+// parentheses; empty when there is nothing to say.
+std::string outcomeDetail(bool japanese, const PathReport &report);

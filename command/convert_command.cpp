@@ -173,7 +173,7 @@ Notice convertContent(const FilePlace &place, const UserPrompt &prompt, FileImag
   if (!prompt.confirm(prompt.context, MESSAGE_CONFIRM))
     return silence();
   // The dialog converts as it always has: '?' for what code page 932 lacks.
-  RewriteOutcome outcome = rewriteContent(input, output, TextSettings{false});
+  RewriteOutcome outcome = rewriteContent(input, output);
   switch (outcome.kind) {
   case RewriteKind::Refused:
     return silence();

@@ -7,12 +7,11 @@
 #include "command/file_conversion.h"
 
 #include "command/safe_write.h"
+#include "engine/id3v1.h"
 
 #include <cstring>
 
 namespace {
-
-constexpr uint32_t FOOTER_SIZE = 10;
 
 // What one conversion holds while it runs; convertFileAt releases it all on
 // every way out.
@@ -20,18 +19,22 @@ struct Conversion {
   FilePlace place;
   PathSettings settings;
   const CopyTarget *copyTo; // nullptr: the file itself is converted
+  bool onlyRead;            // the tags are read for showing (--info); nothing is written
   FileHandle source;
   FileState whenOpened;
   uint8_t *before;
   uint8_t *after;
   uint32_t regionLength; // of the tag region read, and of its rewrite
   uint32_t newRegionLength;
+  uint64_t keptEnd; // the file is kept up to here: its end, or an ID3v1 tag that is replaced
+  bool writesId3v1; // the new content ends with newId3v1
+  uint8_t newId3v1[ID3V1_TAG_SIZE];
   PathReport report;
   CopyAction action;
 };
 
 PathReport reportOf(PathOutcome outcome, FileProblem problem = FileProblem::None) {
-  return PathReport{outcome, RewriteReason::None, problem, 0, 0, 0, 0};
+  return PathReport{outcome, RewriteReason::None, problem, 0, 0, 0, 0, FramesLeft{}};
 }
 
 void fail(Conversion &conversion, PathOutcome outcome, FileProblem problem) {
@@ -42,7 +45,7 @@ void fail(Conversion &conversion, PathOutcome outcome, FileProblem problem) {
 // The bytes the rewrite needs: the tag and the footer that may follow it, or
 // the whole file when the tag claims more than the file holds.
 uint32_t tagRegionLength(const uint8_t header[TAG_HEADER_SIZE], uint32_t fileLength) {
-  const uint64_t tagEnd = uint64_t{TAG_HEADER_SIZE} + readSynchsafe(header + 6);
+  const uint64_t tagEnd = tagEndOf(header);
   const uint64_t wanted = tagEnd + FOOTER_SIZE;
   return wanted < fileLength ? static_cast<uint32_t>(wanted) : fileLength;
 }
@@ -98,9 +101,11 @@ bool readTagRegion(Conversion &conversion, uint32_t fileLength, uint32_t &region
     conversion.report.reason = RewriteReason::FileTooShort;
     return false;
   }
-  conversion.report.majorVersion = header[3];
-  conversion.report.revision = header[4];
+  const TagHeader tagHeader = readTagHeader(header);
+  conversion.report.majorVersion = tagHeader.majorVersion;
+  conversion.report.revision = tagHeader.revision;
   regionLength = tagRegionLength(header, fileLength);
+  conversion.regionLength = regionLength;
   conversion.before = allocateZeroed(regionLength);
   conversion.after = conversion.before == nullptr ? nullptr : allocateZeroed(regionLength);
   if (conversion.after == nullptr) {
@@ -139,15 +144,72 @@ bool backupIsPossible(Conversion &conversion) {
   return true;
 }
 
-void writeConversion(Conversion &conversion, uint32_t regionLength, uint32_t newRegionLength) {
+// The converted content: the rewritten tag region, the file after it up to
+// an ID3v1 tag that is replaced, and the new ID3v1 tag. An ID3v1 tag may
+// begin inside the tag region read (fewer than ten bytes after the ID3v2
+// tag); the rewrite carried the bytes after the tag over as they were, so
+// the rewritten region is cut by as many bytes.
+NewContent convertedContent(const Conversion &conversion) {
   NewContent content{};
-  content.pieces[0] = memoryPiece(conversion.after, newRegionLength);
-  content.pieces[1] =
-      filePiece(conversion.source, regionLength, conversion.whenOpened.size - regionLength);
-  content.count = 2;
-  const WriteResult written =
-      replaceContent(conversion.place, &conversion.source, conversion.whenOpened, content,
-                     WriteSettings{conversion.settings.backup, conversion.settings.keepTime});
+  const uint64_t regionLength = conversion.regionLength;
+  if (conversion.keptEnd < regionLength) {
+    content.pieces[0] = memoryPiece(conversion.after, conversion.newRegionLength -
+                                                          (regionLength - conversion.keptEnd));
+    content.count = 1;
+  } else {
+    content.pieces[0] = memoryPiece(conversion.after, conversion.newRegionLength);
+    content.pieces[1] =
+        filePiece(conversion.source, regionLength, conversion.keptEnd - regionLength);
+    content.count = 2;
+  }
+  if (conversion.writesId3v1)
+    content.pieces[content.count++] = memoryPiece(conversion.newId3v1, ID3V1_TAG_SIZE);
+  return content;
+}
+
+// The ID3v1 tag at the end of the file; present only when it lies wholly
+// after the ID3v2 tag and its footer.
+FileProblem readExistingId3v1(const Conversion &conversion, uint8_t tag[ID3V1_TAG_SIZE],
+                              bool &present) {
+  present = false;
+  const uint64_t fileLength = conversion.whenOpened.size;
+  uint64_t tagSpanEnd = 0;
+  if (conversion.before != nullptr) {
+    const TagRecord record = walkTag(FileImage{conversion.before, conversion.regionLength});
+    tagSpanEnd = uint64_t{record.tagEnd} + record.footer.length;
+  }
+  if (fileLength < tagSpanEnd + ID3V1_TAG_SIZE)
+    return FileProblem::None;
+  const FileProblem problem =
+      readAt(conversion.source, fileLength - ID3V1_TAG_SIZE, tag, ID3V1_TAG_SIZE);
+  present = problem == FileProblem::None && isId3v1Tag(tag);
+  return problem;
+}
+
+// The ID3v1 tag made from the tag region read, and the one it replaces. An
+// APEv2 or Lyrics3 block before that one stays where it is. False with the
+// report set when the end of the file cannot be read.
+bool prepareId3v1(Conversion &conversion, bool &unchanged) {
+  buildId3v1TagFor(FileImage{conversion.before, conversion.regionLength},
+                   conversion.settings.rewrite.text, conversion.newId3v1);
+  conversion.writesId3v1 = true;
+  uint8_t existing[ID3V1_TAG_SIZE];
+  bool present = false;
+  const FileProblem problem = readExistingId3v1(conversion, existing, present);
+  if (problem != FileProblem::None) {
+    fail(conversion, PathOutcome::CannotRead, problem);
+    return false;
+  }
+  if (present)
+    conversion.keptEnd = conversion.whenOpened.size - ID3V1_TAG_SIZE;
+  unchanged = present && std::memcmp(existing, conversion.newId3v1, ID3V1_TAG_SIZE) == 0;
+  return true;
+}
+
+void writeConversion(Conversion &conversion) {
+  const WriteResult written = replaceContent(
+      conversion.place, &conversion.source, conversion.whenOpened, convertedContent(conversion),
+      WriteSettings{conversion.settings.backup, conversion.settings.keepTime});
   fail(conversion, outcomeOfWrite(written.outcome), written.problem);
 }
 
@@ -161,8 +223,9 @@ void convertOpenFile(Conversion &conversion, TagInspector inspect, void *context
   uint32_t regionLength = 0;
   if (!readTagRegion(conversion, fileLength, regionLength))
     return;
-  const RewriteOutcome rewritten = rewriteContent(FileImage{conversion.before, regionLength},
-                                                  conversion.after, conversion.settings.text);
+  const RewriteOutcome rewritten =
+      rewriteContent(FileImage{conversion.before, regionLength}, conversion.after,
+                     conversion.settings.rewrite, conversion.report.left);
   conversion.report.outcome = outcomeOfRewrite(rewritten.kind);
   conversion.report.reason = rewritten.reason;
   if (rewritten.kind != RewriteKind::Rewritten)
@@ -171,10 +234,15 @@ void convertOpenFile(Conversion &conversion, TagInspector inspect, void *context
     conversion.report.outcome = PathOutcome::Damaged; // never more than the buffer holds
     return;
   }
-  conversion.report.newSize = conversion.whenOpened.size - (regionLength - rewritten.length);
   conversion.regionLength = regionLength;
   conversion.newRegionLength = rewritten.length;
-  if (rewritten.length == regionLength &&
+  conversion.keptEnd = conversion.whenOpened.size;
+  bool id3v1Unchanged = true;
+  if (conversion.settings.id3v1 && !prepareId3v1(conversion, id3v1Unchanged))
+    return;
+  conversion.report.newSize = conversion.keptEnd - regionLength + rewritten.length +
+                              (conversion.writesId3v1 ? ID3V1_TAG_SIZE : 0);
+  if (id3v1Unchanged && rewritten.length == regionLength &&
       std::memcmp(conversion.before, conversion.after, regionLength) == 0) {
     conversion.report.outcome = PathOutcome::AlreadyConverted;
     return;
@@ -186,7 +254,7 @@ void convertOpenFile(Conversion &conversion, TagInspector inspect, void *context
     inspect(context, FileImage{conversion.before, regionLength},
             FileImage{conversion.after, rewritten.length});
   if (inPlace && conversion.settings.write)
-    writeConversion(conversion, regionLength, rewritten.length);
+    writeConversion(conversion);
 }
 
 // Opens the file, locked against a second run when it is to be written, and
@@ -194,7 +262,7 @@ void convertOpenFile(Conversion &conversion, TagInspector inspect, void *context
 // A copy's source is only read: other names do not matter, and no lock
 // keeps others from reading it.
 bool openConversion(Conversion &conversion) {
-  const bool inPlace = conversion.copyTo == nullptr;
+  const bool inPlace = conversion.copyTo == nullptr && !conversion.onlyRead;
   FileProblem problem =
       inPlace ? openSourceFile(&conversion.place, &conversion.source, &conversion.whenOpened)
               : openFileToRead(&conversion.place, &conversion.source, &conversion.whenOpened);
@@ -271,10 +339,7 @@ void copyToTarget(Conversion &conversion) {
   NewContent content{};
   const uint64_t size = conversion.whenOpened.size;
   if (converted) {
-    content.pieces[0] = memoryPiece(conversion.after, conversion.newRegionLength);
-    content.pieces[1] =
-        filePiece(conversion.source, conversion.regionLength, size - conversion.regionLength);
-    content.count = 2;
+    content = convertedContent(conversion);
   } else {
     content.pieces[0] = filePiece(conversion.source, 0, size);
     content.count = 1;
@@ -289,12 +354,30 @@ void copyToTarget(Conversion &conversion) {
     fail(conversion, outcomeOfWrite(written.outcome), written.problem);
 }
 
-Conversion convertPlace(FilePlace place, PathSettings settings, const CopyTarget *copyTo,
+Conversion newConversion(const FilePlace &place, PathSettings settings, const CopyTarget *copyTo) {
+  Conversion conversion{};
+  conversion.place = place;
+  conversion.settings = settings;
+  conversion.copyTo = copyTo;
+  conversion.source = NO_FILE;
+  conversion.report = reportOf(PathOutcome::CannotOpen);
+  conversion.action = CopyAction::None;
+  return conversion;
+}
+
+void releaseConversion(Conversion &conversion) {
+  if (conversion.source != NO_FILE)
+    closeFile(conversion.source);
+  if (conversion.after != nullptr)
+    releaseBlock(conversion.after);
+  if (conversion.before != nullptr)
+    releaseBlock(conversion.before);
+  closePlace(&conversion.place);
+}
+
+Conversion convertPlace(const FilePlace &place, PathSettings settings, const CopyTarget *copyTo,
                         TagInspector inspect, void *context) {
-  Conversion conversion{
-      place,           settings, copyTo, NO_FILE, FileState{},
-      nullptr,         nullptr,  0,      0,       reportOf(PathOutcome::CannotOpen),
-      CopyAction::None};
+  Conversion conversion = newConversion(place, settings, copyTo);
   if (openConversion(conversion)) {
     conversion.report.size = conversion.whenOpened.size;
     if (copyTo == nullptr || copyTo->examineTag)
@@ -304,14 +387,33 @@ Conversion convertPlace(FilePlace place, PathSettings settings, const CopyTarget
     if (copyTo != nullptr)
       copyToTarget(conversion);
   }
-  if (conversion.source != NO_FILE)
-    closeFile(conversion.source);
-  if (conversion.after != nullptr)
-    releaseBlock(conversion.after);
-  if (conversion.before != nullptr)
-    releaseBlock(conversion.before);
-  closePlace(&conversion.place);
+  releaseConversion(conversion);
   return conversion;
+}
+
+// The tags of the file, shown to reader once the conversion's checks have
+// examined them.
+PathReport readPlace(const FilePlace &place, TagReader read, void *context) {
+  Conversion conversion = newConversion(place, PathSettings{}, nullptr);
+  conversion.onlyRead = true;
+  if (openConversion(conversion)) {
+    conversion.report.size = conversion.whenOpened.size;
+    convertOpenFile(conversion, nullptr, nullptr);
+    uint8_t id3v1[ID3V1_TAG_SIZE];
+    bool present = false;
+    const PathOutcome outcome = conversion.report.outcome;
+    const bool examined = outcome == PathOutcome::Converted || isCopiedAsItIs(outcome);
+    const FileProblem problem =
+        examined ? readExistingId3v1(conversion, id3v1, present) : FileProblem::None;
+    if (problem != FileProblem::None)
+      fail(conversion, PathOutcome::CannotRead, problem);
+    else if (examined)
+      read(context,
+           FileImage{conversion.before, conversion.before == nullptr ? 0 : conversion.regionLength},
+           present ? id3v1 : nullptr);
+  }
+  releaseConversion(conversion);
+  return conversion.report;
 }
 
 // The place of a path; false with the report set when its folder cannot be
@@ -332,10 +434,18 @@ bool hasTagIdentifier(const uint8_t *bytes, uint64_t length) {
   return length >= 3 && bytes[0] == 'I' && bytes[1] == 'D' && bytes[2] == '3';
 }
 
-RewriteOutcome rewriteContent(FileImage input, uint8_t *output, TextSettings settings) {
+RewriteOutcome rewriteContent(FileImage input, uint8_t *output) {
+  FramesLeft left;
+  return rewriteContent(input, output,
+                        RewriteSettings{FrameScope::TitleFrames, TextSettings{false}}, left);
+}
+
+RewriteOutcome rewriteContent(FileImage input, uint8_t *output, RewriteSettings settings,
+                              FramesLeft &left) {
+  left = FramesLeft{};
   if (input.length < TAG_HEADER_SIZE)
     return RewriteOutcome{RewriteKind::Damaged, RewriteReason::FileTooShort, 0};
-  return rewriteTag(input, output, settings);
+  return rewriteTag(input, output, settings, left);
 }
 
 PathReport convertFileAt(FolderHandle folder, const char *name, PathSettings settings,
@@ -350,6 +460,18 @@ PathReport convertOnePath(const char *path, PathSettings settings, TagInspector 
   if (!placeOfPathFor(path, &place, &report))
     return report;
   return convertPlace(place, settings, nullptr, inspect, context).report;
+}
+
+PathReport readTagsAt(FolderHandle folder, const char *name, TagReader read, void *context) {
+  return readPlace(placeInFolder(folder, name), read, context);
+}
+
+PathReport readTagsOfPath(const char *path, TagReader read, void *context) {
+  FilePlace place;
+  PathReport report{};
+  if (!placeOfPathFor(path, &place, &report))
+    return report;
+  return readPlace(place, read, context);
 }
 
 bool sameCopyTime(int64_t copyTime, int64_t sourceTime) {

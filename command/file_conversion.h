@@ -30,10 +30,11 @@ enum class PathOutcome {
 };
 
 struct PathSettings {
-  bool write;        // false: examine only, touch nothing
-  bool backup;       // keep the original as NAME.bak, never overwriting one
-  bool keepTime;     // give the converted file the original's last-write time
-  TextSettings text; // how the texts are converted
+  bool write;              // false: examine only, touch nothing
+  bool backup;             // keep the original as NAME.bak, never overwriting one
+  bool keepTime;           // give the converted file the original's last-write time
+  RewriteSettings rewrite; // the frames converted, and how their texts are
+  bool id3v1; // write an ID3v1 tag made from the converted tag at the end, or replace it
 };
 
 struct PathReport {
@@ -44,6 +45,7 @@ struct PathReport {
   uint8_t revision;
   uint64_t size;    // the file's size before
   uint64_t newSize; // after the conversion (Converted)
+  FramesLeft left;  // frames an AllFrames conversion left as they are
 };
 
 // Shown the tag region before and after the rewrite when the rewrite changes
@@ -56,6 +58,17 @@ PathReport convertFileAt(FolderHandle folder, const char *name, PathSettings set
 // The file at a path.
 PathReport convertOnePath(const char *path, PathSettings settings, TagInspector inspect,
                           void *context);
+
+// What --info reads of a file, nothing written: the tag region (length 0
+// when the file has no ID3v2 tag) and the ID3v1 tag at its end (nullptr
+// when there is none).
+typedef void (*TagReader)(void *context, FileImage tagRegion, const uint8_t *id3v1Tag);
+
+// The file's tags, shown to read unless the file cannot be read; the
+// report tells what a conversion would give (Converted for "would convert")
+// or why the file could not be read.
+PathReport readTagsAt(FolderHandle folder, const char *name, TagReader read, void *context);
+PathReport readTagsOfPath(const char *path, TagReader read, void *context);
 
 // Copies: the library is only read, and a converted copy of each file (or,
 // when it cannot be converted, the file as it is) goes to another folder,
@@ -103,4 +116,6 @@ CopyReport copyOnePath(const char *path, PathSettings settings, CopyTarget targe
 bool hasTagIdentifier(const uint8_t *bytes, uint64_t length);
 
 // rewriteTag for a file's content, a file too short for a tag header included.
-RewriteOutcome rewriteContent(FileImage input, uint8_t *output, TextSettings settings);
+RewriteOutcome rewriteContent(FileImage input, uint8_t *output);
+RewriteOutcome rewriteContent(FileImage input, uint8_t *output, RewriteSettings settings,
+                              FramesLeft &left);

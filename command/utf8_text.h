@@ -3,6 +3,8 @@
 // file layer writes as the three bytes UTF-8 would give its value.
 #pragma once
 
+#include "engine/unicode.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,6 +17,5 @@ struct Utf8Character {
 // The character at text[at]; a lone surrogate decodes as itself.
 Utf8Character utf8CharacterAt(const std::string &text, size_t at);
 
-inline bool isSurrogate(uint32_t codePoint) {
-  return codePoint >= 0xD800 && codePoint <= 0xDFFF;
-}
+// Appends one code point (a lone surrogate included) as UTF-8.
+void appendUtf8(uint32_t codePoint, std::string &out);

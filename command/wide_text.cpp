@@ -1,40 +1,18 @@
 #include "command/wide_text.h"
 
+#include "command/utf8_text.h"
+#include "engine/unicode.h"
+
 #include <cstdint>
-
-namespace {
-
-constexpr uint32_t REPLACEMENT_CHARACTER = 0xFFFD;
-
-void appendUtf8(uint32_t value, std::string &out) {
-  if (value < 0x80) {
-    out += static_cast<char>(value);
-  } else if (value < 0x800) {
-    out += static_cast<char>(0xC0 | value >> 6);
-    out += static_cast<char>(0x80 | (value & 0x3F));
-  } else if (value < 0x10000) {
-    out += static_cast<char>(0xE0 | value >> 12);
-    out += static_cast<char>(0x80 | (value >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (value & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | value >> 18);
-    out += static_cast<char>(0x80 | (value >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (value >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (value & 0x3F));
-  }
-}
-
-} // namespace
 
 std::string utf8FromWide(const wchar_t *wide, size_t count) {
   std::string out;
   out.reserve(count);
   for (size_t i = 0; i < count; ++i) {
     const auto unit = static_cast<uint32_t>(wide[i]);
-    const bool high = unit >= 0xD800 && unit <= 0xDBFF;
     const auto next = i + 1 < count ? static_cast<uint32_t>(wide[i + 1]) : 0u;
-    if (high && next >= 0xDC00 && next <= 0xDFFF) {
-      appendUtf8(0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00), out);
+    if (isHighSurrogate(unit) && isLowSurrogate(next)) {
+      appendUtf8(combineSurrogates(unit, next), out);
       ++i;
     } else {
       appendUtf8(unit, out); // a lone surrogate keeps its value
@@ -69,9 +47,9 @@ std::wstring wideFromUtf8(const char *text, size_t length) {
     i += k;
     if (k <= extra)
       value = REPLACEMENT_CHARACTER; // cut short
-    if (value >= 0x10000) {
-      out += static_cast<wchar_t>(0xD800 + ((value - 0x10000) >> 10));
-      out += static_cast<wchar_t>(0xDC00 + ((value - 0x10000) & 0x3FF));
+    if (value >= FIRST_SUPPLEMENTARY_CODE_POINT) {
+      out += static_cast<wchar_t>(highSurrogateOf(value));
+      out += static_cast<wchar_t>(lowSurrogateOf(value));
     } else {
       out += static_cast<wchar_t>(value);
     }

@@ -41,6 +41,9 @@ uint16_t ansiLookAlike(char16_t unit);
 // capacity units, no terminator; returns the number of units written.
 size_t decodeCp932(const uint8_t *bytes, size_t length, char16_t *out, size_t capacity);
 
+// Whether a byte starts a double-byte character of code page 932.
+bool isCp932LeadByte(uint8_t byte);
+
 // The ANSI code page into UTF-16: MultiByteToWideChar(CP_ACP, ...) on
 // Windows, decodeCp932 elsewhere. Same contract as decodeCp932.
 size_t decodeAnsi(const uint8_t *bytes, size_t length, char16_t *out, size_t capacity);

@@ -2,6 +2,7 @@
 // reads it. The table is the encoder's read backwards, corrected where the
 // platform reads a code differently (best-fit targets, the NEC-selected rows).
 #include "engine/ansi_text.h"
+#include "engine/unicode.h"
 
 namespace {
 
@@ -9,7 +10,6 @@ namespace {
 
 constexpr uint32_t CODE_COUNT = 0x10000;
 constexpr char16_t NO_CHARACTER = 0xFFFF;
-constexpr char16_t REPLACEMENT_CHARACTER = 0xFFFD;
 
 char16_t g_decodeTable[CODE_COUNT];
 bool g_decodeTableReady = false;
@@ -34,11 +34,11 @@ void buildDecodeTable() {
   g_decodeTableReady = true;
 }
 
-bool isLeadByte(uint8_t byte) {
+} // namespace
+
+bool isCp932LeadByte(uint8_t byte) {
   return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
-
-} // namespace
 
 size_t decodeCp932(const uint8_t *bytes, size_t length, char16_t *out, size_t capacity) {
   if (!g_decodeTableReady) {
@@ -49,7 +49,7 @@ size_t decodeCp932(const uint8_t *bytes, size_t length, char16_t *out, size_t ca
   while (i < length && written < capacity) {
     uint32_t code = bytes[i];
     size_t taken = 1;
-    if (isLeadByte(bytes[i]) && i + 1 < length) {
+    if (isCp932LeadByte(bytes[i]) && i + 1 < length) {
       code = code << 8 | bytes[i + 1];
       taken = 2;
     }

@@ -1,364 +1,226 @@
 #include "engine/rewrite_tag.h"
 
-#include "engine/ansi_text.h"
+#include "engine/frame_fields.h"
 #include "engine/text_values.h"
 
 #include <cstring>
+#include <vector>
 
 const char *const TARGET_FRAME_IDS[TARGET_FRAME_COUNT] = {"TPE1", "TALB", "TIT2"};
 const char *const TARGET_FRAME_IDS_V22[TARGET_FRAME_COUNT] = {"TP1", "TAL", "TT2"};
 
 namespace {
 
-constexpr uint32_t EXTENDED_HEADER_OFFSET = TAG_HEADER_SIZE;
-constexpr uint32_t FOOTER_SIZE = 10;
-
-enum class SizeCoding { Synchsafe, Plain32, Plain24 };
-
-// How one major version lays out its frames.
-struct FrameLayout {
-  uint32_t headerSize;
-  uint32_t idLength;
-  SizeCoding sizeCoding;
-  uint8_t formatFlagMask; // bits of the second flag byte that change how data is stored
-  bool valuesAreLists;    // version 4 texts hold several values
-  const char *const *targets;
-};
-
-constexpr FrameLayout LAYOUT_V2 = {6, 3, SizeCoding::Plain24, 0x00, false, TARGET_FRAME_IDS_V22};
-constexpr FrameLayout LAYOUT_V3 = {10, 4, SizeCoding::Plain32, 0xE0, false, TARGET_FRAME_IDS};
-constexpr FrameLayout LAYOUT_V4 = {10, 4, SizeCoding::Synchsafe, 0x4F, true, TARGET_FRAME_IDS};
-
-struct TagBounds {
-  uint32_t framesStart; // F
-  uint32_t tagEnd;      // T
-};
-
-struct FrameSpan {
-  uint32_t start;    // offset of the frame header
-  uint32_t dataSize; // bytes after the header
-};
-
-enum class FrameStep { Frame, End, RunsPastTag };
-
-struct FrameWalk {
-  FrameStep last; // End, or RunsPastTag when a frame did not fit
-  uint32_t stop;  // where the walk stopped
-  uint32_t frameCount;
-};
-
 RewriteOutcome outcome(RewriteKind kind, RewriteReason reason) {
   return {kind, reason, 0};
 }
 
-bool isRefusedVersion(uint8_t major, uint8_t revision) {
-  if (major > 4) {
-    return true;
-  }
-  if (major == 4) {
-    return revision != 0;
-  }
-  return revision > 9;
-}
-
-FrameLayout layoutForVersion(uint8_t major) {
-  if (major == 2) {
-    return LAYOUT_V2;
-  }
-  if (major == 3) {
-    return LAYOUT_V3;
-  }
-  return LAYOUT_V4; // 4, and 0 and 1 which the gate admits
-}
-
-uint32_t readFrameSize(const uint8_t *field, SizeCoding coding) {
-  switch (coding) {
-  case SizeCoding::Synchsafe:
-    return readSynchsafe(field);
-  case SizeCoding::Plain32:
-    return readBigEndian(field, 4);
-  case SizeCoding::Plain24:
-    return readBigEndian(field, 3);
-  }
-  return 0;
-}
-
-void writeFrameSize(uint32_t size, uint8_t *field, SizeCoding coding) {
-  switch (coding) {
-  case SizeCoding::Synchsafe:
-    writeSynchsafe(size, field);
-    break;
-  case SizeCoding::Plain32:
-    writeBigEndian(size, field, 4);
-    break;
-  case SizeCoding::Plain24:
-    writeBigEndian(size, field, 3);
-    break;
-  }
-}
-
-bool isIdentifierCharacter(uint8_t c) {
-  return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
-
-bool isValidIdentifier(const uint8_t *id, uint32_t length) {
-  for (uint32_t i = 0; i < length; ++i) {
-    if (!isIdentifierCharacter(id[i])) {
-      return false;
-    }
-  }
-  return true;
-}
-
-bool isTargetFrame(const uint8_t *id, const FrameLayout &layout) {
+bool isTargetFrame(const TagFrame &frame, const TagRecord &record) {
+  const char *const *targets =
+      record.identifierLength == 3 ? TARGET_FRAME_IDS_V22 : TARGET_FRAME_IDS;
   for (size_t i = 0; i < TARGET_FRAME_COUNT; ++i) {
-    if (std::memcmp(id, layout.targets[i], layout.idLength) == 0) {
+    if (std::strcmp(frame.identifier, targets[i]) == 0) {
       return true;
     }
   }
   return false;
 }
 
-// Reads the frame at r. A frame is read while a whole header and at least one
-// more byte lie before the end of the tag; an identifier that is not valid
-// (zero padding among them) ends the frames.
-FrameStep readFrame(const uint8_t *bytes, uint32_t r, uint32_t tagEnd, const FrameLayout &layout,
-                    FrameSpan &frame) {
-  if (r + layout.headerSize >= tagEnd || !isValidIdentifier(bytes + r, layout.idLength)) {
-    return FrameStep::End;
+// The fields of a frame the rewrite converts; nullptr for one it copies.
+const FrameFields *fieldsToConvert(const TagFrame &frame, const TagRecord &record,
+                                   FrameScope scope) {
+  if (frame.data.length == 0 ||
+      (scope == FrameScope::TitleFrames && !isTargetFrame(frame, record))) {
+    return nullptr;
   }
-  const uint32_t size = readFrameSize(bytes + r + layout.idLength, layout.sizeCoding);
-  if (size > tagEnd - r - layout.headerSize) {
-    return FrameStep::RunsPastTag;
-  }
-  frame = {r, size};
-  return FrameStep::Frame;
+  return frameFieldsOf(frame.identifier);
 }
 
-uint32_t frameEnd(const FrameSpan &frame, const FrameLayout &layout) {
-  return frame.start + layout.headerSize + frame.dataSize;
-}
-
-FrameWalk walkFrames(const uint8_t *bytes, TagBounds bounds, const FrameLayout &layout) {
-  FrameWalk walk = {FrameStep::End, bounds.framesStart, 0};
-  FrameSpan frame = {};
-  while ((walk.last = readFrame(bytes, walk.stop, bounds.tagEnd, layout, frame)) ==
-         FrameStep::Frame) {
-    walk.stop = frameEnd(frame, layout);
-    ++walk.frameCount;
+// The walk's checks, then the title frames', in tag order: format flags
+// that change how the data is stored, and text encodings the rewrite does
+// not know.
+RewriteOutcome checkTag(const uint8_t *bytes, const TagRecord &record) {
+  if (record.kind != RewriteKind::Rewritten) {
+    return outcome(record.kind, record.reason);
   }
-  return walk;
-}
-
-bool onlyZerosBetween(const uint8_t *bytes, uint32_t from, uint32_t to) {
-  for (uint32_t i = from; i < to; ++i) {
-    if (bytes[i] != 0) {
-      return false;
+  for (const TagFrame &frame : record.frames) {
+    if (!isTargetFrame(frame, record)) {
+      continue;
     }
+    if (frame.storedTransformed) {
+      return outcome(RewriteKind::Unsupported, RewriteReason::FrameFormatFlags);
+    }
+    if (frame.data.length > 0 && bytes[frame.data.start] > TEXT_ENCODING_UTF8) {
+      return outcome(RewriteKind::Unsupported, RewriteReason::UnknownTextEncoding);
+    }
+  }
+  return outcome(RewriteKind::Rewritten, RewriteReason::None);
+}
+
+// Writes one frame's data, split into spans, converted into out; false when
+// it does not fit in capacity bytes.
+bool convertSpans(const uint8_t *data, const std::vector<FieldSpan> &spans, bool valuesAreLists,
+                  TextSettings settings, uint8_t *out, uint32_t capacity, uint32_t &written) {
+  const uint8_t encoding = data[0]; // the first field of every layout
+  written = 0;
+  for (const FieldSpan &span : spans) {
+    size_t length = 0;
+    const uint32_t room = capacity - written;
+    switch (span.use) {
+    case SpanUse::Encoding:
+      length = 1;
+      out[written] = TEXT_ENCODING_SINGLE_BYTE;
+      break;
+    case SpanUse::Kept:
+      if (span.length > room) {
+        return false;
+      }
+      length = span.length;
+      std::memcpy(out + written, data + span.start, length);
+      break;
+    case SpanUse::Text:
+    case SpanUse::Values:
+      if (!convertFrameText(data + span.start, span.length, encoding,
+                            span.use == SpanUse::Values && valuesAreLists, settings, out + written,
+                            room, length)) {
+        return false;
+      }
+      if (span.use == SpanUse::Text && span.terminated) {
+        if (length == room) {
+          return false;
+        }
+        out[written + length++] = 0;
+      }
+      break;
+    }
+    written += static_cast<uint32_t>(length);
   }
   return true;
 }
 
-bool isCleanWalk(const FrameWalk &walk, const uint8_t *bytes, uint32_t tagEnd) {
-  return walk.last != FrameStep::RunsPastTag && onlyZerosBetween(bytes, walk.stop, tagEnd);
+// A string of no character: its terminator alone, or a byte-order mark
+// and its terminator. Not worth showing.
+bool isEmptyString(const uint8_t *text, const FieldSpan &span, uint8_t encoding) {
+  const bool utf16 = encoding == TEXT_ENCODING_UTF16 || encoding == TEXT_ENCODING_UTF16BE;
+  const uint32_t terminator = span.terminated ? (utf16 ? 2 : 1) : 0;
+  const uint32_t length = span.length - terminator;
+  const bool utf16Mark =
+      utf16 && length == 2 &&
+      ((text[0] == 0xFF && text[1] == 0xFE) || (text[0] == 0xFE && text[1] == 0xFF));
+  const bool utf8Mark = encoding == TEXT_ENCODING_UTF8 && length == 3 && text[0] == 0xEF &&
+                        text[1] == 0xBB && text[2] == 0xBF;
+  return length == 0 || utf16Mark || utf8Mark;
 }
 
-// Some writers put plain 32-bit frame sizes into version 4 tags. Both
-// readings are walked; the plain one is taken only when it explains the tag
-// better than the synchsafe one.
-FrameLayout chooseVersion4Reading(const uint8_t *bytes, TagBounds bounds) {
-  FrameLayout plain = LAYOUT_V4;
-  plain.sizeCoding = SizeCoding::Plain32;
-  const FrameWalk synchsafeWalk = walkFrames(bytes, bounds, LAYOUT_V4);
-  const FrameWalk plainWalk = walkFrames(bytes, bounds, plain);
-  const bool synchsafeClean = isCleanWalk(synchsafeWalk, bytes, bounds.tagEnd);
-  const bool plainClean = isCleanWalk(plainWalk, bytes, bounds.tagEnd);
-  if (plainClean && (!synchsafeClean || plainWalk.frameCount > synchsafeWalk.frameCount)) {
-    return plain;
-  }
-  return LAYOUT_V4;
-}
-
-// Finds where the frames start, checking the extended header (versions 3
-// and 4 only; version 2 has none).
-RewriteOutcome locateFrames(const uint8_t *bytes, uint8_t major, TagBounds &bounds) {
-  bounds.framesStart = TAG_HEADER_SIZE;
-  if (major == 2 || (bytes[5] & TAG_FLAG_EXTENDED_HEADER) == 0) {
-    return outcome(RewriteKind::Rewritten, RewriteReason::None);
-  }
-  if (bounds.tagEnd < EXTENDED_HEADER_OFFSET + 4) {
-    return outcome(RewriteKind::Damaged, RewriteReason::BadExtendedHeaderSize);
-  }
-  const uint8_t *extended = bytes + EXTENDED_HEADER_OFFSET;
-  bool carriesCrc = false;
-  if (major == 3) {
-    // The size counts the bytes after its own four: 6 without a CRC, 10 with.
-    const uint32_t size = readBigEndian(extended, 4);
-    if ((size != 6 && size != 10) || EXTENDED_HEADER_OFFSET + 4 + size > bounds.tagEnd) {
-      return outcome(RewriteKind::Damaged, RewriteReason::BadExtendedHeaderSize);
+void noteLeft(FramesLeft &left, const TagFrame &frame) {
+  ++left.count;
+  for (uint32_t i = 0; i < left.named; ++i) {
+    if (std::strcmp(left.identifiers[i], frame.identifier) == 0) {
+      return;
     }
-    bounds.framesStart = EXTENDED_HEADER_OFFSET + 4 + size;
-    carriesCrc = (extended[4] & 0x80) != 0;
-  } else {
-    // The size counts the whole extended header: size, flag count, flags.
-    const uint32_t size = readSynchsafe(extended);
-    if (size < 6 || size > bounds.tagEnd - EXTENDED_HEADER_OFFSET) {
-      return outcome(RewriteKind::Damaged, RewriteReason::BadExtendedHeaderSize);
-    }
-    bounds.framesStart = EXTENDED_HEADER_OFFSET + size;
-    carriesCrc = (extended[5] & 0x20) != 0;
   }
-  if (carriesCrc) {
-    return outcome(RewriteKind::Unsupported, RewriteReason::ExtendedHeaderCrc);
+  if (left.named < FRAMES_LEFT_NAMED) {
+    std::memcpy(left.identifiers[left.named++], frame.identifier, sizeof frame.identifier);
   }
-  return outcome(RewriteKind::Rewritten, RewriteReason::None);
-}
-
-// The target frames are checked, in tag order, for what the rewrite cannot
-// carry over: format flags that change how the data is stored, and text
-// encodings it does not know.
-RewriteOutcome checkTargetFrames(const uint8_t *bytes, TagBounds bounds,
-                                 const FrameLayout &layout) {
-  FrameSpan frame = {};
-  uint32_t r = bounds.framesStart;
-  while (readFrame(bytes, r, bounds.tagEnd, layout, frame) == FrameStep::Frame) {
-    if (isTargetFrame(bytes + r, layout)) {
-      if ((bytes[r + layout.headerSize - 1] & layout.formatFlagMask) != 0) {
-        return outcome(RewriteKind::Unsupported, RewriteReason::FrameFormatFlags);
-      }
-      if (frame.dataSize > 0 && bytes[r + layout.headerSize] > TEXT_ENCODING_UTF8) {
-        return outcome(RewriteKind::Unsupported, RewriteReason::UnknownTextEncoding);
-      }
-    }
-    r = frameEnd(frame, layout);
-  }
-  return outcome(RewriteKind::Rewritten, RewriteReason::None);
-}
-
-RewriteOutcome checkTag(FileImage input, FrameLayout &layout, TagBounds &bounds) {
-  const uint8_t *bytes = input.bytes;
-  if (input.length < TAG_HEADER_SIZE) {
-    return outcome(RewriteKind::Damaged, RewriteReason::FileTooShort);
-  }
-  const TagHeader header = readTagHeader(bytes);
-  if (isRefusedVersion(header.majorVersion, header.revision)) {
-    return outcome(RewriteKind::Refused, RewriteReason::None);
-  }
-  if ((header.flags & TAG_FLAG_UNSYNCHRONISATION) != 0) {
-    return outcome(RewriteKind::Unsupported, RewriteReason::Unsynchronised);
-  }
-  if (header.majorVersion == 2 && (header.flags & TAG_FLAG_EXTENDED_HEADER) != 0) {
-    return outcome(RewriteKind::Unsupported, RewriteReason::Compressed);
-  }
-  bounds.tagEnd = TAG_HEADER_SIZE + readSynchsafe(header.size);
-  if (bounds.tagEnd > input.length) {
-    return outcome(RewriteKind::Damaged, RewriteReason::TagPastEndOfFile);
-  }
-  const RewriteOutcome located = locateFrames(bytes, header.majorVersion, bounds);
-  if (located.kind != RewriteKind::Rewritten) {
-    return located;
-  }
-  layout = layoutForVersion(header.majorVersion);
-  if (layout.sizeCoding == SizeCoding::Synchsafe) {
-    layout = chooseVersion4Reading(bytes, bounds);
-  }
-  if (walkFrames(bytes, bounds, layout).last == FrameStep::RunsPastTag) {
-    return outcome(RewriteKind::Damaged, RewriteReason::FramePastEndOfTag);
-  }
-  return checkTargetFrames(bytes, bounds, layout);
-}
-
-// Re-encodes one target frame whose header is already at output[w]; returns
-// the bytes the frame now takes, header included, or 0 when the converted
-// text would not fit where the old one stood.
-uint32_t rewriteTargetFrame(const uint8_t *input, const FrameSpan &frame, const FrameLayout &layout,
-                            TextSettings settings, uint8_t *output, uint32_t w) {
-  const uint8_t *data = input + frame.start + layout.headerSize;
-  uint8_t *outData = output + w + layout.headerSize;
-  outData[0] = TEXT_ENCODING_SINGLE_BYTE;
-  size_t textLength = 0;
-  const bool fits = convertFrameText(data + 1, frame.dataSize - 1, data[0], layout.valuesAreLists,
-                                     settings, outData + 1, frame.dataSize - 1, textLength);
-  if (!fits) {
-    return 0;
-  }
-  const auto newSize = static_cast<uint32_t>(1 + textLength);
-  writeFrameSize(newSize, output + w + layout.idLength, layout.sizeCoding);
-  return layout.headerSize + newSize;
-}
-
-void updateFooter(FileImage input, uint32_t tagEnd, uint8_t *footer, uint32_t newTagSize) {
-  if ((input.bytes[5] & TAG_FLAG_FOOTER) == 0 || tagEnd + FOOTER_SIZE > input.length ||
-      std::memcmp(input.bytes + tagEnd, "3DI", 3) != 0) {
-    return;
-  }
-  writeSynchsafe(newTagSize, footer + 6);
 }
 
 } // namespace
 
-RewriteOutcome rewriteTag(FileImage input, uint8_t *output, TextSettings settings) {
-  FrameLayout layout = LAYOUT_V4;
-  TagBounds bounds = {};
-  const RewriteOutcome checked = checkTag(input, layout, bounds);
+RewriteOutcome rewriteTag(FileImage input, uint8_t *output) {
+  FramesLeft left;
+  return rewriteTag(input, output, RewriteSettings{FrameScope::TitleFrames, TextSettings{false}},
+                    left);
+}
+
+RewriteOutcome rewriteTag(FileImage input, uint8_t *output, RewriteSettings settings,
+                          FramesLeft &left) {
+  left = {};
+  const TagRecord record = walkTag(input);
+  const uint8_t *bytes = input.bytes;
+  const RewriteOutcome checked = checkTag(bytes, record);
   if (checked.kind != RewriteKind::Rewritten) {
     return checked;
   }
 
-  const uint8_t *bytes = input.bytes;
-  std::memcpy(output, bytes, bounds.framesStart);
-  uint32_t r = bounds.framesStart;
-  uint32_t w = bounds.framesStart;
-  FrameSpan frame = {};
-  while (readFrame(bytes, r, bounds.tagEnd, layout, frame) == FrameStep::Frame) {
-    const uint32_t frameSize = layout.headerSize + frame.dataSize;
-    std::memcpy(output + w, bytes + r, layout.headerSize);
-    if (isTargetFrame(bytes + r, layout) && frame.dataSize > 0) {
-      const uint32_t written = rewriteTargetFrame(bytes, frame, layout, settings, output, w);
-      if (written == 0) {
+  const uint32_t framesStart = record.frameArea.start;
+  std::memcpy(output, bytes, framesStart);
+  uint32_t w = framesStart;
+  std::vector<FieldSpan> spans;
+  for (const TagFrame &frame : record.frames) {
+    uint8_t *outHeader = output + w;
+    uint8_t *outData = outHeader + record.frameHeaderSize;
+    std::memcpy(outHeader, bytes + frame.headerStart, record.frameHeaderSize);
+    uint32_t dataSize = frame.data.length;
+    const FrameFields *fields = fieldsToConvert(frame, record, settings.scope);
+    if (fields != nullptr) {
+      const uint8_t *data = bytes + frame.data.start;
+      const bool converted = !frame.storedTransformed &&
+                             splitFrameFields(data, frame.data.length, *fields, spans) &&
+                             convertSpans(data, spans, record.valuesAreLists, settings.text,
+                                          outData, frame.data.length, dataSize);
+      if (converted) {
+        writeFrameDataSize(record, outHeader, dataSize);
+      } else if (isTargetFrame(frame, record)) {
+        // The checks passed, so only the converted text's length can stop it.
         return outcome(RewriteKind::Unsupported, RewriteReason::TextDoesNotFit);
+      } else {
+        noteLeft(left, frame);
+        fields = nullptr;
+        dataSize = frame.data.length;
       }
-      w += written;
-    } else {
-      std::memcpy(output + w + layout.headerSize, bytes + r + layout.headerSize, frame.dataSize);
-      w += frameSize;
     }
-    r += frameSize;
+    if (fields == nullptr) {
+      std::memcpy(outData, bytes + frame.data.start, frame.data.length);
+    }
+    w += record.frameHeaderSize + dataSize;
   }
 
+  // The padding, the footer and the audio, as they are.
+  const uint32_t r = record.padding.start;
   std::memcpy(output + w, bytes + r, input.length - r);
-  const uint32_t newTagSize = (w - TAG_HEADER_SIZE) + (bounds.tagEnd - r);
-  writeSynchsafe(newTagSize, output + 6);
-  if (layout.valuesAreLists) {
-    updateFooter(input, bounds.tagEnd, output + w + (bounds.tagEnd - r), newTagSize);
+  const uint32_t newTagSize = (w - TAG_HEADER_SIZE) + record.padding.length;
+  writeTagSize(output, newTagSize);
+  if (record.footer.length > 0) {
+    writeFooterTagSize(output + w + record.padding.length, newTagSize);
   }
   return {RewriteKind::Rewritten, RewriteReason::None, w + input.length - r};
 }
 
 RewriteOutcome listTargetTexts(FileImage input, TargetText *texts, size_t capacity, size_t &count) {
+  return listTargetTexts(input, FrameScope::TitleFrames, texts, capacity, count);
+}
+
+RewriteOutcome listTargetTexts(FileImage input, FrameScope scope, TargetText *texts,
+                               size_t capacity, size_t &count) {
   count = 0;
-  FrameLayout layout = LAYOUT_V4;
-  TagBounds bounds = {};
-  const RewriteOutcome checked = checkTag(input, layout, bounds);
+  const TagRecord record = walkTag(input);
+  const RewriteOutcome checked = checkTag(input.bytes, record);
   if (checked.kind != RewriteKind::Rewritten) {
     return checked;
   }
-  const uint8_t *bytes = input.bytes;
-  uint32_t r = bounds.framesStart;
-  FrameSpan frame = {};
-  while (readFrame(bytes, r, bounds.tagEnd, layout, frame) == FrameStep::Frame &&
-         count < capacity) {
-    if (isTargetFrame(bytes + r, layout) && frame.dataSize > 0) {
-      TargetText &target = texts[count++];
-      std::memset(target.identifier, 0, sizeof target.identifier);
-      std::memcpy(target.identifier, bytes + r, layout.idLength);
-      const uint8_t *data = bytes + r + layout.headerSize;
-      target.encoding = data[0];
-      target.valuesAreLists = layout.valuesAreLists;
-      target.text = data + 1;
-      target.length = frame.dataSize - 1;
+  std::vector<FieldSpan> spans;
+  for (const TagFrame &frame : record.frames) {
+    const FrameFields *fields = fieldsToConvert(frame, record, scope);
+    const uint8_t *data = input.bytes + frame.data.start;
+    if (fields == nullptr || frame.storedTransformed ||
+        !splitFrameFields(data, frame.data.length, *fields, spans)) {
+      continue;
     }
-    r = frameEnd(frame, layout);
+    for (const FieldSpan &span : spans) {
+      if (count == capacity) {
+        return checked;
+      }
+      if (span.use == SpanUse::Encoding || span.use == SpanUse::Kept ||
+          (span.use == SpanUse::Text && isEmptyString(data + span.start, span, data[0]))) {
+        continue;
+      }
+      TargetText &target = texts[count++];
+      std::memcpy(target.identifier, frame.identifier, sizeof target.identifier);
+      target.encoding = data[0];
+      target.valuesAreLists = span.use == SpanUse::Values && record.valuesAreLists;
+      target.text = data + span.start;
+      target.length = span.length;
+    }
   }
   return checked;
 }

@@ -1,5 +1,6 @@
 // The in-memory rewrite of a file's ID3v2 tag: the texts of the title,
-// artist and album frames re-encoded into the ANSI code page.
+// artist and album frames (or, on request, every encoded string of every
+// frame) re-encoded into the ANSI code page.
 #pragma once
 
 #include "engine/tag_layout.h"
@@ -11,27 +12,16 @@ constexpr size_t TARGET_FRAME_COUNT = 3;
 extern const char *const TARGET_FRAME_IDS[TARGET_FRAME_COUNT];     // "TPE1", "TALB", "TIT2"
 extern const char *const TARGET_FRAME_IDS_V22[TARGET_FRAME_COUNT]; // "TP1", "TAL", "TT2"
 
-enum class RewriteKind {
-  Rewritten,   // length holds the output length
-  Refused,     // the version gate said no; the caller ends silently
-  Unsupported, // a tag feature the rewrite cannot carry over faithfully
-  Damaged,     // sizes that do not fit the file
+// Which frames a rewrite converts.
+enum class FrameScope {
+  TitleFrames, // the title, artist and album frames
+  AllFrames,   // every encoded string of every frame that has one (frame_fields.h)
 };
 
-enum class RewriteReason {
-  None,
-  // Damaged
-  FileTooShort,          // fewer than 10 bytes
-  TagPastEndOfFile,      // the tag size runs past the end of the file
-  BadExtendedHeaderSize, // an extended header that does not fit
-  FramePastEndOfTag,     // a frame whose data runs past the end of the tag
-  // Unsupported
-  Unsynchronised,      // header flag 0x80
-  Compressed,          // version 2 header flag 0x40
-  ExtendedHeaderCrc,   // the tag carries a CRC that a rewrite would break
-  FrameFormatFlags,    // a target frame compressed, encrypted, grouped...
-  UnknownTextEncoding, // a target frame's encoding byte is 4 or more
-  TextDoesNotFit,      // the converted text is longer than the original
+// What a rewrite converts, and how.
+struct RewriteSettings {
+  FrameScope scope;
+  TextSettings text;
 };
 
 struct RewriteOutcome {
@@ -40,23 +30,42 @@ struct RewriteOutcome {
   uint32_t length; // output bytes, for Rewritten only
 };
 
-// input: the whole file, beginning with "ID3"; output: a buffer of at least
-// input.length bytes. Never reads or writes outside either buffer. settings:
-// how the texts are converted.
-RewriteOutcome rewriteTag(FileImage input, uint8_t *output, TextSettings settings);
+// The frames that an AllFrames rewrite left as they are, because their
+// data is stored compressed or encrypted or does not parse as their fields.
+// The title frames are never among them: what stops their conversion stops
+// the rewrite.
+constexpr size_t FRAMES_LEFT_NAMED = 8;
+struct FramesLeft {
+  uint32_t count; // frames left
+  uint32_t named; // distinct identifiers below, the first FRAMES_LEFT_NAMED of them
+  char identifiers[FRAMES_LEFT_NAMED][5];
+};
 
-// One target frame's text as it stands in the tag, for showing what a
-// rewrite would change.
+// input: the whole file, beginning with "ID3"; output: a buffer of at least
+// input.length bytes. Never reads or writes outside either buffer. Converts
+// the title frames, without look-alikes.
+RewriteOutcome rewriteTag(FileImage input, uint8_t *output);
+// The same with a choice of frames and of how texts convert; left receives
+// the frames left as they are.
+RewriteOutcome rewriteTag(FileImage input, uint8_t *output, RewriteSettings settings,
+                          FramesLeft &left);
+
+// One string of a frame as it stands in the tag, for showing what a rewrite
+// would change.
 struct TargetText {
   char identifier[5];  // zero-terminated: "TIT2", or "TT2" in version 2
   uint8_t encoding;    // the frame's text encoding byte
-  bool valuesAreLists; // version 4: the text may hold several values
-  const uint8_t *text; // the data after the encoding byte, inside the input
+  bool valuesAreLists; // version 4 text frames: the text may hold several values
+  const uint8_t *text; // inside the input: a text frame's data after the encoding byte, or
+                       // one string of another frame, its terminator included
   uint32_t length;
 };
 
 // Makes the checks rewriteTag makes and, when it would rewrite, lists the
-// target frames that hold text, in tag order: at most capacity of them,
-// count receiving how many were listed. Returns what rewriteTag's checks
-// gave (length 0); a text that would not fit is rewriteTag's to find.
+// strings it would convert (every text frame's text; of other frames, the
+// strings that hold a character), in tag order: at most capacity of them, count
+// receiving how many were listed. Returns what rewriteTag's checks gave
+// (length 0); a text that would not fit is rewriteTag's to find.
 RewriteOutcome listTargetTexts(FileImage input, TargetText *texts, size_t capacity, size_t &count);
+RewriteOutcome listTargetTexts(FileImage input, FrameScope scope, TargetText *texts,
+                               size_t capacity, size_t &count);

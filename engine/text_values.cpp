@@ -1,6 +1,7 @@
 #include "engine/text_values.h"
 
 #include "engine/ansi_text.h"
+#include "engine/unicode.h"
 
 #include <cstring>
 
@@ -9,8 +10,6 @@ namespace {
 // UTF-16 is converted in chunks small enough that even four bytes per code
 // unit (any ANSI code page) fit the fixed text buffer with the terminator.
 constexpr size_t CHUNK_UNITS = (TEXT_BUFFER_SIZE - 1) / 4;
-
-constexpr char16_t REPLACEMENT_CHARACTER = 0xFFFD;
 
 // Converted bytes written straight into the output frame; or, when
 // unitOut is set, the decoded text as UTF-16 units (length and capacity then
@@ -57,10 +56,6 @@ void appendUnitsOut(TextWriter &writer, const char16_t *units, size_t count) {
   }
   std::memcpy(writer.unitOut + writer.length, units, count * sizeof(char16_t));
   writer.length += count;
-}
-
-bool isHighSurrogate(char16_t unit) {
-  return unit >= 0xD800 && unit <= 0xDBFF;
 }
 
 // Converts units[0, count) into the ANSI code page and appends the bytes.
@@ -127,10 +122,9 @@ void appendUnit(TextWriter &writer, char16_t unit) {
 }
 
 void appendCodePoint(TextWriter &writer, uint32_t codePoint) {
-  if (codePoint > 0xFFFF) {
-    codePoint -= 0x10000;
-    appendUnit(writer, static_cast<char16_t>(0xD800 + (codePoint >> 10)));
-    appendUnit(writer, static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
+  if (codePoint >= FIRST_SUPPLEMENTARY_CODE_POINT) {
+    appendUnit(writer, highSurrogateOf(codePoint));
+    appendUnit(writer, lowSurrogateOf(codePoint));
   } else {
     appendUnit(writer, static_cast<char16_t>(codePoint));
   }

@@ -89,6 +89,10 @@ Bytes fileImage(uint8_t majorVersion) {
   appendFrame(file, "TCON", latin1Text("J-Pop"), layout);
   appendFrame(file, "TPE2", utf16Text(u"\u30BD\u30E9\u30D6\u30F3\u697D\u56E3"), layout);
   appendFrame(file, "COMM", Bytes{0, 'j', 'p', 'n', 0, 'r', 'i', 'p', 'p', 'e', 'd'}, layout);
+  Bytes comment{1, 'j', 'p', 'n', 0, 0};
+  const Bytes commentText = utf16Text(u"\u3044\u3044\u66F2 \u301C\u590F\u301C");
+  comment.insert(comment.end(), commentText.begin() + 1, commentText.end());
+  appendFrame(file, "COMM", comment, layout);
   appendFrame(file, "APIC", cover(), layout);
   file.resize(TAG_SIZE, 0); // padding
   uint32_t state = 777;
@@ -99,17 +103,21 @@ Bytes fileImage(uint8_t majorVersion) {
   return file;
 }
 
-void rewriteBenchmark(benchmark::State &state, uint8_t majorVersion) {
+void rewriteBenchmark(benchmark::State &state, uint8_t majorVersion,
+                      FrameScope scope = FrameScope::TitleFrames) {
   const Bytes input = fileImage(majorVersion);
   Bytes output(input.size(), 0);
   const FileImage image{input.data(), static_cast<uint32_t>(input.size())};
-  RewriteOutcome first = rewriteTag(image, output.data(), TextSettings{false});
-  if (first.kind != RewriteKind::Rewritten || first.length >= input.size()) {
+  FramesLeft left;
+  RewriteOutcome first =
+      rewriteTag(image, output.data(), RewriteSettings{scope, TextSettings{false}}, left);
+  if (first.kind != RewriteKind::Rewritten || first.length >= input.size() || left.count > 0) {
     state.SkipWithError("the benchmark tag was not rewritten");
     return;
   }
   for (auto _ : state) {
-    RewriteOutcome outcome = rewriteTag(image, output.data(), TextSettings{false});
+    RewriteOutcome outcome =
+        rewriteTag(image, output.data(), RewriteSettings{scope, TextSettings{false}}, left);
     benchmark::DoNotOptimize(outcome);
     benchmark::ClobberMemory();
   }
@@ -138,10 +146,22 @@ void BM_RewriteTagV24(benchmark::State &state) {
   rewriteBenchmark(state, 4);
 }
 
+// --all-frames: the comment, the cover's description and every text frame
+// converted too.
+void BM_RewriteTagV23AllFrames(benchmark::State &state) {
+  rewriteBenchmark(state, 3, FrameScope::AllFrames);
+}
+
+void BM_RewriteTagV24AllFrames(benchmark::State &state) {
+  rewriteBenchmark(state, 4, FrameScope::AllFrames);
+}
+
 } // namespace
 
 BENCHMARK(BM_Memcpy)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RewriteTagV23)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RewriteTagV24)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RewriteTagV23AllFrames)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RewriteTagV24AllFrames)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -476,6 +476,22 @@ class CliEndToEnd(unittest.TestCase):
     def test_copies_never_land_in_a_copied_folder(self):
         check_copies_never_land_in_a_copied_folder(self)
 
+    def test_all_frames_converts_every_text_names_what_it_leaves_and_reaches_copies(self):
+        comment = frame("COMM", b"\x01jpn\xff\xfe\0\0" + utf16("あい")[1:])
+        broken = frame("APIC", b"\x01image/png")  # the MIME type has no terminator
+        song = tag([frame("TIT2", utf16("あ")), comment, broken])
+        want = tag([frame("TIT2", single_byte("あ".encode("cp932"))),
+                    frame("COMM", b"\0jpn\0" + "あい".encode("cp932") + b"\0"), broken])
+        folder = Folder(self)
+        folder.write("song.mp3", song)
+        folder.write("library/song.mp3", song)
+        status, out, _ = run(["-y", "--all-frames", "song.mp3"], folder.path)
+        self.assertEqual((status, folder.read("song.mp3")), (0, want))
+        self.assertIn(f"({len(song) - len(want)} bytes saved; frames left as they are: APIC)",
+                      out)
+        status, _, _ = run(["--to", "stick", "--all-frames", "library"], folder.path)
+        self.assertEqual((status, folder.read("stick/library/song.mp3")), (0, want))
+
     def test_usage_help_version_and_language(self):
         folder = Folder(self)
         status, _, err = run([], folder.path)
@@ -501,6 +517,123 @@ class CliEndToEnd(unittest.TestCase):
         status, out, _ = run(["-y", "song.mp3"], folder.path, env=dict(japanese, LC_ALL="C"))
         self.assertEqual(out, "already in code page 932: song.mp3\n"
                               "1 file: 1 already in code page 932\n")
+
+
+def id3v1_fields(data):
+    """The ID3v1 tag at the end of data, read from the 128-byte layout: texts
+    up to their first zero byte, the track when byte 125 is zero."""
+    tail = data[-128:]
+    if tail[:3] != b"TAG":
+        return None
+    text = lambda start, size: tail[start:start + size].split(b"\0")[0]
+    return {"title": text(3, 30), "artist": text(33, 30), "album": text(63, 30),
+            "year": text(93, 4), "comment": text(97, 28),
+            "track": tail[126] if tail[125] == 0 else None, "genre": tail[127]}
+
+
+class Id3v1EndToEnd(unittest.TestCase):
+    def test_the_id3v1_tag_is_appended_or_replaced_after_other_blocks(self):
+        ape = b"APETAGEX" + bytes(24) + b"LYRICSBEGINla la" + b"000016LYRICS200"
+        old = b"TAG" + b"old title".ljust(125, b"\0")
+        kana = "\u3042" * 15  # 30 bytes in code page 932
+        fields = [frame("TYER", single_byte(b"2004")),
+                  frame("COMM", b"\x00engiTunNORM\0 0000 0001"),
+                  frame("COMM", b"\x01eng\xff\xfe\0\0" + "良い曲".encode("utf-16-le")),
+                  frame("TRCK", single_byte(b"7/12")), frame("TCON", single_byte(b"rock"))]
+        v24 = [frame("TDRC", single_byte(b"2019-03-01")), frame("TCON", single_byte(b"31"))]
+        rows = [  # name, file, fields wanted (others empty), ID3v1 tag there before
+            ("append", SONG, {"title": b"Cafe ? " + "あい".encode("cp932"), "artist": b"abc"},
+             False),
+            ("replace", SONG + ape + old, {"title": b"Cafe ? " + "あい".encode("cp932"),
+                                           "artist": b"abc"}, True),
+            ("cut", tag([frame("TALB", utf16("x" + kana))]),
+             {"album": ("x" + kana[:14]).encode("cp932")}, False),
+            ("fields", tag(fields), {"year": b"2004", "comment": "良い曲".encode("cp932"),
+                                     "track": 7, "genre": 17}, False),
+            ("v24", tag(v24, major=4), {"year": b"2019", "genre": 31}, False),
+            # No audio: the old tag follows the ID3v2 tag at once.
+            ("bare", tag([frame("TIT2", utf16("t"))], audio=b"") + old, {"title": b"t"}, True),
+        ]
+        folder = Folder(self)
+        for name, data, _, _ in rows:
+            folder.write(name + ".mp3", data)
+        status, out, err = run(["-y", "--id3v1", "."], folder.path)
+        self.assertEqual(status, 0, out + err)
+        self.assertIn("converted: ./append.mp3 (", out)
+        for name, data, wanted, replaced in rows:
+            result = folder.read(name + ".mp3")
+            fields = dict({"title": b"", "artist": b"", "album": b"", "year": b"",
+                           "comment": b"", "track": 0, "genre": 255}, **wanted)
+            self.assertEqual(id3v1_fields(result), fields, name)
+            # Everything between the audio and the tag stays where it was.
+            audio_end = len(data) - (128 if replaced else 0)
+            self.assertEqual(result[-128 - len(ape):-128] == ape, name == "replace", name)
+            if name == "bare":
+                self.assertEqual(result[:-128], tag([frame("TIT2", single_byte(b"t"))], audio=b""))
+            else:
+                self.assertTrue(data[:audio_end].endswith(result[-128 - 8000:-128]), name)
+        # A second run finds nothing to do.
+        status, out, _ = run(["-y", "--id3v1", "."], folder.path)
+        self.assertTrue(out.endswith("6 files: 6 already in code page 932\n"), out)
+        # Copies get the tag; the library is only read.
+        folder.write("lib/song.mp3", SONG)
+        status, out, err = run(["--id3v1", "--to", "stick", "lib"], folder.path)
+        self.assertEqual(status, 0, out + err)
+        self.assertIn("copied: lib/song.mp3 (converted, ", out)
+        self.assertEqual(id3v1_fields(folder.read("stick/lib/song.mp3"))["artist"], b"abc")
+        self.assertEqual(folder.read("lib/song.mp3"), SONG)
+
+
+class InfoEndToEnd(unittest.TestCase):
+    def test_info_marks_what_a_shift_jis_player_misreads_and_writes_nothing(self):
+        import json
+        old_v1 = b"TAG" + b"Cafe".ljust(125, b"\0")
+        files = {
+            "a.mp3": SONG + old_v1,  # UTF-16 title; the ID3v1 title differs
+            "b.mp3": CONVERTED,
+            "c.mp3": tag([frame("TIT2", utf16("x"))], major=4),
+            "d.mp3": UNSUPPORTED,
+            "e.mp3": NO_TAG + b"TAG" + b"only v1".ljust(125, b"\0"),
+        }
+        folder = Folder(self)
+        for name, data in files.items():
+            folder.write(name, data)
+        status, out, err = run(["--info", ".", "missing.mp3"], folder.path)
+        self.assertEqual(status, 1, out + err)
+        self.assertIn("would convert: ./a.mp3 (", out)
+        self.assertIn("\n  ID3v2.3.0  size 90  padding 32  flags: none\n"
+                      "! TIT2       23  UTF-16    Café 〜 あい\n"
+                      "  TPE1        5  cp932     abc\n"
+                      "! ID3v1  title \"Cafe\", artist \"\", album \"\", year \"\", comment \"\", "
+                      "genre 0 (Blues); differs from the ID3v2 tag: title, artist\n", out)
+        self.assertIn("\n  TIT2       12  cp932     Cafe ? あい\n", out)
+        self.assertIn("! ID3v2.4.0  size", out)
+        self.assertIn("! ID3v2.3.0  size 59  padding 32  flags: unsynchronisation\n", out)
+        self.assertIn("no ID3v2 tag: ./e.mp3\n  ID3v1  title \"only v1\",", out)
+        self.assertTrue(out.endswith(
+            "6 files: 3 frames in UTF-16 or UTF-8, 1 unsynchronised, 1 version 2.4 header, "
+            "1 ID3v1 tag that differs from the ID3v2 tag, 1 failed\n"), out)
+        for name, data in files.items():
+            self.assertEqual(folder.read(name), data, name)
+
+        status, out, _ = run(["--info", "--json", "."], folder.path)
+        self.assertEqual(status, 0)
+        objects = {o["path"]: o for o in map(json.loads, out.splitlines())}
+        self.assertEqual(len(objects), 5)
+        song = objects["./a.mp3"]
+        self.assertEqual((song["conversion"], song["id3v2"]["version"]), ("would-convert", "ID3v2.3.0"))
+        self.assertEqual([(f["id"], f["encoding"], f["text"], f["misread"]) for f in song["frames"]],
+                         [("TIT2", 1, "Café 〜 あい", ["text-encoding"]), ("TPE1", 0, "abc", [])])
+        self.assertEqual(song["id3v1"]["differs"], ["title", "artist"])
+        self.assertEqual(objects["./d.mp3"]["reason"], "unsynchronised tag")
+        self.assertEqual(objects["./e.mp3"]["id3v2"], None)
+        self.assertEqual(objects["./c.mp3"]["misread"]["version-2.4"], 1)
+
+        status, out, _ = run(["--info", "b.mp3"], folder.path,
+                             env=dict(english(), LANG="ja_JP.UTF-8"))
+        self.assertTrue(out.endswith("1 ファイル: 読み違えるものはありません\n"), out)
+        status, _, err = run(["--json", "b.mp3"], folder.path)
+        self.assertEqual((status, err.splitlines()[0]), (2, "sorabun-cli: --json goes with --info only"))
 
 
 class CliUnderWine(unittest.TestCase):
@@ -529,6 +662,21 @@ class CliUnderWine(unittest.TestCase):
 
     def test_fold_gives_the_native_bytes(self):
         check_fold(self, japanese=True)
+
+    def test_id3v1_and_info(self):
+        folder = Folder(self)
+        folder.write("song.mp3", SONG + b"TAG" + bytes(125))
+        status, out, err = run(["-y", "--id3v1", "song.mp3"], folder.path)
+        self.assertEqual(status, 0, out + err)
+        title = b"Cafe ? " + "あい".encode("cp932")
+        self.assertEqual(folder.read("song.mp3"), CONVERTED + b"TAG" + title.ljust(30, b"\0") +
+                         b"abc".ljust(30, b"\0") + bytes(62) + b"\0\0\xff")
+        status, out, err = run(["--info", "--json", "song.mp3"], folder.path)
+        self.assertEqual(status, 0, out + err)
+        import json
+        found = json.loads(out)
+        self.assertEqual(found["frames"][0]["text"], "Cafe ? あい")
+        self.assertEqual(found["id3v1"]["title"], "Cafe ? あい")
 
     def test_every_name_windows_holds_converts(self):
         # Outside code page 932 (an accent, Korean, an emoji), inside it, and
@@ -560,7 +708,7 @@ def main():
     arguments = parser.parse_args()
     PROGRAM = os.path.abspath(arguments.program)
     RUNNER = arguments.runner
-    names = arguments.tests or ["CliEndToEnd"]
+    names = arguments.tests or ["CliEndToEnd", "Id3v1EndToEnd", "InfoEndToEnd"]
     unittest.main(argv=[sys.argv[0], "-v"] + names)
 
 

@@ -99,7 +99,7 @@ protected:
   }
 
   PathReport convertSong(bool backup = false) {
-    return convertOnePath(songPath.c_str(), PathSettings{true, backup, false, {}}, nullptr,
+    return convertOnePath(songPath.c_str(), PathSettings{true, backup, false, {}, false}, nullptr,
                           nullptr);
   }
 
@@ -150,7 +150,7 @@ TEST_F(PathConversion, ExaminingTouchesNothingAndShowsTheTagRegion) {
     into->after.assign(after.bytes, after.bytes + after.length);
   };
   const PathReport report =
-      convertOnePath(songPath.c_str(), PathSettings{false, true, true, {}}, inspect, &seen);
+      convertOnePath(songPath.c_str(), PathSettings{false, true, true, {}, false}, inspect, &seen);
   EXPECT_EQ(report.outcome, PathOutcome::Converted);
   EXPECT_EQ(report.size - report.newSize, seen.before.size() - seen.after.size());
   EXPECT_EQ(seen.calls, 1u);
@@ -188,11 +188,11 @@ TEST_F(PathConversion, ReportsWhatItDidNotConvert) {
     EXPECT_EQ(readFile(song), row.file);
   }
   EXPECT_EQ(convertOnePath((folder / "none.mp3").string().c_str(),
-                           PathSettings{true, false, false, {}}, nullptr, nullptr)
+                           PathSettings{true, false, false, {}, false}, nullptr, nullptr)
                 .outcome,
             PathOutcome::NotFound);
-  EXPECT_EQ(convertOnePath(folder.string().c_str(), PathSettings{true, false, false, {}}, nullptr,
-                           nullptr)
+  EXPECT_EQ(convertOnePath(folder.string().c_str(), PathSettings{true, false, false, {}, false},
+                           nullptr, nullptr)
                 .outcome,
             PathOutcome::CannotOpen);
 }
@@ -264,7 +264,7 @@ TEST_F(PathConversion, KeepsTheModificationTimeWhenAsked) {
       writeFile(song, original);
       fs::last_write_time(song, old);
       const PathReport report = convertOnePath(
-          songPath.c_str(), PathSettings{true, false, keepTime, {}}, nullptr, nullptr);
+          songPath.c_str(), PathSettings{true, false, keepTime, {}, false}, nullptr, nullptr);
       ASSERT_EQ(report.outcome, PathOutcome::Converted);
       if (keepTime) {
         EXPECT_EQ(fs::last_write_time(song), old);

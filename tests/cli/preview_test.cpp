@@ -80,8 +80,9 @@ TEST(Preview, ListsEachTargetFrameOfATag) {
                   frame(3, "TPE1", Bytes{0x00} + ascii("\x82\xA0") + ZERO)};
   const Bytes tag = buildTag(parts);
   PreviewMarks marks{false, 0};
-  const std::string text = previewText(
-      false, FileImage{tag.data(), static_cast<uint32_t>(tag.size())}, TextSettings{false}, marks);
+  const std::string text =
+      previewText(false, FileImage{tag.data(), static_cast<uint32_t>(tag.size())},
+                  RewriteSettings{FrameScope::TitleFrames, TextSettings{false}}, marks);
   EXPECT_TRUE(marks.marked);
   EXPECT_EQ(text, "  TIT2  before: Caf\u00E9\n"
                   "        after:  Caf[e]\n"

@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr PathSettings WRITE{true, false, false, {}};
+constexpr PathSettings WRITE{true, false, false, {}, false};
 
 // Owner, group, mode and every extended attribute (the ACL among them).
 struct Metadata {
@@ -208,7 +208,8 @@ TEST_F(SafeWrite, OnlyRegularFilesWithOneNameAreConverted) {
   alarm(20); // a FIFO opened for reading would wait for a writer for ever
   for (const Row &row : rows) {
     for (bool write : {false, true}) {
-      const PathReport report = convertAt(folder / row.name, PathSettings{write, false, false, {}});
+      const PathReport report =
+          convertAt(folder / row.name, PathSettings{write, false, false, {}, false});
       EXPECT_EQ(report.outcome, PathOutcome::CannotOpen) << row.name;
       EXPECT_EQ(report.problem, row.problem) << row.name;
     }
@@ -226,7 +227,7 @@ TEST_F(SafeWrite, ALinkIsFollowedAndStaysALink) {
   fs::create_symlink("../song.mp3", link);
   for (bool backup : {false, true}) {
     writeFile(song, taggedSong());
-    EXPECT_EQ(convertAt(link, PathSettings{true, backup, false, {}}).outcome,
+    EXPECT_EQ(convertAt(link, PathSettings{true, backup, false, {}, false}).outcome,
               PathOutcome::Converted);
     EXPECT_EQ(readFile(song), converted);
     EXPECT_TRUE(fs::is_symlink(link));
@@ -256,7 +257,7 @@ TEST_F(SafeWrite, NamesUpTo255BytesConvert) {
   for (const Row &row : rows) {
     const fs::path path = folder / row.name;
     writeFile(path, taggedSong());
-    const PathReport report = convertAt(path, PathSettings{true, row.backup, false, {}});
+    const PathReport report = convertAt(path, PathSettings{true, row.backup, false, {}, false});
     EXPECT_EQ(report.outcome, row.outcome) << row.name.size();
     EXPECT_EQ(readFile(path), row.backup ? taggedSong() : converted) << row.name.size();
     fs::remove(path);

@@ -130,7 +130,9 @@ RewriteRun runRewrite(const Bytes &input, TextSettings settings) {
     std::memset(out.get(), 0xCD, n);
   }
   RewriteRun run;
-  run.outcome = rewriteTag(FileImage{in.get(), static_cast<uint32_t>(n)}, out.get(), settings);
+  FramesLeft left;
+  run.outcome = rewriteTag(FileImage{in.get(), static_cast<uint32_t>(n)}, out.get(),
+                           RewriteSettings{FrameScope::TitleFrames, settings}, left);
   if (run.outcome.kind == RewriteKind::Rewritten && run.outcome.length <= n) {
     run.output.assign(out.get(), out.get() + run.outcome.length);
   }

@@ -71,6 +71,20 @@ def hand_made():
         "bad-utf8": tag([frame("TIT2", b"\x03\xc3\x28\xe3\x81\xf0\x9f\x8e\xb5\xff\0")]),
         "empty-frames": tag([frame("TIT2", b""), frame("TPE1", b"\x01"), frame("TALB", b"\0")]),
         "no-targets": tag([comment, cover], padding=5),
+        # Every frame with encoded strings, for --all-frames.
+        "all-frames": tag(texts(utf16, 1) + [
+            comment, cover,
+            frame("APIC", b"\x01image/png\0\x03" + utf16("表紙") + b"\0\0\x89PNG\0"),
+            frame("USLT", b"\x03jpn\0" + "歌詞\n二行目".encode()),
+            frame("SYLT", b"\x01jpn\x02\x01\0\0" + utf16("さ") + b"\0\0\0\0\0\x10"),
+            frame("GEOB", b"\x03a/b\0" + "名.txt".encode() + b"\0\0\x01\x02"),
+            frame("WXXX", b"\x01" + utf16("サイト") + b"\0\0http://a/"),
+            frame("COMR", b"\x01JPY5\x0020241231u\0\x05" + utf16("店") + b"\0\0\0\0"),
+            frame("TIPL", b"\x03" + "作曲\0山田\0".encode())]),
+        "all-frames-v22": tag([frame("PIC", b"\x01PNG\x03" + utf16("表") + b"\0\0\x89", 2),
+                               frame("SLT", b"\x00jpn\x02\x01\0a\0\0\0\0\x01", 2),
+                               frame("TXX", b"\x01" + utf16("d") + b"\0\0" + utf16("v"), 2)],
+                              major=2),
         # What the rewrite turns down.
         "refused-41": tag(texts(utf16, 1), revision=1),
         "refused-50": tag(texts(utf16, 1), major=5),

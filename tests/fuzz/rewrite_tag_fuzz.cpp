@@ -4,7 +4,8 @@
 // byte-identical, a failed rewrite produces nothing, and rewriting the
 // rewritten file changes nothing. The dry run's reading of the same input
 // (listTargetTexts, decodeFrameText) must agree with the rewrite and stay
-// inside its buffers.
+// inside its buffers. The rewrite of every frame (--all-frames) is checked
+// the same way.
 #include "engine/rewrite_tag.h"
 #include "engine/text_values.h"
 
@@ -13,6 +14,8 @@
 #include <vector>
 
 namespace {
+
+constexpr RewriteSettings ALL_FRAMES{FrameScope::AllFrames, TextSettings{false}};
 
 void check(bool condition) {
   if (!condition) {
@@ -133,6 +136,38 @@ void checkPreviewReading(const std::vector<uint8_t> &input, const RewriteOutcome
   }
 }
 
+// Every frame converted (--all-frames): the same checks decide, the output
+// is never longer, the frames left are counted, and converting the output
+// again changes nothing unless either reading of version 4 sizes may apply.
+void checkAllFrames(const std::vector<uint8_t> &input, const RewriteOutcome &titles,
+                    bool ambiguous) {
+  const FileImage image{input.data(), static_cast<uint32_t>(input.size())};
+  std::vector<uint8_t> output(input.size());
+  FramesLeft left;
+  const RewriteOutcome first = rewriteTag(image, output.data(), ALL_FRAMES, left);
+  check(first.kind == titles.kind && first.reason == titles.reason);
+  check(left.named <= left.count && left.named <= FRAMES_LEFT_NAMED);
+  constexpr size_t CAPACITY = 8;
+  TargetText texts[CAPACITY] = {};
+  size_t count = 0;
+  listTargetTexts(image, FrameScope::AllFrames, texts, CAPACITY, count);
+  for (size_t i = 0; i < count; ++i) {
+    decodeInto(texts[i], 7);
+  }
+  if (first.kind != RewriteKind::Rewritten || ambiguous) {
+    return;
+  }
+  check(first.length <= input.size());
+  output.resize(first.length);
+  std::vector<uint8_t> again(output.size());
+  FramesLeft leftAgain;
+  const RewriteOutcome second = rewriteTag({output.data(), static_cast<uint32_t>(output.size())},
+                                           again.data(), ALL_FRAMES, leftAgain);
+  check(second.kind == RewriteKind::Rewritten && second.length == first.length);
+  check(first.length == 0 || std::memcmp(again.data(), output.data(), output.size()) == 0);
+  check(leftAgain.count == left.count);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -145,11 +180,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::vector<uint8_t> input(data, data + size);
   std::vector<uint8_t> output(size);
   // Odd lengths fold look-alikes, so that both conversions are fuzzed.
-  const TextSettings settings{(length & 1) != 0};
-  const RewriteOutcome first = rewriteTag({input.data(), length}, output.data(), settings);
+  const RewriteSettings settings{FrameScope::TitleFrames, TextSettings{(length & 1) != 0}};
+  FramesLeft left;
+  const RewriteOutcome first = rewriteTag({input.data(), length}, output.data(), settings, left);
   checkPreviewReading(input, first);
   if (first.kind != RewriteKind::Rewritten) {
     check(first.length == 0);
+    checkAllFrames(input, first, true);
     return 0;
   }
   check(first.length <= length);
@@ -158,7 +195,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const uint8_t major = input[3];
   const uint32_t tagEnd = 10 + readSynchsafe(input.data() + 6);
   const bool version4 = major != 2 && major != 3;
-  if (version4 && sizesAreAmbiguous(input.data(), framesStart(input.data(), major), tagEnd)) {
+  const bool ambiguous =
+      version4 && sizesAreAmbiguous(input.data(), framesStart(input.data(), major), tagEnd);
+  checkAllFrames(input, first, ambiguous);
+  if (ambiguous) {
     return 0;
   }
   const Walker walker = major == 2   ? Walker{6, 3, 3, false}
@@ -167,8 +207,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   checkFramesCarriedOver(input.data(), output.data(), walker);
 
   std::vector<uint8_t> again(output.size());
-  const RewriteOutcome second =
-      rewriteTag({output.data(), static_cast<uint32_t>(output.size())}, again.data(), settings);
+  const RewriteOutcome second = rewriteTag({output.data(), static_cast<uint32_t>(output.size())},
+                                           again.data(), settings, left);
   check(second.kind == RewriteKind::Rewritten && second.length == first.length);
   check(std::memcmp(again.data(), output.data(), output.size()) == 0);
   return 0;

@@ -79,13 +79,16 @@ class Corpus:
         shutil.copyfile(self.base, self.path(name))
         return self.path(name)
 
-    def add(self, name, writer, values, raw=None):
+    def add(self, name, writer, values, raw=None, all_frames=False):
         """values: the texts each target frame must hold afterwards, as a
-        list of values; raw: target frames whose bytes are kept as written."""
+        list of values; raw: target frames whose bytes are kept as written;
+        all_frames: a file for --all-frames, texts in many kinds of frame."""
         entry = {"name": name, "writer": writer,
                  "values": {frame: list(v) for frame, v in values.items()}}
         if raw:
             entry["raw"] = {frame: data.hex() for frame, data in raw.items()}
+        if all_frames:
+            entry["all_frames"] = True
         self.entries.append(entry)
 
 
@@ -196,6 +199,55 @@ def eyed3_files(corpus):
                raw={frame: text.encode("latin-1") for frame, text in zip(TARGETS, texts)})
 
 
+def all_frames_files(corpus, scratch):
+    """Texts in every kind of frame that holds them, in UTF-16 and UTF-8, for
+    --all-frames."""
+    from mutagen.id3 import (APIC, COMM, GEOB, ID3, SYLT, TALB, TIPL, TIT2, TPE1, TXXX, USER,
+                             USLT, WXXX)
+    with open(corpus.cover, "rb") as f:
+        picture = f.read()
+    texts = TEXTS["kanji"]
+    for version, encoding, label in ((3, 1, "utf16"), (4, 1, "utf16"), (4, 2, "utf16be"),
+                                     (4, 3, "utf8")):
+        name = f"mutagen-v2{version}-{label}-all-frames.mp3"
+        tags = ID3()
+        tags.add(TIT2(encoding=encoding, text=[texts[0]]))
+        tags.add(TPE1(encoding=encoding, text=[texts[1]]))
+        tags.add(TALB(encoding=encoding, text=[texts[2]]))
+        tags.add(COMM(encoding=encoding, lang="jpn", desc="説明", text=["朝〜夜のコメント"]))
+        tags.add(USLT(encoding=encoding, lang="jpn", desc="歌詞", text="一行目\n二行目 ¥"))
+        tags.add(TXXX(encoding=encoding, desc="気分", text=["しっとり"]))
+        tags.add(APIC(encoding=encoding, mime="image/png", type=3, desc="表紙", data=picture))
+        tags.add(SYLT(encoding=encoding, lang="jpn", format=2, type=1, desc="同期歌詞",
+                      text=[("さくら", 0), ("さくら 🎵", 1500)]))
+        tags.add(WXXX(encoding=encoding, desc="公式サイト", url="http://example.com/a?b=1"))
+        # Version 3 keeps the people as IPLS.
+        tags.add(TIPL(encoding=encoding, people=[["作曲", "山田太郎"], ["編曲", "髙橋"]]))
+        tags.add(GEOB(encoding=encoding, mime="text/plain", filename="歌詞.txt", desc="歌詞ファイル",
+                      data="歌詞".encode("utf-8") + b"\0\xff\xfe"))
+        tags.add(USER(encoding=encoding, lang="jpn", text="利用条件"))
+        tags.save(corpus.fresh(name), v2_version=version, padding=lambda info: 512)
+        corpus.add(name, "mutagen", single(texts), all_frames=True)
+
+    lyrics = os.path.join(scratch, "lyrics.txt")
+    with open(lyrics, "w", encoding="utf-8") as f:
+        f.write("一行目\n二行目")
+    texts = TEXTS["hiragana"]
+    for version, encoding in (("2.3", "utf16"), ("2.4", "utf8"), ("2.4", "utf16")):
+        name = f"eyed3-v{version.replace('.', '')}-{encoding}-all-frames.mp3"
+        run(["eyeD3", "--no-color", "-Q", f"--to-v{version}", "--encoding", encoding,
+             "-t", texts[0], "-a", texts[1], "-A", texts[2],
+             "--add-comment", "朝〜夜のコメント:説明:jpn",
+             "--add-lyrics", f"{lyrics}:歌詞:jpn",
+             "--user-text-frame", "気分:しっとり",
+             "--user-url-frame", "公式サイト:http\\://example.com/",
+             "--add-image", corpus.cover + ":FRONT_COVER:表紙",
+             # eyeD3 writes the people list of version 4 only.
+             *(["--text-frame", "TIPL:作曲"] if version == "2.4" else []),
+             corpus.fresh(name)])
+        corpus.add(name, "eyeD3", single(texts), all_frames=True)
+
+
 def kid3_files(corpus, scratch):
     # kid3-cli keeps its settings under the user's home: give it its own.
     home = os.path.join(scratch, "kid3-home")
@@ -254,6 +306,7 @@ def main():
         ffmpeg_files(corpus)
         mutagen_files(corpus)
         eyed3_files(corpus)
+        all_frames_files(corpus, scratch)
         kid3_files(corpus, scratch)
         id3v2_files(corpus)
     with open(os.path.join(outdir, "manifest.json"), "w", encoding="utf-8") as f:

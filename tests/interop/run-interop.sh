@@ -40,6 +40,9 @@ fi
 "$python3" "$here/corpus.py" "$work/corpus"
 status=0
 "$python3" "$here/check.py" "$work/corpus" "$work/converted" "${checkArgs[@]}" || status=1
+"$python3" "$here/all_frames.py" "$work/corpus" "$work/all-frames" "${checkArgs[@]}" || status=1
+# --id3v1 and --info on the same files.
+"$python3" "$here/id3v1_info.py" "$work/corpus" "$work/id3v1" "${checkArgs[@]}" || status=1
 # Converted copies of the same files (--to), each build on its own.
 for ((i = 0; i < ${#checkArgs[@]}; i += 2)); do
   "$python3" "$here/copy_to.py" "$work/corpus" "$work/copy${checkArgs[i]#-}" \

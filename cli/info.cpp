@@ -1,0 +1,501 @@
+#include "cli/info.h"
+
+#include "cli/file_list.h"
+#include "cli/progress.h"
+#include "cli/texts.h"
+#include "command/file_conversion.h"
+#include "command/utf8_text.h"
+#include "engine/ansi_text.h"
+#include "engine/frame_fields.h"
+#include "engine/id3v1.h"
+#include "engine/tag_layout.h"
+#include "engine/text_values.h"
+#include "engine/unicode.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr size_t UNITS_SHOWN = 4096;
+constexpr size_t TEXT_COLUMNS = 48; // of a frame's text on its line
+const char VALUE_SEPARATOR[] = " / ";
+const char ELLIPSIS[] = "…";
+
+struct FrameView {
+  std::string identifier;
+  uint32_t size;
+  int encoding;      // -1: the frame has none, or its data is stored transformed
+  bool hasText;      // text holds what the frame says
+  std::string text;  // UTF-8, not escaped, values separated by " / "
+  std::string shown; // the text as its line shows it: cut to fit, escaped
+  bool unsynchronised;
+  bool wideText; // encoding 1 to 3
+};
+
+struct FileView {
+  std::string path; // as given, not escaped
+  PathReport report;
+  bool hasTag;
+  std::string version;
+  unsigned flags; // TAG_FLAG_BIT_ bits
+  uint32_t size;
+  uint32_t padding;
+  std::vector<FrameView> frames;
+  bool hasId3v1;
+  Id3v1Shown id3v1;
+  int id3v1Genre; // -1: none
+  MisreadCounts misreads;
+};
+
+bool isWideText(int encoding) {
+  return encoding >= TEXT_ENCODING_UTF16 && encoding <= TEXT_ENCODING_UTF8;
+}
+
+// Terminals give East Asian characters two columns; counting every
+// character from U+1100 up as two is near enough for cutting a line.
+size_t columnsOf(char16_t unit) {
+  return unit >= 0x1100 ? 2 : 1;
+}
+
+// units as UTF-8 with the values of a list separated; and, cut to columns,
+// as a line shows them.
+void showUnits(const char16_t *units, size_t count, bool whole, std::string &text,
+               std::string &shown) {
+  size_t columns = 0;
+  bool cut = !whole;
+  std::string shownText;
+  for (size_t i = 0; i < count; ++i) {
+    const bool surrogatePair = i + 1 < count && isHighSurrogate(units[i]);
+    const size_t length = surrogatePair ? 2 : 1;
+    std::string piece;
+    if (units[i] == 0)
+      piece = VALUE_SEPARATOR;
+    else
+      appendUtf16AsUtf8(units + i, length, piece);
+    text += piece;
+    columns += units[i] == 0 ? sizeof VALUE_SEPARATOR - 1 : columnsOf(units[i]);
+    if (columns <= TEXT_COLUMNS)
+      shownText += piece;
+    else
+      cut = true;
+    i += length - 1;
+  }
+  shown = escapeControls(shownText) + (cut ? ELLIPSIS : "");
+}
+
+// A frame as its line shows it: its encoding when the frame table gives it
+// one, and its strings (a picture's description, a comment's description
+// and text...) separated by " / ".
+FrameView frameView(const TagRecord &record, const TagFrame &frame, const uint8_t *bytes) {
+  FrameView view{frame.identifier, frame.data.length, -1, false, "", "", false, false};
+  // Majors 0 and 1 are read as version 4; versions 2 and 3 have no such flag.
+  const bool version4Flags = record.majorVersion != 2 && record.majorVersion != 3;
+  view.unsynchronised = version4Flags && (frame.formatFlags & FRAME_FLAG_UNSYNCHRONISATION_V4) != 0;
+  const FrameFields *layout = frameFieldsOf(frame.identifier);
+  if (frame.storedTransformed || frame.data.length == 0 || layout == nullptr)
+    return view;
+  const uint8_t *data = bytes + frame.data.start;
+  view.encoding = data[0];
+  view.wideText = isWideText(view.encoding);
+  std::vector<FieldSpan> spans;
+  if (!splitFrameFields(data, frame.data.length, *layout, spans))
+    return view;
+  static char16_t units[UNITS_SHOWN];
+  size_t count = 0;
+  bool whole = true;
+  for (const FieldSpan &span : spans) {
+    // Strings after the first follow a zero unit, shown as the separator
+    // of values; empty ones are left out.
+    const size_t separator = count > 0 ? 1 : 0;
+    if ((span.use != SpanUse::Text && span.use != SpanUse::Values) ||
+        count + separator >= UNITS_SHOWN)
+      continue;
+    size_t written = 0;
+    whole = decodeFrameText(data + span.start, span.length, data[0],
+                            span.use == SpanUse::Values && record.valuesAreLists,
+                            units + count + separator, UNITS_SHOWN - count - separator, written) &&
+            whole;
+    if (written > 0 && separator > 0)
+      units[count] = 0;
+    count += written > 0 ? separator + written : 0;
+  }
+  view.hasText = true;
+  showUnits(units, count, whole, view.text, view.shown);
+  return view;
+}
+
+unsigned flagBits(const TagHeaderFlags &flags) {
+  const std::pair<bool, unsigned> bits[] = {
+      {flags.unsynchronisation, TAG_FLAG_BIT_UNSYNCHRONISATION},
+      {flags.extendedHeader, TAG_FLAG_BIT_EXTENDED_HEADER},
+      {flags.compression, TAG_FLAG_BIT_COMPRESSION},
+      {flags.experimental, TAG_FLAG_BIT_EXPERIMENTAL},
+      {flags.footer, TAG_FLAG_BIT_FOOTER},
+  };
+  unsigned set = 0;
+  for (const auto &bit : bits)
+    set |= bit.first ? bit.second : 0U;
+  return set;
+}
+
+void describeTag(FileView &view, FileImage region) {
+  const TagRecord record = walkTag(region);
+  view.hasTag = true;
+  view.version =
+      "ID3v2." + std::to_string(record.majorVersion) + "." + std::to_string(record.revision);
+  view.flags = flagBits(record.flags);
+  view.size = record.tagEnd + record.footer.length;
+  view.padding = record.padding.length;
+  if (record.flags.unsynchronisation)
+    ++view.misreads.unsynchronised;
+  if (record.majorVersion == 4)
+    ++view.misreads.version4;
+  for (const TagFrame &frame : record.frames) {
+    view.frames.push_back(frameView(record, frame, region.bytes));
+    if (view.frames.back().wideText)
+      ++view.misreads.wideTexts;
+    if (view.frames.back().unsynchronised)
+      ++view.misreads.unsynchronised;
+  }
+}
+
+std::string decodedField(const uint8_t *field, size_t size) {
+  const void *zero = std::memchr(field, 0, size);
+  const size_t length =
+      zero == nullptr ? size : static_cast<size_t>(static_cast<const uint8_t *>(zero) - field);
+  char16_t units[ID3V1_TEXT_SIZE + 2];
+  const size_t count = decodeCp932(field, length, units, sizeof units / sizeof units[0]);
+  std::string text;
+  appendUtf16AsUtf8(units, count, text);
+  return text;
+}
+
+// The ID3v1 tag as a player that reads code page 932 shows it, and how it
+// differs from the one the ID3v2 tag gives (when its checks passed).
+void describeId3v1(FileView &view, FileImage region, const uint8_t *tag) {
+  Id3v1Tag fields;
+  std::memcpy(&fields, tag, sizeof fields);
+  view.hasId3v1 = true;
+  Id3v1Shown &shown = view.id3v1;
+  shown.title = decodedField(fields.title, sizeof fields.title);
+  shown.artist = decodedField(fields.artist, sizeof fields.artist);
+  shown.album = decodedField(fields.album, sizeof fields.album);
+  shown.year = decodedField(fields.year, sizeof fields.year);
+  // Version 1.0 has no track: its comment takes the two bytes.
+  const bool hasTrack = fields.trackMarker == 0;
+  shown.comment =
+      decodedField(tag + offsetof(Id3v1Tag, comment), ID3V1_COMMENT_SIZE + (hasTrack ? 0 : 2));
+  shown.track = hasTrack ? fields.track : 0;
+  const char *genre = genreName(fields.genre);
+  view.id3v1Genre = fields.genre == ID3V1_NO_GENRE ? -1 : fields.genre;
+  shown.genre = genre == nullptr
+                    ? (fields.genre == ID3V1_NO_GENRE ? "" : std::to_string(fields.genre))
+                    : std::to_string(fields.genre) + " (" + genre + ")";
+  const PathOutcome outcome = view.report.outcome;
+  if (region.length > 0 &&
+      (outcome == PathOutcome::Converted || outcome == PathOutcome::AlreadyConverted)) {
+    uint8_t fromTag[ID3V1_TAG_SIZE];
+    buildId3v1TagFor(region, TextSettings{false}, fromTag);
+    shown.differences = id3v1Differences(tag, fromTag);
+  }
+  if (shown.differences != 0)
+    ++view.misreads.id3v1Disagrees;
+}
+
+void readTags(void *context, FileImage region, const uint8_t *id3v1) {
+  auto &view = *static_cast<FileView *>(context);
+  if (region.length > 0)
+    describeTag(view, region);
+  if (id3v1 != nullptr)
+    describeId3v1(view, region, id3v1);
+}
+
+// ---- JSON ------------------------------------------------------------------
+
+// JSON text in ASCII alone: every other character as \uXXXX (a surrogate
+// pair above U+FFFF), so that it stays valid whatever code page the Windows
+// console converts it to (code page 932 turns the yen sign into a
+// backslash).
+void appendJsonString(const std::string &text, std::string &out) {
+  out += '"';
+  size_t i = 0;
+  while (i < text.size()) {
+    const Utf8Character c = utf8CharacterAt(text, i);
+    char escaped[16];
+    if (c.length == 0) {
+      // A byte that makes no character (a name is bytes on POSIX systems).
+      std::snprintf(escaped, sizeof escaped, "\\\\x%02X", static_cast<uint8_t>(text[i]));
+      out += escaped;
+      ++i;
+      continue;
+    }
+    if (c.codePoint == '"' || c.codePoint == '\\') {
+      out += '\\';
+      out += static_cast<char>(c.codePoint);
+    } else if (c.codePoint >= 0x20 && c.codePoint < 0x7F) {
+      out += static_cast<char>(c.codePoint);
+    } else if (c.codePoint >= FIRST_SUPPLEMENTARY_CODE_POINT) {
+      std::snprintf(escaped, sizeof escaped, "\\u%04X\\u%04X",
+                    static_cast<unsigned>(highSurrogateOf(c.codePoint)),
+                    static_cast<unsigned>(lowSurrogateOf(c.codePoint)));
+      out += escaped;
+    } else {
+      std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(c.codePoint));
+      out += escaped;
+    }
+    i += c.length;
+  }
+  out += '"';
+}
+
+std::string jsonString(const std::string &text) {
+  std::string out;
+  appendJsonString(text, out);
+  return out;
+}
+
+const char *conversionName(PathOutcome outcome) {
+  switch (outcome) {
+  case PathOutcome::Converted:
+    return "would-convert";
+  case PathOutcome::AlreadyConverted:
+    return "already-converted";
+  case PathOutcome::NoTag:
+    return "no-tag";
+  case PathOutcome::Refused:
+    return "refused";
+  case PathOutcome::Unsupported:
+    return "unsupported";
+  case PathOutcome::Damaged:
+    return "damaged";
+  default:
+    return "failed";
+  }
+}
+
+const char *const FLAG_KEYS[] = {"unsynchronisation", "extended-header", "compression",
+                                 "experimental", "footer"};
+
+std::string jsonTag(const FileView &view) {
+  std::string out = "{\"version\":" + jsonString(view.version) + ",\"flags\":[";
+  bool first = true;
+  for (size_t bit = 0; bit < sizeof FLAG_KEYS / sizeof FLAG_KEYS[0]; ++bit) {
+    if ((view.flags & (1U << bit)) == 0)
+      continue;
+    out += (first ? "\"" : ",\"") + std::string(FLAG_KEYS[bit]) + "\"";
+    first = false;
+  }
+  return out + "],\"size\":" + std::to_string(view.size) +
+         ",\"padding\":" + std::to_string(view.padding) + "}";
+}
+
+std::string jsonFrame(const FrameView &frame) {
+  std::string out =
+      "{\"id\":" + jsonString(frame.identifier) + ",\"size\":" + std::to_string(frame.size) +
+      ",\"encoding\":" + (frame.encoding < 0 ? "null" : std::to_string(frame.encoding)) +
+      ",\"text\":" + (frame.hasText ? jsonString(frame.text) : "null") + ",\"misread\":[";
+  if (frame.wideText)
+    out += "\"text-encoding\"";
+  if (frame.unsynchronised)
+    out += frame.wideText ? ",\"unsynchronisation\"" : "\"unsynchronisation\"";
+  return out + "]}";
+}
+
+std::string jsonId3v1(const FileView &view) {
+  const Id3v1Shown &shown = view.id3v1;
+  std::string out =
+      "{\"title\":" + jsonString(shown.title) + ",\"artist\":" + jsonString(shown.artist) +
+      ",\"album\":" + jsonString(shown.album) + ",\"year\":" + jsonString(shown.year) +
+      ",\"comment\":" + jsonString(shown.comment) +
+      ",\"track\":" + (shown.track == 0 ? "null" : std::to_string(shown.track)) +
+      ",\"genre\":" + (view.id3v1Genre < 0 ? "null" : std::to_string(view.id3v1Genre)) +
+      ",\"differs\":[";
+  const std::pair<unsigned, const char *> fields[] = {{ID3V1_TITLE, "title"},
+                                                      {ID3V1_ARTIST, "artist"},
+                                                      {ID3V1_ALBUM, "album"},
+                                                      {ID3V1_YEAR, "year"}};
+  bool first = true;
+  for (const auto &field : fields) {
+    if ((shown.differences & field.first) == 0)
+      continue;
+    out += (first ? "\"" : ",\"") + std::string(field.second) + "\"";
+    first = false;
+  }
+  return out + "]}";
+}
+
+std::string jsonLine(const FileView &view) {
+  const MisreadCounts &misreads = view.misreads;
+  std::string out = "{\"path\":" + jsonString(view.path) + ",\"conversion\":\"" +
+                    conversionName(view.report.outcome) + "\"";
+  const std::string detail = outcomeDetail(false, view.report);
+  if (!detail.empty())
+    out += ",\"reason\":" + jsonString(detail);
+  out += ",\"id3v2\":" + (view.hasTag ? jsonTag(view) : std::string("null")) + ",\"frames\":[";
+  for (size_t i = 0; i < view.frames.size(); ++i)
+    out += (i == 0 ? "" : ",") + jsonFrame(view.frames[i]);
+  out += "],\"id3v1\":" + (view.hasId3v1 ? jsonId3v1(view) : std::string("null"));
+  out += ",\"misread\":{\"text-encoding\":" + std::to_string(misreads.wideTexts) +
+         ",\"unsynchronisation\":" + std::to_string(misreads.unsynchronised) +
+         ",\"version-2.4\":" + std::to_string(misreads.version4) +
+         ",\"id3v1-differs\":" + std::to_string(misreads.id3v1Disagrees) + "}}";
+  return out + "\n";
+}
+
+// ---- Lines -------------------------------------------------------------------
+
+const char *encodingName(int encoding) {
+  switch (encoding) {
+  case -1:
+    return "-";
+  case TEXT_ENCODING_SINGLE_BYTE:
+    return "cp932";
+  case TEXT_ENCODING_UTF16:
+    return "UTF-16";
+  case TEXT_ENCODING_UTF16BE:
+    return "UTF-16BE";
+  case TEXT_ENCODING_UTF8:
+    return "UTF-8";
+  default:
+    return "?";
+  }
+}
+
+std::string frameLine(const FrameView &frame) {
+  char line[64];
+  std::string encoding = encodingName(frame.encoding);
+  if (frame.unsynchronised)
+    encoding += " unsync";
+  std::snprintf(line, sizeof line, "%s %-4s %8u  %-9s",
+                frame.wideText || frame.unsynchronised ? "!" : " ", frame.identifier.c_str(),
+                static_cast<unsigned>(frame.size), encoding.c_str());
+  std::string text = line;
+  if (frame.hasText)
+    text += " " + frame.shown;
+  while (!text.empty() && text.back() == ' ')
+    text.pop_back();
+  return text + "\n";
+}
+
+std::string fileLines(bool japanese, const FileView &view) {
+  std::string lines = outcomeLine(japanese, true, escapeControls(view.path), view.report);
+  if (view.hasTag)
+    lines += infoTagLine(
+        japanese, view.misreads.version4 > 0 || (view.flags & TAG_FLAG_BIT_UNSYNCHRONISATION) != 0,
+        view.version, view.size, view.padding, tagFlagsText(japanese, view.flags));
+  for (const FrameView &frame : view.frames)
+    lines += frameLine(frame);
+  if (view.hasId3v1)
+    lines += infoId3v1Line(japanese, view.id3v1);
+  return lines;
+}
+
+// ---- The run -------------------------------------------------------------------
+
+struct InfoRun {
+  Options options;
+  bool japanese;
+  FileList list;
+  FolderChain openFolders;
+  ProgressLine progress;
+  MisreadCounts counts;
+  bool marked; // some line carries a mark
+};
+
+PathReport readListed(InfoRun &run, size_t i, FileView &view) {
+  const ListedFile &file = run.list.files[i];
+  if (file.folder == NO_PARENT)
+    return readTagsOfPath(file.name.c_str(), readTags, &view);
+  FolderHandle folder = NO_FOLDER;
+  const FileProblem problem =
+      openListedFolder(run.list.folders, file.folder, run.openFolders, &folder);
+  if (problem != FileProblem::None)
+    return PathReport{
+        PathOutcome::CannotOpen, RewriteReason::None, problem, 0, 0, 0, 0, FramesLeft{}};
+  return readTagsAt(folder, file.name.c_str(), readTags, &view);
+}
+
+// Whether the file's tags were read (a damaged or unsupported one too).
+bool wasRead(PathOutcome outcome) {
+  switch (outcome) {
+  case PathOutcome::Converted:
+  case PathOutcome::AlreadyConverted:
+  case PathOutcome::NoTag:
+  case PathOutcome::Refused:
+  case PathOutcome::Unsupported:
+  case PathOutcome::Damaged:
+    return true;
+  default:
+    return false;
+  }
+}
+
+void count(InfoRun &run, const FileView &view) {
+  MisreadCounts &counts = run.counts;
+  const MisreadCounts &found = view.misreads;
+  ++counts.files;
+  if (!wasRead(view.report.outcome))
+    ++counts.failed;
+  counts.wideTexts += found.wideTexts;
+  counts.unsynchronised += found.unsynchronised;
+  counts.version4 += found.version4;
+  counts.id3v1Disagrees += found.id3v1Disagrees;
+}
+
+bool hasMisreads(const MisreadCounts &found) {
+  return found.wideTexts + found.unsynchronised + found.version4 + found.id3v1Disagrees > 0;
+}
+
+void reportListingAsJson(InfoRun &run) {
+  for (const ListingProblem &problem : run.list.problems) {
+    const PathReport report{
+        PathOutcome::CannotOpen, RewriteReason::None, problem.problem, 0, 0, 0, 0, FramesLeft{}};
+    FileView view{};
+    view.path = problem.shownPath;
+    view.report = report;
+    sayLine(run.progress, jsonLine(view));
+    count(run, view);
+  }
+}
+
+} // namespace
+
+int infoRun(const Options &options, const ConsoleState &console) {
+  InfoRun run{};
+  run.options = options;
+  run.japanese = console.japanese;
+  run.progress = startProgress(console.errorIsTerminal && !options.quiet);
+  collectFiles(options.paths, options.recursive, false, run.list);
+  if (options.json) {
+    reportListingAsJson(run);
+  } else {
+    run.counts.files = run.counts.failed =
+        reportListingProblems(run.list, run.japanese, options.quiet, run.progress);
+  }
+  for (size_t i = 0; i < run.list.files.size(); ++i) {
+    FileView view{};
+    view.path = run.list.files[i].shownPath;
+    view.report = readListed(run, i, view);
+    count(run, view);
+    const bool marked = hasMisreads(view.misreads);
+    run.marked = run.marked || marked;
+    if (options.json)
+      sayLine(run.progress, jsonLine(view));
+    else if (!options.quiet || marked || !wasRead(view.report.outcome))
+      sayLine(run.progress, fileLines(run.japanese, view));
+    if (progressDue(run.progress))
+      showProgress(run.progress, progressText(run.japanese, i + 1, run.list.files.size()));
+  }
+  clearProgress(run.progress);
+  closeFolderChain(run.openFolders);
+  if (!options.json && !options.quiet) {
+    if (run.marked)
+      writeOutput(infoLegendText(run.japanese));
+    writeOutput(infoSummaryLine(run.japanese, run.counts));
+  }
+  return run.counts.failed > 0 ? EXIT_SOME_FAILED : EXIT_ALL_WELL;
+}

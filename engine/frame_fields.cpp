@@ -1,0 +1,187 @@
+#include "engine/frame_fields.h"
+
+#include "engine/text_values.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr FieldLayout ENCODING = {FieldKind::Encoding, 0, false};
+constexpr FieldLayout LATIN1 = {FieldKind::Latin1, 0, false};
+constexpr FieldLayout TEXT = {FieldKind::Text, 0, false};
+constexpr FieldLayout TEXTS = {FieldKind::Texts, 0, false};
+constexpr FieldLayout VALUES = {FieldKind::Values, 0, false};
+constexpr FieldLayout SYNCED_TEXTS = {FieldKind::SyncedTexts, 0, false};
+constexpr FieldLayout BINARY = {FieldKind::Binary, 0, false};
+constexpr FieldLayout LANGUAGE = {FieldKind::Fixed, 3, false};
+constexpr FieldLayout ONE_BYTE = {FieldKind::Fixed, 1, false}; // picture type, received as...
+constexpr FieldLayout DATE = {FieldKind::Fixed, 8, false};     // YYYYMMDD
+constexpr FieldLayout IMAGE_FORMAT = {FieldKind::Fixed, 3, false};
+constexpr FieldLayout LOGO_MIME_TYPE = {FieldKind::Latin1, 0, true}; // only with a logo
+constexpr uint32_t TIME_STAMP_SIZE = 4;
+
+// Every frame with an encoded string, in versions 3 and 4 and (3-character
+// identifiers) in version 2. The first entry whose identifier matches
+// applies, so the text frames of other layouts come before the rest. The
+// lists of people (TIPL, TMCL, and IPLS of version 3) keep every string:
+// writers put them into version 3 tags too, where a text frame's value
+// would otherwise end at its first terminator and lose the pairs after it.
+const FrameFields FRAME_FIELDS[] = {
+    {"TXXX", 3, {ENCODING, TEXT, VALUES}},
+    {"TXX", 3, {ENCODING, TEXT, VALUES}},
+    {"TIPL", 2, {ENCODING, TEXTS}},
+    {"TMCL", 2, {ENCODING, TEXTS}},
+    {"T***", 2, {ENCODING, VALUES}},
+    {"T**", 2, {ENCODING, VALUES}},
+    {"COMM", 4, {ENCODING, LANGUAGE, TEXT, TEXTS}},
+    {"COM", 4, {ENCODING, LANGUAGE, TEXT, TEXTS}},
+    {"USLT", 4, {ENCODING, LANGUAGE, TEXT, TEXTS}},
+    {"ULT", 4, {ENCODING, LANGUAGE, TEXT, TEXTS}},
+    {"APIC", 5, {ENCODING, LATIN1, ONE_BYTE, TEXT, BINARY}},
+    {"PIC", 5, {ENCODING, IMAGE_FORMAT, ONE_BYTE, TEXT, BINARY}},
+    {"GEOB", 5, {ENCODING, LATIN1, TEXT, TEXT, BINARY}},
+    {"GEO", 5, {ENCODING, LATIN1, TEXT, TEXT, BINARY}},
+    {"WXXX", 3, {ENCODING, TEXT, BINARY}},
+    {"WXX", 3, {ENCODING, TEXT, BINARY}},
+    {"USER", 3, {ENCODING, LANGUAGE, TEXTS}},
+    {"OWNE", 4, {ENCODING, LATIN1, DATE, TEXTS}},
+    {"COMR", 9, {ENCODING, LATIN1, DATE, LATIN1, ONE_BYTE, TEXT, TEXT, LOGO_MIME_TYPE, BINARY}},
+    {"SYLT", 6, {ENCODING, LANGUAGE, ONE_BYTE, ONE_BYTE, TEXT, SYNCED_TEXTS}},
+    {"SLT", 6, {ENCODING, LANGUAGE, ONE_BYTE, ONE_BYTE, TEXT, SYNCED_TEXTS}},
+    {"IPLS", 2, {ENCODING, TEXTS}},
+    {"IPL", 2, {ENCODING, TEXTS}},
+};
+
+bool matches(const char *pattern, const char *identifier) {
+  size_t i = 0;
+  for (; pattern[i] != '\0' && identifier[i] != '\0'; ++i) {
+    if (pattern[i] != '*' && pattern[i] != identifier[i]) {
+      return false;
+    }
+  }
+  return pattern[i] == identifier[i];
+}
+
+// The length of the string at text (its terminator included, when it has
+// one): a zero byte ends encodings 0 and 3, a zero unit the UTF-16 ones.
+uint32_t stringLength(const uint8_t *text, uint32_t length, uint8_t encoding, bool &terminated) {
+  terminated = false;
+  if (encoding == TEXT_ENCODING_SINGLE_BYTE || encoding == TEXT_ENCODING_UTF8) {
+    const void *zero = std::memchr(text, 0, length);
+    if (zero == nullptr) {
+      return length;
+    }
+    terminated = true;
+    return static_cast<uint32_t>(static_cast<const uint8_t *>(zero) - text) + 1;
+  }
+  for (uint32_t i = 0; i + 1 < length; i += 2) {
+    if (text[i] == 0 && text[i + 1] == 0) {
+      terminated = true;
+      return i + 2;
+    }
+  }
+  return length;
+}
+
+struct Splitter {
+  const uint8_t *data;
+  uint32_t length;
+  uint8_t encoding;
+  uint32_t at;
+  std::vector<FieldSpan> &spans;
+};
+
+void add(Splitter &split, SpanUse use, uint32_t length, bool terminated = false) {
+  split.spans.push_back({use, terminated, split.at, length});
+  split.at += length;
+}
+
+// One string that must end with its terminator; false when it does not.
+bool addTerminated(Splitter &split, SpanUse use, uint8_t encoding) {
+  bool terminated = false;
+  const uint32_t length =
+      stringLength(split.data + split.at, split.length - split.at, encoding, terminated);
+  if (!terminated) {
+    return false;
+  }
+  add(split, use, length, true);
+  return true;
+}
+
+bool addField(Splitter &split, const FieldLayout &field) {
+  const uint32_t left = split.length - split.at;
+  switch (field.kind) {
+  case FieldKind::Encoding:
+    if (left == 0) {
+      return false;
+    }
+    split.encoding = split.data[split.at];
+    if (split.encoding > TEXT_ENCODING_UTF8) {
+      return false;
+    }
+    add(split, SpanUse::Encoding, 1);
+    return true;
+  case FieldKind::Fixed:
+    if (left < field.size) {
+      return false;
+    }
+    add(split, SpanUse::Kept, field.size);
+    return true;
+  case FieldKind::Latin1:
+    return addTerminated(split, SpanUse::Kept, TEXT_ENCODING_SINGLE_BYTE);
+  case FieldKind::Text:
+    return addTerminated(split, SpanUse::Text, split.encoding);
+  case FieldKind::Texts:
+    while (split.at < split.length) {
+      bool terminated = false;
+      const uint32_t length =
+          stringLength(split.data + split.at, split.length - split.at, split.encoding, terminated);
+      add(split, SpanUse::Text, length, terminated);
+    }
+    return true;
+  case FieldKind::SyncedTexts:
+    while (split.at < split.length) {
+      if (!addTerminated(split, SpanUse::Text, split.encoding) ||
+          split.length - split.at < TIME_STAMP_SIZE) {
+        return false;
+      }
+      add(split, SpanUse::Kept, TIME_STAMP_SIZE);
+    }
+    return true;
+  case FieldKind::Values:
+    add(split, SpanUse::Values, left); // even empty: a text frame lists its (empty) values
+    return true;
+  case FieldKind::Binary:
+    if (left > 0) {
+      add(split, SpanUse::Kept, left);
+    }
+    return true;
+  }
+  return false;
+}
+
+} // namespace
+
+const FrameFields *frameFieldsOf(const char *identifier) {
+  for (const FrameFields &fields : FRAME_FIELDS) {
+    if (matches(fields.identifier, identifier)) {
+      return &fields;
+    }
+  }
+  return nullptr;
+}
+
+bool splitFrameFields(const uint8_t *data, uint32_t length, const FrameFields &layout,
+                      std::vector<FieldSpan> &spans) {
+  spans.clear();
+  Splitter split = {data, length, TEXT_ENCODING_SINGLE_BYTE, 0, spans};
+  for (size_t i = 0; i < layout.count; ++i) {
+    if (split.at == length && layout.fields[i].frameMayEndBefore) {
+      return true;
+    }
+    if (!addField(split, layout.fields[i])) {
+      return false;
+    }
+  }
+  return split.at == length;
+}
