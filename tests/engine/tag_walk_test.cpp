@@ -71,7 +71,7 @@ TEST(TagWalk, RecordsTheAreasAndEveryFrame) {
       const Bytes &built = row.parts.frames[i];
       EXPECT_EQ(frame.headerStart, at) << row.name;
       EXPECT_EQ(std::string(frame.identifier),
-                std::string(built.begin(), built.begin() + record.identifierLength))
+                std::string(reinterpret_cast<const char *>(built.data()), record.identifierLength))
           << row.name;
       EXPECT_EQ(frame.data.length + record.frameHeaderSize, built.size()) << row.name;
       EXPECT_EQ(frame.statusFlags, row.parts.major == 2 ? 0 : built[8]) << row.name;
