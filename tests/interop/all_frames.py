@@ -14,7 +14,7 @@ import sys
 
 from mutagen.id3 import ID3
 
-from check import arguments, audio_md5, convert, windows_cp932
+from check import arguments, audio_md5, builds_of, convert, windows_cp932
 
 
 def converted(value):
@@ -57,11 +57,7 @@ def problems_of(original_path, converted_path):
 def main():
     args, entries = arguments()
     names = [e["name"] for e in entries if e.get("all_frames")]
-    builds = []
-    if args.native:
-        builds.append(("native", [os.path.abspath(args.native)]))
-    if args.wine:
-        builds.append(("wine", [os.path.abspath(args.wine_runner), os.path.abspath(args.wine)]))
+    builds = builds_of(args)
     failures = 0
     outputs = {}
     for label, command in builds:

@@ -209,15 +209,20 @@ def arguments():
         return args, json.load(f)
 
 
-def main():
-    args, entries = arguments()
-    names = [e["name"] for e in entries]
-
+def builds_of(args):
+    """The builds to check, each a label and the command that runs it."""
     builds = []
     if args.native:
         builds.append(("native", [os.path.abspath(args.native)]))
     if args.wine:
         builds.append(("wine", [os.path.abspath(args.wine_runner), os.path.abspath(args.wine)]))
+    return builds
+
+
+def main():
+    args, entries = arguments()
+    names = [e["name"] for e in entries]
+    builds = builds_of(args)
     failures = 0
     outputs = {}
     for label, command in builds:

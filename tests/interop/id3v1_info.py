@@ -94,11 +94,7 @@ def check_info(command, corpus, names):
 def main():
     args, entries = check.arguments()
     names = [e["name"] for e in entries]
-    builds = []
-    if args.native:
-        builds.append(("native", [os.path.abspath(args.native)]))
-    if args.wine:
-        builds.append(("wine", [os.path.abspath(args.wine_runner), os.path.abspath(args.wine)]))
+    builds = check.builds_of(args)
     failures = 0
     outputs = {}
     for label, command in builds:
