@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Static analysis of the project's own sources: clang-tidy with the checks
-# in .clang-tidy (bugprone, cert, performance) and cppcheck, over the files
-# that the native build compiles and, when the win64 build has been
+# Static analysis of the project's own sources: clang-format's layout
+# (.clang-format) over every C++ source and header, clang-tidy with the
+# checks in .clang-tidy (bugprone, cert, performance) and cppcheck over the
+# files that the native build compiles and, when the win64 build has been
 # configured, the Windows-only files too. Prints every finding and exits
 # non-zero when there is any.
 #
@@ -17,6 +18,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 python3=/usr/bin/python3
 [ -x "$python3" ] || python3=python3
 findings=0
+# The folders that hold the project's own code.
+ownFolders=(engine command cli ui tools tests)
 
 if [ ! -f "$native/compile_commands.json" ]; then
   cmake --preset native -B "$native" >/dev/null || exit 1
@@ -25,13 +28,12 @@ fi
 # The project's own translation units in a compilation database; with a
 # second database, only those that the first does not have.
 ownSources() {
-  "$python3" - "$root" "$@" <<'PY'
+  "$python3" - "$root" "${ownFolders[*]}" "$@" <<'PY'
 import json, os, sys
-root, database = sys.argv[1], sys.argv[2]
+root, own, database = sys.argv[1], sys.argv[2].split(), sys.argv[3]
 skip = set()
-if len(sys.argv) > 3:
-    skip = {e["file"] for e in json.load(open(sys.argv[3]))}
-own = ("engine", "command", "cli", "ui", "tools", "tests")
+if len(sys.argv) > 4:
+    skip = {e["file"] for e in json.load(open(sys.argv[4]))}
 files = set()
 for entry in json.load(open(database)):
     path = os.path.normpath(os.path.join(entry["directory"], entry["file"]))
@@ -75,6 +77,23 @@ check() {
   echo "cppcheck ($(basename "$build")): $count findings"
   findings=$((findings + count))
 }
+
+# clang-format: the files git holds (generated tables are .inc files, not
+# formatted).
+layout() {
+  local log count
+  log=$(mktemp)
+  git -C "$root" ls-files -z -- "${ownFolders[@]/%//*.cpp}" "${ownFolders[@]/%//*.h}" |
+    (cd "$root" && xargs -0 -r clang-format --dry-run -Werror) >"$log" 2>&1
+  cat "$log"
+  count=$(grep -c -E '^[^ ].*:[0-9]+:[0-9]+: (warning|error):' "$log")
+  rm -f "$log"
+  echo "clang-format: $count findings"
+  findings=$((findings + count))
+}
+
+echo "== layout"
+layout
 
 echo "== native sources"
 tidy "$native" < <(ownSources "$native/compile_commands.json")
