@@ -16,8 +16,11 @@ PACKAGES=(
   # the X libraries Wine's display driver loads at run time (recommended, not
   # required, by libwine)
   libxrender1 libxrandr2 libxcursor1 libxi6 libxinerama1 libxcomposite1 libxfixes3 libxxf86vm1
-  # the UI tests: a virtual display, Japanese glyphs, screenshots
-  xvfb xauth fonts-ipafont-gothic imagemagick x11-apps
+  # the UI tests: a virtual display, screenshots, and fonts that make them
+  # look as on Windows: Wine's own (Marlett draws the title bar's buttons;
+  # libwine only recommends them) and Ume UI Gothic, drawn to the metrics of
+  # the Japanese Windows UI face
+  xvfb xauth imagemagick x11-apps fonts-wine fonts-horai-umefont
   # test tooling (acl, attr: ACLs and extended attributes the safe write keeps)
   python3 python3-pefile util-linux acl attr
   # GoogleTest for the native builds, as a CMake package (the Windows builds

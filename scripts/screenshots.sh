@@ -8,6 +8,8 @@ set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
+# The fonts the pictures are drawn in come with the packages.
+bash scripts/install-deps.sh
 build=${SORABUN_BUILD_ROOT:-$root/build}/win64
 shots=$build/tests/ui/screenshots
 

@@ -76,8 +76,21 @@ if [ -z "${SORABUN_WINEPREFIX:-}" ]; then
 fi
 export SORABUN_WINEPREFIX WINEPREFIX="$SORABUN_WINEPREFIX"
 
-# Without a window manager Wine draws the frames itself. "MS UI Gothic" is
-# not installed here; IPA P Gothic is the nearest proportional Japanese face.
+# Without a window manager Wine draws the frames itself.
+#
+# Wine's own fonts (fonts-wine: Marlett draws the title bar's buttons) are in
+# /usr/share/wine/fonts, but Debian's Wine 8 looks for them under
+# "Z:\usr\share\wine\../fonts", where "/" is no separator, and never finds
+# them: "Path" names their folder.
+#
+# The dialog's template is laid out in MS UI Gothic 9 pt, the Japanese
+# Windows UI face. Ume UI Gothic (fonts-horai-umefont) has its metrics there:
+# a 12 px line, 12 px ideographs, narrower kana and Latin letters, so the
+# texts fit their controls as on Windows. The other Japanese UI faces a
+# program may ask for go to the Ume face of the same kind. Wine's Japanese
+# substitutes already turn MS Shell Dlg into MS UI Gothic and MS Shell Dlg 2
+# into Tahoma, whose Japanese glyphs come from MS UI Gothic through Wine's
+# font link, as on Windows.
 cat > "$work/settings.reg" << 'EOF'
 REGEDIT4
 
@@ -85,8 +98,14 @@ REGEDIT4
 "Managed"="N"
 "Decorated"="Y"
 
+[HKEY_CURRENT_USER\Software\Wine\Fonts]
+"Path"="Z:\\usr\\share\\wine\\fonts"
+
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
-"MS UI Gothic"="IPAPGothic"
+"MS UI Gothic"="Ume UI Gothic"
+"Meiryo UI"="Ume UI Gothic"
+"Yu Gothic UI"="Ume UI Gothic"
+"MS PGothic"="Ume P Gothic"
 EOF
 "$here/../wine/run-wine.sh" regedit /S "$(printf 'Z:%s' "$work/settings.reg" | tr / '\\')"
 
