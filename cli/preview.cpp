@@ -17,12 +17,9 @@ const char VALUE_SEPARATOR[] = " / ";
 // the unit's bytes read back. Each unit converts on its own, as the rewrite
 // converts them, a look-alike taking the place of '?' when folding.
 size_t convertedUnits(char16_t unit, TextSettings settings, char16_t out[4]) {
-  const uint16_t lookAlike = settings.foldLookAlikes ? ansiLookAlike(unit) : 0;
-  if (lookAlike != 0) {
-    const uint8_t code[2] = {static_cast<uint8_t>(lookAlike >> 8),
-                             static_cast<uint8_t>(lookAlike & 0xFF)};
-    return decodeAnsi(code, sizeof code, out, 4);
-  }
+  const LookAlike lookAlike = settings.foldLookAlikes ? ansiLookAlike(unit) : LookAlike{};
+  if (lookAlike.length != 0)
+    return decodeAnsi(lookAlike.bytes, lookAlike.length, out, 4);
   const char16_t text[2] = {unit, 0};
   uint8_t bytes[8] = {};
   const size_t written = encodeAnsi(text, bytes, sizeof bytes);
@@ -46,7 +43,7 @@ void appendConverted(const char16_t *units, size_t count, TextSettings settings,
   size_t convertedCount = 0;
   for (size_t i = 0; i < count; ++i) {
     convertedCount += convertedUnits(units[i], settings, converted + convertedCount);
-    if (!settings.foldLookAlikes && ansiLookAlike(units[i]) != 0)
+    if (!settings.foldLookAlikes && ansiLookAlike(units[i]).length != 0)
       ++marks.foldableMarks;
   }
   bool same = convertedCount == count;

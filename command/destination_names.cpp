@@ -120,26 +120,16 @@ std::string joined(const std::vector<std::string> &characters) {
   return text;
 }
 
+// Each UTF-16 unit of the BMP and its simple uppercase, as the exFAT up-case
+// table and Windows compare names; generated into the build folder.
+#include "fat_upcase_table.inc"
+
+// A character outside the BMP is two units, which the tables leave alone.
 uint32_t upperCase(uint32_t c) {
-  if (c == 0x3C2)
-    return 0x3A3; // final sigma
-  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3CB))
-    return c - 0x20; // ASCII, Latin-1, Greek
-  if (c == 0xFF)
-    return 0x178;
-  if (c >= 0x430 && c <= 0x44F)
-    return c - 0x20; // Cyrillic
-  if (c >= 0x450 && c <= 0x45F)
-    return c - 0x50;
-  if (c >= 0xFF41 && c <= 0xFF5A)
-    return c - 0x20; // full-width Latin
-  // Latin Extended-A: pairs of capital and small letters.
-  const bool evenCapital =
-      (c >= 0x100 && c <= 0x12F) || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177);
-  const bool oddCapital = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
-  if ((evenCapital && c % 2 == 1) || (oddCapital && c % 2 == 0))
-    return c - 1;
-  return c;
+  if (c >= FIRST_SUPPLEMENTARY_CODE_POINT)
+    return c;
+  const uint8_t page = FAT_UPCASE_PAGE_INDEX[c >> 8];
+  return page == 0 ? c : FAT_UPCASE_PAGES[page - 1][c & 0xFF];
 }
 
 // A digit's value, ASCII or full-width; -1 for anything else.

@@ -35,8 +35,8 @@ SafeName fatSafeName(const std::string &name);
 // later copies whose names a FAT folder would take for the same.
 SafeName numberedName(const SafeName &safe, unsigned number);
 
-// The name as FAT and exFAT compare names: letters of one case, whatever
-// their case (Latin, Greek, Cyrillic and full-width Latin letters).
+// The name as FAT and exFAT compare names: each character of the BMP as its
+// simple uppercase in Unicode's data (ǅ and ǆ as Ǆ, ß as it is).
 std::string fatFoldedName(const std::string &name);
 
 // Natural order: numbers by value ("2" before "10", full-width digits as

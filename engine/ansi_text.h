@@ -25,15 +25,28 @@ size_t encodeCp932(const char16_t *text, uint8_t *out, size_t capacity);
 // a surrogate pair gives two question marks.
 size_t encodeCp932Unit(char16_t unit, uint8_t out[2]);
 
-// The code page 932 look-alike of a character that code page 932 turns into
-// '?' (engine/fold_table.inc): the code the JIS mapping gives it, which code
-// page 932 reads as a character of the same glyph (U+301C WAVE DASH gives
-// 0x8160, read as U+FF5E FULLWIDTH TILDE). 0 for every other unit.
-uint16_t cp932LookAlike(char16_t unit);
+// A look-alike takes no more bytes than any encoding of a tag takes for the
+// character it stands for, so that a converted text never grows.
+constexpr size_t LOOK_ALIKE_BYTES_AT_MOST = 2;
 
-// cp932LookAlike where the ANSI code page is 932 (always, off Windows); 0
+// A look-alike's code page 932 bytes: one double-byte character, or one or
+// two single-byte ones. A length of 0: none.
+struct LookAlike {
+  uint8_t length;
+  uint8_t bytes[LOOK_ALIKE_BYTES_AT_MOST];
+};
+
+// The code page 932 look-alike of a character that code page 932 turns into
+// '?' (engine/fold_table.inc, which says where each comes from): the code
+// the JIS mapping gives it, which code page 932 reads as a character of the
+// same glyph (U+301C WAVE DASH gives 0x8160, read as U+FF5E FULLWIDTH
+// TILDE); '-' for the en dash; the bytes of its NFKC form (U+FB01 gives
+// "fi"). None for every other unit.
+LookAlike cp932LookAlike(char16_t unit);
+
+// cp932LookAlike where the ANSI code page is 932 (always, off Windows); none
 // under any other ANSI code page, whose text has no place for its bytes.
-uint16_t ansiLookAlike(char16_t unit);
+LookAlike ansiLookAlike(char16_t unit);
 
 // The reverse direction, for showing what a conversion gives: code page 932
 // bytes into UTF-16 as Windows' MultiByteToWideChar(932, ...) reads them, each

@@ -10,6 +10,6 @@ size_t decodeAnsi(const uint8_t *bytes, size_t length, char16_t *out, size_t cap
   return decodeCp932(bytes, length, out, capacity);
 }
 
-uint16_t ansiLookAlike(char16_t unit) {
+LookAlike ansiLookAlike(char16_t unit) {
   return cp932LookAlike(unit);
 }

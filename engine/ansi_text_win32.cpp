@@ -18,9 +18,9 @@ size_t encodeAnsi(const char16_t *text, uint8_t *out, size_t capacity) {
   return written > 0 ? static_cast<size_t>(written) : 0;
 }
 
-uint16_t ansiLookAlike(char16_t unit) {
+LookAlike ansiLookAlike(char16_t unit) {
   constexpr UINT CP932 = 932;
-  return GetACP() == CP932 ? cp932LookAlike(unit) : 0;
+  return GetACP() == CP932 ? cp932LookAlike(unit) : LookAlike{};
 }
 
 size_t decodeAnsi(const uint8_t *bytes, size_t length, char16_t *out, size_t capacity) {

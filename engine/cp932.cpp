@@ -3,20 +3,54 @@
 // mapping, every UTF-16 code unit on its own.
 #include "engine/ansi_text.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 #include "engine/cp932_table.inc"
 
 struct FoldEntry {
   char16_t unit;
-  uint16_t code;
+  LookAlike lookAlike;
 };
 
-// The characters that text from other systems carries often: the em dash,
-// the double vertical line, the minus sign and the wave dash. The cent,
-// pound and not signs differ between the two mappings too, but the platform
-// maps them itself (best fit); the generated file lists them.
+// The look-alikes, sorted by unit: the JIS codes of what text from other
+// systems carries (the wave dash, the minus sign...), the dashes and the
+// bullet, and the NFKC forms that code page 932 holds.
 #include "engine/fold_table.inc"
+
+constexpr size_t FOLD_COUNT = std::size(FOLD_TABLE);
+constexpr size_t PAGE_COUNT = 256; // of 256 units each
+
+constexpr bool sortedByUnit() {
+  for (size_t i = 1; i < FOLD_COUNT; ++i) {
+    if (FOLD_TABLE[i - 1].unit >= FOLD_TABLE[i].unit) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(sortedByUnit(), "cp932LookAlike searches the fold table by unit");
+
+// Where each page's entries begin in the fold table; page p's end where page
+// p + 1's begin. Most pages have none, and a search stays within one page.
+struct FoldPages {
+  uint16_t first[PAGE_COUNT + 1];
+};
+
+constexpr FoldPages foldPages() {
+  FoldPages pages{};
+  size_t entry = 0;
+  for (size_t page = 0; page <= PAGE_COUNT; ++page) {
+    while (entry < FOLD_COUNT && static_cast<size_t>(FOLD_TABLE[entry].unit >> 8) < page) {
+      ++entry;
+    }
+    pages.first[page] = static_cast<uint16_t>(entry);
+  }
+  return pages;
+}
+constexpr FoldPages FOLD_PAGES = foldPages();
 
 constexpr uint16_t SINGLE_BYTE_LIMIT = 0x100;
 
@@ -27,13 +61,19 @@ uint16_t cp932Code(char16_t unit) {
 
 } // namespace
 
-uint16_t cp932LookAlike(char16_t unit) {
-  for (const FoldEntry &entry : FOLD_TABLE) {
-    if (entry.unit == unit) {
-      return entry.code;
-    }
+LookAlike cp932LookAlike(char16_t unit) {
+  // Only what becomes '?' has a look-alike: text that code page 932 holds,
+  // nearly all of it, needs no search.
+  if (cp932Code(unit) != '?') {
+    return LookAlike{};
   }
-  return 0;
+  const FoldEntry *const begin = FOLD_TABLE + FOLD_PAGES.first[unit >> 8];
+  const FoldEntry *const end = FOLD_TABLE + FOLD_PAGES.first[(unit >> 8) + 1];
+  const FoldEntry *const entry =
+      std::lower_bound(begin, end, unit, [](const FoldEntry &candidate, char16_t wanted) {
+        return candidate.unit < wanted;
+      });
+  return entry != end && entry->unit == unit ? entry->lookAlike : LookAlike{};
 }
 
 size_t encodeCp932Unit(char16_t unit, uint8_t out[2]) {

@@ -81,14 +81,12 @@ void appendEncoded(TextWriter &writer, char16_t *units, size_t count) {
 void appendConverted(TextWriter &writer, char16_t *units, size_t count) {
   size_t start = 0;
   for (size_t i = 0; writer.foldLookAlikes && i < count; ++i) {
-    const uint16_t lookAlike = ansiLookAlike(units[i]);
-    if (lookAlike == 0) {
+    const LookAlike lookAlike = ansiLookAlike(units[i]);
+    if (lookAlike.length == 0) {
       continue;
     }
     appendEncoded(writer, units + start, i - start);
-    const uint8_t bytes[2] = {static_cast<uint8_t>(lookAlike >> 8),
-                              static_cast<uint8_t>(lookAlike & 0xFF)};
-    appendBytes(writer, bytes, sizeof bytes);
+    appendBytes(writer, lookAlike.bytes, lookAlike.length);
     start = i + 1;
   }
   appendEncoded(writer, units + start, count - start);

@@ -64,12 +64,28 @@ TEST(DestinationNames, NumberedNamesStayWithinTheLimitAndKeepTheExtension) {
 
 TEST(DestinationNames, FatComparesLettersWithoutCase) {
   const char *same[][2] = {
-      {"Song.MP3", "song.mp3"}, {"ÉTÉ", "été"},   {"ΣΟΦΙΑ", "σοφια"}, {"ЁЖ", "ёж"},
-      {"ＡＢＣ", "ａｂｃ"},     {"ŁÓDŹ", "łódź"},
+      {"Song.MP3", "song.mp3"},
+      {"ÉTÉ", "été"},
+      {"ΣΟΦΙΑ", "σοφια"},
+      {"ЁЖ", "ёж"},
+      {"ＡＢＣ", "ａｂｃ"},
+      {"ŁÓDŹ", "łódź"},
+      {"ạ.mp3", "Ạ.mp3"},
+      {"ά", "Ά"},
+      {"ǆ", "Ǆ"},
+      {"ǅ", "Ǆ"},
+      {"ⓐ", "Ⓐ"},
+      {"ᾀ", "ᾈ"},
   };
   for (const auto &pair : same)
     EXPECT_EQ(fatFoldedName(pair[0]), fatFoldedName(pair[1])) << pair[0];
-  EXPECT_NE(fatFoldedName("あ"), fatFoldedName("ア"));
+  // Kana of the two kinds, a full uppercase of several characters, a
+  // ligature and its letters, a letter outside the BMP (two UTF-16 units).
+  const char *distinct[][2] = {
+      {"あ", "ア"}, {"ß", "SS"}, {"ǆ", "DŽ"}, {"ﬁ", "FI"}, {"𐐨", "𐐀"},
+  };
+  for (const auto &pair : distinct)
+    EXPECT_NE(fatFoldedName(pair[0]), fatFoldedName(pair[1])) << pair[0];
 }
 
 TEST(DestinationNames, NaturalOrderTakesNumbersByValue) {

@@ -50,14 +50,15 @@ TEST(Preview, MarksEveryCharacterTheConversionReplaces) {
 }
 
 TEST(Preview, CountsWhatFoldingKeepsAndShowsTheLookAlikes) {
-  // The wave dash and the minus sign have look-alikes; the musical symbol
-  // has none and stays '?' either way; the cent sign maps without folding.
-  const std::u16string text = u"\u301C\u2212\U0001D11E\u00A2";
+  // The wave dash, the minus sign, the en dash (one byte) and the ligature
+  // (two characters) have look-alikes; the musical symbol has none and
+  // stays '?' either way; the cent sign maps without folding.
+  const std::u16string text = u"\u301C\u2212\U0001D11E\u00A2\u2013\uFB01";
   const Described plain = describe(text);
-  EXPECT_EQ(plain.after, "[?][?][??][\uFFE0]");
-  EXPECT_EQ(plain.foldableMarks, 2U);
+  EXPECT_EQ(plain.after, "[?][?][??][\uFFE0][?][?]");
+  EXPECT_EQ(plain.foldableMarks, 4U);
   const Described folded = describe(text, false, true);
-  EXPECT_EQ(folded.after, "[\uFF5E][\uFF0D][??][\uFFE0]");
+  EXPECT_EQ(folded.after, "[\uFF5E][\uFF0D][??][\uFFE0][-][fi]");
   EXPECT_EQ(folded.foldableMarks, 0U);
 }
 

@@ -149,3 +149,33 @@ TEST(Cp932Platform, TooSmallCapacityFailsAsThePlatformDoes) {
     }
   }
 }
+
+// Every look-alike stands for a unit the platform turns into '?', and is
+// text the platform reads and writes back to the same bytes.
+TEST(Cp932Platform, LookAlikesAreWhatThePlatformHolds) {
+  ASSERT_EQ(GetACP(), CP932) << "the tests need the Japanese ANSI code page";
+  size_t lookAlikes = 0;
+  size_t mismatches = 0;
+  for (uint32_t value = 1; value < UNIT_COUNT; ++value) {
+    const char16_t unit = static_cast<char16_t>(value);
+    const LookAlike lookAlike = cp932LookAlike(unit);
+    if (lookAlike.length == 0) {
+      continue;
+    }
+    ++lookAlikes;
+    const Bytes bytes(lookAlike.bytes, lookAlike.bytes + lookAlike.length);
+    wchar_t read[4] = {};
+    const int units =
+        MultiByteToWideChar(CP932, MB_ERR_INVALID_CHARS, reinterpret_cast<LPCCH>(bytes.data()),
+                            static_cast<int>(bytes.size()), read, 4);
+    const std::u16string text(reinterpret_cast<const char16_t *>(read),
+                              units > 0 ? static_cast<size_t>(units) : 0);
+    if ((platformBytes(&unit, 1, 8) != Bytes{'?'} || text.empty() ||
+         platformBytes(text.data(), static_cast<int>(text.size()), 8) != bytes) &&
+        ++mismatches <= MISMATCHES_SHOWN) {
+      ADD_FAILURE() << "U+" << std::hex << value;
+    }
+  }
+  EXPECT_GT(lookAlikes, 1000u);
+  EXPECT_EQ(mismatches, 0u);
+}

@@ -95,17 +95,50 @@ TEST(Cp932Unit, UnmappedUnitsGiveQuestionMark) {
 TEST(Cp932LookAlike, OnlyForWhatBecomesQuestionMark) {
   struct Case {
     char16_t unit;
-    uint16_t lookAlike; // 0: none
+    Bytes lookAlike; // empty: none
   };
-  // The JIS mapping's cent, pound and not signs best-fit already.
-  const Case cases[] = {{u'\u301C', 0x8160}, {u'\u2212', 0x817C}, {u'\u2016', 0x8161},
-                        {u'\u2014', 0x815C}, {u'\u00A2', 0},      {u'\u00A3', 0},
-                        {u'\u00AC', 0},      {u'\uFF5E', 0},      {char16_t{0xD800}, 0}};
+  const Case cases[] = {
+      // The JIS codes, the dashes and the bullet.
+      {u'\u301C', {0x81, 0x60}},
+      {u'\u2212', {0x81, 0x7C}},
+      {u'\u2016', {0x81, 0x61}},
+      {u'\u2014', {0x81, 0x5C}},
+      {u'\u2013', {'-'}},
+      {u'\u2012', {'-'}},
+      {u'\u2022', {0x81, 0x45}},
+      // NFKC forms: one or two single-byte characters, a double-byte one,
+      // one through the em dash's JIS code; the table's first and last.
+      {u'\u00A0', {' '}},
+      {u'\uFFEE', {0x81, 0x9B}},
+      {u'\u24D0', {'a'}},
+      {u'\u2074', {'4'}},
+      {u'\uFB01', {'f', 'i'}},
+      {u'\u2122', {'T', 'M'}},
+      {u'\u2F00', {0x88, 0xEA}},
+      {u'\uFE31', {0x81, 0x5C}},
+      // None: mapped already (the JIS mapping's cent, pound and not signs
+      // best-fit; U+FF5E is held), forms of more than two bytes or with 0x5C
+      // (a yen sign on a Japanese display), a form code page 932 lacks,
+      // Hangul, a surrogate.
+      {u'\u00A2', {}},
+      {u'\u00A3', {}},
+      {u'\u00AC', {}},
+      {u'\uFF5E', {}},
+      {u'\u2474', {}},
+      {u'\uFB03', {}},
+      {u'\uFE68', {}},
+      {u'\u01C6', {}},
+      {u'\uAC00', {}},
+      {u'\uFFFF', {}},
+      {char16_t{0xD800}, {}},
+  };
   for (const Case &c : cases) {
     SCOPED_TRACE(testing::Message() << "U+" << std::hex << unsigned{c.unit});
-    EXPECT_EQ(cp932LookAlike(c.unit), c.lookAlike);
-    EXPECT_EQ(ansiLookAlike(c.unit), c.lookAlike); // under Wine too: its ANSI code page is 932
-    if (c.lookAlike != 0) {
+    const LookAlike own = cp932LookAlike(c.unit);
+    EXPECT_EQ(Bytes(own.bytes, own.bytes + own.length), c.lookAlike);
+    const LookAlike ansi = ansiLookAlike(c.unit); // under Wine too: its ANSI code page is 932
+    EXPECT_EQ(Bytes(ansi.bytes, ansi.bytes + ansi.length), c.lookAlike);
+    if (!c.lookAlike.empty()) {
       EXPECT_EQ(unitBytes(c.unit), Bytes{'?'});
     }
   }

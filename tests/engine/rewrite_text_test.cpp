@@ -97,7 +97,7 @@ TEST(RewriteText, CodePage932AsWindowsConvertsIt) {
   EXPECT_EQ(rewrittenTitle(4, ENC3 + ascii(u8"～〜é¥😀ｱ?Aア")), cp932(expected));
 }
 
-TEST(RewriteText, FoldWritesTheJisLookAlikes) {
+TEST(RewriteText, FoldWritesTheLookAlikes) {
   const Bytes WAVE = {0x81, 0x60};
   const Bytes MINUS = {0x81, 0x7C};
   const Bytes BARS = {0x81, 0x61};
@@ -124,6 +124,10 @@ TEST(RewriteText, FoldWritesTheJisLookAlikes) {
        ascii("A?B") + ZERO + Q, ascii("A") + WAVE + ascii("B") + ZERO + MINUS},
       {"across a chunk's end", 3, ENC1 + BOM_LE + utf16le(kana + u"\u301C\U0001F600\u2212"),
        kanaBytes + ascii("????"), kanaBytes + WAVE + ascii("??") + MINUS},
+      {"dashes, bullet and NFKC forms, as many bytes as UTF-16 without a mark", 4,
+       ENC2 + utf16be(u"\u2013\u2022\uFB01\u2122"), Q + Q + Q + Q,
+       ascii("-") + Bytes{0x81, 0x45} + ascii("fiTM")},
+      {"two-byte UTF-8", 4, ENC3 + ascii(u8"\u0133\u00A0"), Q + Q, ascii("ij ")},
       {"encoding 0 keeps its bytes", 3, ENC0 + ascii("?\x81\x60"), ascii("?\x81\x60"),
        ascii("?\x81\x60")},
   };
