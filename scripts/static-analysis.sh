@@ -31,7 +31,7 @@ root, database = sys.argv[1], sys.argv[2]
 skip = set()
 if len(sys.argv) > 3:
     skip = {e["file"] for e in json.load(open(sys.argv[3]))}
-own = ("engine", "command", "cli", "ui", "tools", "tests")
+own = ("engine", "command", "catalogue", "cli", "ui", "tools", "tests")
 files = set()
 for entry in json.load(open(database)):
     path = os.path.normpath(os.path.join(entry["directory"], entry["file"]))
