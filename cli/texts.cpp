@@ -187,6 +187,17 @@ Text causeText(FileProblem problem) {
     return {"its ACL or extended attributes cannot be kept", "ACL または拡張属性を保てません"};
   case FileProblem::AlreadyExists:
     return {"the name is taken", "同じ名前のファイルがあります"};
+  case FileProblem::OutOfMemory:
+    return {"not enough memory", "メモリーが足りません"};
+  case FileProblem::TooManyOpenFiles:
+    return {"too many open files", "開いているファイルが多すぎます"};
+  case FileProblem::TooManyLinks:
+    return {"too many levels of links", "リンクの階層が深すぎます"};
+  case FileProblem::SizeChanged:
+    return {"the file changed size while it was read",
+            "読み込み中にファイルの大きさが変わりました"};
+  case FileProblem::NotAFolder:
+    return {"not a folder", "フォルダーではありません"};
   case FileProblem::None:
   case FileProblem::Other:
     break;
