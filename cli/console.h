@@ -3,16 +3,22 @@
 // console's output code page.
 #pragma once
 
+#include "catalogue/catalogue.h"
+
 #include <string>
 
 struct ConsoleState {
-  bool japanese;         // the user's language is Japanese
   bool inputIsTerminal;  // a person can answer a question
   bool outputIsTerminal; // standard output is read by a person
   bool errorIsTerminal;  // standard error is read by a person (the progress line)
 };
 
 ConsoleState openConsole();
+
+// The messages in the user's language: Japanese where the locale says so
+// (on POSIX systems LC_ALL, LC_MESSAGES or LANG; on Windows the user's UI
+// language or code page 932), English otherwise.
+const Catalogue &userCatalogue();
 
 // Texts are UTF-8.
 void writeOutput(const std::string &text);

@@ -36,11 +36,14 @@ ConsoleState openConsole() {
   // the end, rather than ending the program in the middle of a conversion.
   std::signal(SIGPIPE, SIG_IGN);
   ConsoleState state{};
-  state.japanese = std::strncmp(messagesLocale(), "ja", 2) == 0;
   state.inputIsTerminal = isatty(STDIN_FILENO) == 1;
   state.outputIsTerminal = isatty(STDOUT_FILENO) == 1;
   state.errorIsTerminal = isatty(STDERR_FILENO) == 1;
   return state;
+}
+
+const Catalogue &userCatalogue() {
+  return std::strncmp(messagesLocale(), "ja", 2) == 0 ? japaneseCatalogue() : englishCatalogue();
 }
 
 void writeOutput(const std::string &text) {

@@ -66,11 +66,16 @@ bool writeTo(DWORD which, const std::string &text) {
 
 ConsoleState openConsole() {
   ConsoleState state{};
-  state.japanese = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE || GetACP() == 932;
   state.inputIsTerminal = isConsole(GetStdHandle(STD_INPUT_HANDLE));
   state.outputIsTerminal = isConsole(GetStdHandle(STD_OUTPUT_HANDLE));
   state.errorIsTerminal = isConsole(GetStdHandle(STD_ERROR_HANDLE));
   return state;
+}
+
+const Catalogue &userCatalogue() {
+  const bool japanese =
+      PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE || GetACP() == 932;
+  return japanese ? japaneseCatalogue() : englishCatalogue();
 }
 
 void writeOutput(const std::string &text) {

@@ -10,6 +10,7 @@
 #include "cli/file_list.h"
 #include "cli/preview.h"
 #include "cli/progress.h"
+#include "cli/run_results.h"
 #include "cli/texts.h"
 #include "command/destination_names.h"
 #include "command/temporary_name.h"
@@ -33,8 +34,8 @@ struct DestinationFolder {
 };
 
 struct CopyRun {
+  const Catalogue *messages;
   Options options;
-  bool japanese;
   FileList list;
   // The destination folders as paths from DESTINATION_ROOT, which is the
   // folder given with --to, by its path.
@@ -49,8 +50,8 @@ struct CopyRun {
   FolderChain openDestinations;
   CopyCounts counts;
   ProgressLine progress;
-  bool attention;     // something counts against the exit status
-  PreviewMarks marks; // what a dry run would mark, for its count of '?'
+  size_t needingAttention; // files that count against the exit status
+  PreviewMarks marks;      // what a dry run would mark, for its count of '?'
 };
 
 bool isSeparator(char c) {
@@ -93,7 +94,7 @@ std::string takeName(CopyRun &run, size_t folder, const std::string &sourceName,
   for (unsigned number = 2; !taken.insert(fatFoldedName(chosen.name)).second; ++number)
     chosen = numberedName(safe, number);
   if (chosen.changes != NAME_KEPT && !run.options.quiet)
-    say(run, renamedLine(run.japanese, escapeControls(shownSource),
+    say(run, renamedLine(*run.messages, escapeControls(shownSource),
                          escapeControls(joinPath(run.destinationPaths[folder], chosen.name)),
                          chosen.changes));
   return chosen.name;
@@ -195,7 +196,7 @@ void removeLeftovers(CopyRun &run, size_t folder) {
     if (problem == FileProblem::None && !run.options.dryRun)
       problem = removeLeftover(handle, name.c_str());
     if (!run.options.quiet || problem != FileProblem::None)
-      say(run, leftoverRemovedLine(run.japanese, run.options.dryRun,
+      say(run, leftoverRemovedLine(*run.messages, run.options.dryRun,
                                    escapeControls(joinPath(run.destinationPaths[folder], name)),
                                    problem));
   }
@@ -204,7 +205,7 @@ void removeLeftovers(CopyRun &run, size_t folder) {
 // A dry run shows no texts, but counts what its previews would mark.
 void countMarks(void *context, FileImage before, FileImage) {
   auto *run = static_cast<CopyRun *>(context);
-  previewText(run->japanese, before, pathSettings(run->options, false).rewrite, run->marks);
+  previewText(*run->messages, before, pathSettings(run->options, false).rewrite, run->marks);
 }
 
 CopyReport copyListed(CopyRun &run, size_t i, bool write, FolderHandle destination) {
@@ -279,14 +280,6 @@ FileProblem freeSpace(const CopyRun &run, uint64_t *freeBytes, uint64_t *blockSi
   return problem;
 }
 
-// Whether a file counts against the exit status: it failed, its copy could
-// not be made, or the copy was made of a damaged or unsupported file as it
-// is.
-bool needsAttention(const CopyReport &copy) {
-  return copy.action == CopyAction::Taken || copy.action == CopyAction::None ||
-         (copy.action == CopyAction::Write && needsAttention(copy.report.outcome));
-}
-
 void count(CopyRun &run, const CopyReport &copy) {
   ++run.counts.files;
   switch (copy.action) {
@@ -304,7 +297,7 @@ void count(CopyRun &run, const CopyReport &copy) {
     break;
   }
   if (needsAttention(copy))
-    run.attention = true;
+    ++run.needingAttention;
 }
 
 void reportCopy(CopyRun &run, size_t i, const CopyReport &copy) {
@@ -312,8 +305,8 @@ void reportCopy(CopyRun &run, size_t i, const CopyReport &copy) {
   if (run.options.quiet && !needsAttention(copy))
     return;
   const ListedFile &file = run.list.files[i];
-  say(run,
-      copyLine(run.japanese, run.options.dryRun, escapeControls(file.shownPath), copy, file.isMp3));
+  say(run, copyLine(*run.messages, run.options.dryRun, escapeControls(file.shownPath), copy,
+                    file.isMp3));
 }
 
 // Writes the copies the plan found missing, reporting every file in order.
@@ -338,7 +331,7 @@ void writeCopies(CopyRun &run, const SpaceNeeded &needed) {
       const double seconds =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - run.progress.started)
               .count();
-      showProgress(run.progress, copyProgressText(run.japanese, filesDone, needed.files, bytesDone,
+      showProgress(run.progress, copyProgressText(*run.messages, filesDone, needed.files, bytesDone,
                                                   needed.bytes, seconds));
     }
   }
@@ -357,40 +350,42 @@ bool flushDestination(CopyRun &run) {
   }
   if (problem == FileProblem::None)
     return true;
-  writeError(flushFailedText(run.japanese, problem));
+  writeError(flushFailedText(*run.messages, problem));
   return false;
 }
 
-int copyAll(CopyRun &run) {
+// Returns false when the run failed as a whole: the destination could not
+// be used, had no room or could not be flushed.
+bool copyAll(CopyRun &run) {
   mapDestinations(run);
   planCopies(run);
   uint64_t freeBytes = 0;
   uint64_t blockSize = 0;
   const FileProblem problem = freeSpace(run, &freeBytes, &blockSize);
   if (problem != FileProblem::None) {
-    writeError(destinationProblemText(run.japanese, escapeControls(run.options.to), problem));
-    return EXIT_SOME_FAILED;
+    writeError(destinationProblemText(*run.messages, escapeControls(run.options.to), problem));
+    return false;
   }
   const SpaceNeeded needed = spaceNeeded(run, blockSize == 0 ? 1 : blockSize);
   const std::string shownDestination = escapeControls(run.options.to);
   if (needed.files > 0 && needed.onDisk > freeBytes) {
-    writeError(noSpaceText(run.japanese, shownDestination, needed.onDisk, freeBytes));
-    return EXIT_SOME_FAILED;
+    writeError(noSpaceText(*run.messages, shownDestination, needed.onDisk, freeBytes));
+    return false;
   }
   if (run.options.dryRun && !run.options.quiet)
-    say(run, spaceLine(run.japanese, shownDestination, needed.onDisk, freeBytes));
+    say(run, spaceLine(*run.messages, shownDestination, needed.onDisk, freeBytes));
   writeCopies(run, needed);
   if (run.marks.foldableMarks > 0 && !run.options.quiet)
-    writeOutput(foldHintText(run.japanese, run.marks.foldableMarks));
+    writeOutput(foldHintText(*run.messages, run.marks.foldableMarks));
   if (!run.options.quiet)
-    writeOutput(copySummaryLine(run.japanese, run.options.dryRun, run.counts));
+    writeOutput(copySummaryLine(*run.messages, run.options.dryRun, run.counts));
   if (!run.options.dryRun) {
     if (!flushDestination(run))
-      return EXIT_SOME_FAILED;
+      return false;
     if (!run.options.quiet)
-      writeOutput(removableText(run.japanese));
+      writeOutput(messageLine(*run.messages, Message::Removable));
   }
-  return run.attention ? EXIT_SOME_FAILED : EXIT_ALL_WELL;
+  return true;
 }
 
 // With -r, a destination inside a folder that is copied would take in the
@@ -429,29 +424,28 @@ const char *sourceHoldingDestination(const Options &options) {
 
 } // namespace
 
-int copyRun(const Options &options, const ConsoleState &console) {
+int copyRun(const Catalogue &messages, const Options &options, const ConsoleState &console) {
   if (const char *holder = sourceHoldingDestination(options)) {
-    writeError(destinationInSourceText(console.japanese, escapeControls(holder)));
+    writeError(destinationInSourceText(messages, escapeControls(holder)));
     return EXIT_USAGE;
   }
   CopyRun run{};
+  run.messages = &messages;
   run.options = options;
-  run.japanese = console.japanese;
   run.progress = startProgress(console.errorIsTerminal && !options.quiet);
   collectFiles(options.paths, options.recursive, options.allFiles, run.list);
-  const size_t problems =
-      reportListingProblems(run.list, run.japanese, options.quiet, run.progress);
+  const size_t problems = reportListingProblems(run.list, messages, options.quiet, run.progress);
   run.counts.files += problems;
   run.counts.failed += problems;
-  run.attention = problems > 0;
-  int status = EXIT_ALL_WELL;
+  run.needingAttention = problems;
+  bool runFailed = false;
   if (run.list.files.empty()) {
     if (!options.quiet)
-      writeOutput(noFilesText(run.japanese));
+      writeOutput(messageLine(messages, Message::NoMp3Files));
   } else {
-    status = copyAll(run);
+    runFailed = !copyAll(run);
   }
   closeFolderChain(run.sourceFolders);
   closeFolderChain(run.openDestinations);
-  return run.attention ? EXIT_SOME_FAILED : status;
+  return exitStatus(run.needingAttention, runFailed);
 }

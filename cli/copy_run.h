@@ -2,8 +2,9 @@
 // read.
 #pragma once
 
+#include "catalogue/catalogue.h"
 #include "cli/console.h"
 #include "cli/options.h"
 
 // Returns the exit status.
-int copyRun(const Options &options, const ConsoleState &console);
+int copyRun(const Catalogue &messages, const Options &options, const ConsoleState &console);

@@ -2,6 +2,7 @@
 
 #include "cli/file_list.h"
 #include "cli/progress.h"
+#include "cli/run_results.h"
 #include "cli/texts.h"
 #include "command/file_conversion.h"
 #include "command/utf8_text.h"
@@ -41,7 +42,7 @@ struct FileView {
   PathReport report;
   bool hasTag;
   std::string version;
-  unsigned flags; // TAG_FLAG_BIT_ bits
+  TagHeaderFlags flags;
   uint32_t size;
   uint32_t padding;
   std::vector<FrameView> frames;
@@ -128,26 +129,11 @@ FrameView frameView(const TagRecord &record, const TagFrame &frame, const uint8_
   return view;
 }
 
-unsigned flagBits(const TagHeaderFlags &flags) {
-  const std::pair<bool, unsigned> bits[] = {
-      {flags.unsynchronisation, TAG_FLAG_BIT_UNSYNCHRONISATION},
-      {flags.extendedHeader, TAG_FLAG_BIT_EXTENDED_HEADER},
-      {flags.compression, TAG_FLAG_BIT_COMPRESSION},
-      {flags.experimental, TAG_FLAG_BIT_EXPERIMENTAL},
-      {flags.footer, TAG_FLAG_BIT_FOOTER},
-  };
-  unsigned set = 0;
-  for (const auto &bit : bits)
-    set |= bit.first ? bit.second : 0U;
-  return set;
-}
-
 void describeTag(FileView &view, FileImage region) {
   const TagRecord record = walkTag(region);
   view.hasTag = true;
-  view.version =
-      "ID3v2." + std::to_string(record.majorVersion) + "." + std::to_string(record.revision);
-  view.flags = flagBits(record.flags);
+  view.version = tagVersionName(record.majorVersion, record.revision);
+  view.flags = record.flags;
   view.size = record.tagEnd + record.footer.length;
   view.padding = record.padding.length;
   if (record.flags.unsynchronisation)
@@ -277,16 +263,22 @@ const char *conversionName(PathOutcome outcome) {
   }
 }
 
-const char *const FLAG_KEYS[] = {"unsynchronisation", "extended-header", "compression",
-                                 "experimental", "footer"};
+// The header flags, by their fields.
+const std::pair<bool TagHeaderFlags::*, const char *> FLAG_KEYS[] = {
+    {&TagHeaderFlags::unsynchronisation, "unsynchronisation"},
+    {&TagHeaderFlags::extendedHeader, "extended-header"},
+    {&TagHeaderFlags::compression, "compression"},
+    {&TagHeaderFlags::experimental, "experimental"},
+    {&TagHeaderFlags::footer, "footer"},
+};
 
 std::string jsonTag(const FileView &view) {
   std::string out = "{\"version\":" + jsonString(view.version) + ",\"flags\":[";
   bool first = true;
-  for (size_t bit = 0; bit < sizeof FLAG_KEYS / sizeof FLAG_KEYS[0]; ++bit) {
-    if ((view.flags & (1U << bit)) == 0)
+  for (const auto &flag : FLAG_KEYS) {
+    if (!(view.flags.*flag.first))
       continue;
-    out += (first ? "\"" : ",\"") + std::string(FLAG_KEYS[bit]) + "\"";
+    out += (first ? "\"" : ",\"") + std::string(flag.second) + "\"";
     first = false;
   }
   return out + "],\"size\":" + std::to_string(view.size) +
@@ -332,7 +324,8 @@ std::string jsonLine(const FileView &view) {
   const MisreadCounts &misreads = view.misreads;
   std::string out = "{\"path\":" + jsonString(view.path) + ",\"conversion\":\"" +
                     conversionName(view.report.outcome) + "\"";
-  const std::string detail = outcomeDetail(false, view.report);
+  // For scripts, in one language whatever the user's.
+  const std::string detail = outcomeDetail(englishCatalogue(), view.report);
   if (!detail.empty())
     out += ",\"reason\":" + jsonString(detail);
   out += ",\"id3v2\":" + (view.hasTag ? jsonTag(view) : std::string("null")) + ",\"frames\":[";
@@ -381,16 +374,15 @@ std::string frameLine(const FrameView &frame) {
   return text + "\n";
 }
 
-std::string fileLines(bool japanese, const FileView &view) {
-  std::string lines = outcomeLine(japanese, true, escapeControls(view.path), view.report);
+std::string fileLines(const Catalogue &messages, const FileView &view) {
+  std::string lines = outcomeLine(messages, true, escapeControls(view.path), view.report);
   if (view.hasTag)
-    lines += infoTagLine(
-        japanese, view.misreads.version4 > 0 || (view.flags & TAG_FLAG_BIT_UNSYNCHRONISATION) != 0,
-        view.version, view.size, view.padding, tagFlagsText(japanese, view.flags));
+    lines += infoTagLine(messages, view.misreads.version4 > 0 || view.flags.unsynchronisation,
+                         view.version, view.size, view.padding, tagFlagsText(messages, view.flags));
   for (const FrameView &frame : view.frames)
     lines += frameLine(frame);
   if (view.hasId3v1)
-    lines += infoId3v1Line(japanese, view.id3v1);
+    lines += infoId3v1Line(messages, view.id3v1);
   return lines;
 }
 
@@ -398,7 +390,6 @@ std::string fileLines(bool japanese, const FileView &view) {
 
 struct InfoRun {
   Options options;
-  bool japanese;
   FileList list;
   FolderChain openFolders;
   ProgressLine progress;
@@ -419,26 +410,11 @@ PathReport readListed(InfoRun &run, size_t i, FileView &view) {
   return readTagsAt(folder, file.name.c_str(), readTags, &view);
 }
 
-// Whether the file's tags were read (a damaged or unsupported one too).
-bool wasRead(PathOutcome outcome) {
-  switch (outcome) {
-  case PathOutcome::Converted:
-  case PathOutcome::AlreadyConverted:
-  case PathOutcome::NoTag:
-  case PathOutcome::Refused:
-  case PathOutcome::Unsupported:
-  case PathOutcome::Damaged:
-    return true;
-  default:
-    return false;
-  }
-}
-
 void count(InfoRun &run, const FileView &view) {
   MisreadCounts &counts = run.counts;
   const MisreadCounts &found = view.misreads;
   ++counts.files;
-  if (!wasRead(view.report.outcome))
+  if (!tagsWereRead(view.report.outcome))
     ++counts.failed;
   counts.wideTexts += found.wideTexts;
   counts.unsynchronised += found.unsynchronised;
@@ -464,17 +440,16 @@ void reportListingAsJson(InfoRun &run) {
 
 } // namespace
 
-int infoRun(const Options &options, const ConsoleState &console) {
+int infoRun(const Catalogue &messages, const Options &options, const ConsoleState &console) {
   InfoRun run{};
   run.options = options;
-  run.japanese = console.japanese;
   run.progress = startProgress(console.errorIsTerminal && !options.quiet);
   collectFiles(options.paths, options.recursive, false, run.list);
   if (options.json) {
     reportListingAsJson(run);
   } else {
     run.counts.files = run.counts.failed =
-        reportListingProblems(run.list, run.japanese, options.quiet, run.progress);
+        reportListingProblems(run.list, messages, options.quiet, run.progress);
   }
   for (size_t i = 0; i < run.list.files.size(); ++i) {
     FileView view{};
@@ -485,17 +460,17 @@ int infoRun(const Options &options, const ConsoleState &console) {
     run.marked = run.marked || marked;
     if (options.json)
       sayLine(run.progress, jsonLine(view));
-    else if (!options.quiet || marked || !wasRead(view.report.outcome))
-      sayLine(run.progress, fileLines(run.japanese, view));
+    else if (!options.quiet || marked || !tagsWereRead(view.report.outcome))
+      sayLine(run.progress, fileLines(messages, view));
     if (progressDue(run.progress))
-      showProgress(run.progress, progressText(run.japanese, i + 1, run.list.files.size()));
+      showProgress(run.progress, progressText(messages, i + 1, run.list.files.size()));
   }
   clearProgress(run.progress);
   closeFolderChain(run.openFolders);
   if (!options.json && !options.quiet) {
     if (run.marked)
-      writeOutput(infoLegendText(run.japanese));
-    writeOutput(infoSummaryLine(run.japanese, run.counts));
+      writeOutput(messageLine(messages, Message::InfoLegend));
+    writeOutput(infoSummaryLine(messages, run.counts));
   }
-  return run.counts.failed > 0 ? EXIT_SOME_FAILED : EXIT_ALL_WELL;
+  return exitStatus(run.counts.failed, false);
 }

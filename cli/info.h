@@ -3,8 +3,9 @@
 // with --json one JSON object per file for scripts. Nothing is written.
 #pragma once
 
+#include "catalogue/catalogue.h"
 #include "cli/console.h"
 #include "cli/options.h"
 
 // Returns the exit status: 1 when some file could not be read.
-int infoRun(const Options &options, const ConsoleState &console);
+int infoRun(const Catalogue &messages, const Options &options, const ConsoleState &console);

@@ -1,7 +1,7 @@
 #include "cli/preview.h"
 
+#include "catalogue/catalogue.h"
 #include "cli/console.h"
-#include "cli/texts.h"
 #include "engine/ansi_text.h"
 #include "engine/rewrite_tag.h"
 #include "engine/text_values.h"
@@ -92,7 +92,7 @@ void describeText(const char16_t *units, size_t count, bool bytesKept, TextSetti
   }
 }
 
-std::string previewText(bool japanese, FileImage tagRegion, RewriteSettings settings,
+std::string previewText(const Catalogue &messages, FileImage tagRegion, RewriteSettings settings,
                         PreviewMarks &marks) {
   TargetText texts[TEXTS_SHOWN];
   size_t count = 0;
@@ -111,8 +111,9 @@ std::string previewText(bool japanese, FileImage tagRegion, RewriteSettings sett
     const char *ellipsis = whole ? "" : "…";
     std::string identifier = text.identifier;
     identifier.resize(4, ' ');
-    appendLine(lines, "  " + identifier + "  " + beforeLabel(japanese), before, ellipsis);
-    appendLine(lines, "        " + afterLabel(japanese), after, ellipsis);
+    appendLine(lines, "  " + identifier + "  " + messageText(messages, Message::BeforeLabel),
+               before, ellipsis);
+    appendLine(lines, "        " + messageText(messages, Message::AfterLabel), after, ellipsis);
   }
   return lines;
 }

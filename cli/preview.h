@@ -3,6 +3,7 @@
 // conversion replaces by '?' or a look-alike.
 #pragma once
 
+#include "catalogue/catalogue.h"
 #include "engine/rewrite_tag.h"
 
 #include <string>
@@ -15,7 +16,7 @@ struct PreviewMarks {
 
 // Lines for the strings of a tag region that rewriteTag would convert with
 // these settings.
-std::string previewText(bool japanese, FileImage tagRegion, RewriteSettings settings,
+std::string previewText(const Catalogue &messages, FileImage tagRegion, RewriteSettings settings,
                         PreviewMarks &marks);
 
 // One frame's text: its UTF-16 units (values of a list separated by a zero

@@ -42,14 +42,14 @@ void sayLine(ProgressLine &progress, const std::string &text) {
   writeOutput(text);
 }
 
-size_t reportListingProblems(const FileList &list, bool japanese, bool quiet,
+size_t reportListingProblems(const FileList &list, const Catalogue &messages, bool quiet,
                              ProgressLine &progress) {
   for (const ListingProblem &problem : list.problems)
-    sayLine(progress, listingProblemLine(japanese, escapeControls(problem.shownPath),
+    sayLine(progress, listingProblemLine(messages, escapeControls(problem.shownPath),
                                          problem.problem, problem.isFolder));
   if (!quiet) {
     for (const std::string &path : list.leftovers)
-      sayLine(progress, leftoverLine(japanese, escapeControls(path)));
+      sayLine(progress, leftoverLine(messages, escapeControls(path)));
   }
   return list.problems.size();
 }

@@ -3,6 +3,7 @@
 // second, and the report lines, which clear it first.
 #pragma once
 
+#include "catalogue/catalogue.h"
 #include "cli/file_list.h"
 
 #include <chrono>
@@ -27,5 +28,5 @@ void sayLine(ProgressLine &progress, const std::string &text);
 // Folders that could not be read and entries that could not be examined,
 // which count as failed files (returned), and leftovers of interrupted runs
 // (not shown when quiet), which are only pointed out.
-size_t reportListingProblems(const FileList &list, bool japanese, bool quiet,
+size_t reportListingProblems(const FileList &list, const Catalogue &messages, bool quiet,
                              ProgressLine &progress);

@@ -9,29 +9,33 @@
 #include "cli/options.h"
 #include "cli/preview.h"
 #include "cli/progress.h"
+#include "cli/run_results.h"
 #include "cli/texts.h"
 #include "command/file_conversion.h"
 #include "command/platform_files.h"
 
+#include <cctype>
 #include <string>
 #include <vector>
 
 namespace {
 
 struct Run {
+  const Catalogue *messages;
   Options options;
   ConsoleState console;
   FileList list;
   FolderChain openFolders;
   std::vector<PathReport> reports; // one per file of list.files
   RunCounts counts;
+  size_t needingAttention; // files that count against the exit status
   ProgressLine progress;
   PreviewMarks marks; // what the dry run's previews marked
 };
 
 void showRunProgress(Run &run, size_t done) {
   if (progressDue(run.progress))
-    showProgress(run.progress, progressText(run.console.japanese, done, run.list.files.size()));
+    showProgress(run.progress, progressText(*run.messages, done, run.list.files.size()));
 }
 
 void say(Run &run, const std::string &text) {
@@ -41,9 +45,11 @@ void say(Run &run, const std::string &text) {
 void reportFile(Run &run, const std::string &path, const PathReport &report) {
   ++run.counts.files;
   ++run.counts.byOutcome[static_cast<size_t>(report.outcome)];
-  if (run.options.quiet && !needsAttention(report.outcome))
+  const bool attention = needsAttention(report.outcome);
+  run.needingAttention += attention ? 1 : 0;
+  if (run.options.quiet && !attention)
     return;
-  say(run, outcomeLine(run.console.japanese, run.options.dryRun, escapeControls(path), report));
+  say(run, outcomeLine(*run.messages, run.options.dryRun, escapeControls(path), report));
 }
 
 // One listed file, looked up in its folder (opened through the folders
@@ -70,35 +76,38 @@ struct PreviewContext {
 void collectPreview(void *context, FileImage before, FileImage) {
   auto *preview = static_cast<PreviewContext *>(context);
   Run &run = *preview->run;
-  preview->text = previewText(run.console.japanese, before,
-                              pathSettings(run.options, false).rewrite, run.marks);
+  preview->text =
+      previewText(*run.messages, before, pathSettings(run.options, false).rewrite, run.marks);
 }
 
 void reportListing(Run &run) {
   const size_t problems =
-      reportListingProblems(run.list, run.console.japanese, run.options.quiet, run.progress);
+      reportListingProblems(run.list, *run.messages, run.options.quiet, run.progress);
   run.counts.files += problems;
   run.counts.byOutcome[static_cast<size_t>(PathOutcome::CannotOpen)] += problems;
+  run.needingAttention += problems;
 }
 
-int exitStatus(const Run &run) {
-  for (size_t i = 0; i < sizeof run.counts.byOutcome / sizeof run.counts.byOutcome[0]; ++i) {
-    if (run.counts.byOutcome[i] > 0 && needsAttention(static_cast<PathOutcome>(i)))
-      return EXIT_SOME_FAILED;
+// "y", "yes" or "はい", in any letter case, blanks aside.
+bool isYes(const std::string &answer) {
+  std::string word;
+  for (char c : answer) {
+    if (c != ' ' && c != '\t')
+      word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
-  return EXIT_ALL_WELL;
+  return word == "y" || word == "yes" || word == "はい";
 }
 
 int finish(Run &run) {
   clearProgress(run.progress);
   closeFolderChain(run.openFolders);
   if (run.options.dryRun && run.marks.marked && !run.options.quiet)
-    writeOutput(markLegendText(run.console.japanese));
+    writeOutput(messageLine(*run.messages, Message::MarkLegend));
   if (run.options.dryRun && run.marks.foldableMarks > 0 && !run.options.quiet)
-    writeOutput(foldHintText(run.console.japanese, run.marks.foldableMarks));
+    writeOutput(foldHintText(*run.messages, run.marks.foldableMarks));
   if (!run.options.quiet)
-    writeOutput(summaryLine(run.console.japanese, run.options.dryRun, run.counts));
-  return exitStatus(run);
+    writeOutput(summaryLine(*run.messages, run.options.dryRun, run.counts));
+  return exitStatus(run.needingAttention, false);
 }
 
 int dryRun(Run &run) {
@@ -151,15 +160,15 @@ size_t planRun(Run &run) {
 int confirmAndConvert(Run &run) {
   const size_t toConvert = planRun(run);
   if (toConvert > 0 && !run.console.inputIsTerminal) {
-    writeError(noTerminalText(run.console.japanese, toConvert));
+    writeError(noTerminalText(*run.messages, toConvert));
     return EXIT_USAGE;
   }
   if (toConvert > 0) {
-    writeOutput(confirmationText(run.console.japanese, toConvert, run.list.files.size(),
-                                 run.options.backup));
+    writeOutput(
+        confirmationText(*run.messages, toConvert, run.list.files.size(), run.options.backup));
     std::string answer;
     if (!readAnswerLine(answer) || !isYes(answer)) {
-      writeOutput(cancelledText(run.console.japanese));
+      writeOutput(messageLine(*run.messages, Message::Cancelled));
       return EXIT_SOME_FAILED;
     }
   }
@@ -167,41 +176,36 @@ int confirmAndConvert(Run &run) {
   return convertFiles(run, true);
 }
 
-int runParsed(const ConsoleState &console, int argc, char **argv) {
+int runParsed(const Catalogue &messages, const ConsoleState &console, int argc, char **argv) {
   Run run{};
+  run.messages = &messages;
   run.console = console;
-  const bool japanese = run.console.japanese;
   const ParsedCommandLine parsed = parseOptions(argc, argv, run.options);
   switch (parsed.result) {
   case ParseResult::Help:
-    writeOutput(helpText(japanese));
+    writeOutput(messageLine(messages, Message::Help));
     return EXIT_ALL_WELL;
   case ParseResult::Version:
     writeOutput(versionText());
     return EXIT_ALL_WELL;
   case ParseResult::UsageError:
-    if (parsed.problem == UsageProblem::NoPath)
-      writeError(noPathText(japanese));
-    else if (parsed.problem == UsageProblem::UnknownOption)
-      writeError(unknownOptionText(japanese, parsed.argument));
-    else
-      writeError(optionProblemText(japanese, parsed.problem));
+    writeError(usageErrorText(messages, parsed));
     return EXIT_USAGE;
   case ParseResult::Run:
     break;
   }
   if (run.options.info)
-    return infoRun(run.options, run.console);
+    return infoRun(messages, run.options, run.console);
   installInterruptCleanup();
   if (run.options.to != nullptr)
-    return copyRun(run.options, run.console);
+    return copyRun(messages, run.options, run.console);
   run.progress = startProgress(run.console.errorIsTerminal && !run.options.quiet);
   collectFiles(run.options.paths, run.options.recursive, false, run.list);
   reportListing(run);
   if (run.list.files.empty()) {
     if (!run.options.quiet)
-      writeOutput(noFilesText(japanese));
-    return exitStatus(run);
+      writeOutput(messageLine(messages, Message::NoMp3Files));
+    return exitStatus(run.needingAttention, false);
   }
   if (run.options.dryRun)
     return dryRun(run);
@@ -212,13 +216,14 @@ int runParsed(const ConsoleState &console, int argc, char **argv) {
 
 } // namespace
 
-// A report that could not be written fails the run, whatever it would have
-// said.
+// The messages' language is chosen here, once, for the whole run. A report
+// that could not be written fails the run, whatever it would have said.
 int runCli(int argc, char **argv) {
   const ConsoleState console = openConsole();
-  const int status = runParsed(console, argc, argv);
+  const Catalogue &messages = userCatalogue();
+  const int status = runParsed(messages, console, argc, argv);
   if (!outputFailed())
     return status;
-  writeError(outputFailedText(console.japanese));
+  writeError(errorLine(messageText(messages, Message::OutputFailed)));
   return status == EXIT_ALL_WELL ? EXIT_SOME_FAILED : status;
 }

@@ -58,6 +58,11 @@ const char *causeText(FileProblem cause) {
     return CAUSE_ATTRIBUTES_NOT_KEPT;
   case FileProblem::None:
   case FileProblem::AlreadyExists:
+  case FileProblem::OutOfMemory:
+  case FileProblem::TooManyOpenFiles:
+  case FileProblem::TooManyLinks:
+  case FileProblem::SizeChanged:
+  case FileProblem::NotAFolder:
   case FileProblem::Other:
     break;
   }

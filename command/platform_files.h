@@ -35,6 +35,11 @@ enum class FileProblem {
   OwnerNotKept,      // the new file could not be given the owner or group
   AttributesNotKept, // extended attributes or ACLs could not be carried over
   AlreadyExists,     // a new file's name is taken
+  OutOfMemory,
+  TooManyOpenFiles,
+  TooManyLinks,
+  SizeChanged,
+  NotAFolder,
   Other,
 };
 

@@ -82,7 +82,7 @@ TEST(Preview, ListsEachTargetFrameOfATag) {
   const Bytes tag = buildTag(parts);
   PreviewMarks marks{false, 0};
   const std::string text =
-      previewText(false, FileImage{tag.data(), static_cast<uint32_t>(tag.size())},
+      previewText(englishCatalogue(), FileImage{tag.data(), static_cast<uint32_t>(tag.size())},
                   RewriteSettings{FrameScope::TitleFrames, TextSettings{false}}, marks);
   EXPECT_TRUE(marks.marked);
   EXPECT_EQ(text, "  TIT2  before: Caf\u00E9\n"
