@@ -2,6 +2,7 @@
 
 #include "engine/ansi_text.h"
 #include "engine/unicode.h"
+#include "engine/utf8.h"
 
 #include <cstring>
 
@@ -139,64 +140,14 @@ bool startsWith(const uint8_t *text, size_t length, const uint8_t *prefix, size_
   return length >= prefixLength && std::memcmp(text, prefix, prefixLength) == 0;
 }
 
-// Where a UTF-8 sequence's second byte may lie, by lead byte; later bytes
-// lie in 80..BF. Lead bytes that start no well-formed sequence give 0 bytes.
-struct Utf8Lead {
-  size_t trailing;
-  uint8_t low;
-  uint8_t high;
-};
-
-Utf8Lead utf8Lead(uint8_t lead) {
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    return {1, 0x80, 0xBF};
-  }
-  if (lead == 0xE0) {
-    return {2, 0xA0, 0xBF};
-  }
-  if (lead == 0xED) {
-    return {2, 0x80, 0x9F};
-  }
-  if (lead >= 0xE1 && lead <= 0xEF) {
-    return {2, 0x80, 0xBF};
-  }
-  if (lead == 0xF0) {
-    return {3, 0x90, 0xBF};
-  }
-  if (lead >= 0xF1 && lead <= 0xF3) {
-    return {3, 0x80, 0xBF};
-  }
-  if (lead == 0xF4) {
-    return {3, 0x80, 0x8F};
-  }
-  return {0, 0, 0};
-}
-
 // Decodes UTF-8 without zero bytes; each maximal ill-formed subsequence
 // becomes one replacement character.
-void appendUtf8(TextWriter &writer, const uint8_t *text, size_t length) {
+void appendDecodedUtf8(TextWriter &writer, const uint8_t *text, size_t length) {
   size_t i = 0;
   while (i < length) {
-    const uint8_t lead = text[i];
-    if (lead < 0x80) {
-      appendUnit(writer, lead);
-      ++i;
-      continue;
-    }
-    const Utf8Lead expected = utf8Lead(lead);
-    uint32_t codePoint = lead & (0x3Fu >> expected.trailing);
-    size_t j = i + 1;
-    for (size_t k = 0; k < expected.trailing && j < length; ++k, ++j) {
-      const uint8_t low = k == 0 ? expected.low : 0x80;
-      const uint8_t high = k == 0 ? expected.high : 0xBF;
-      if (text[j] < low || text[j] > high) {
-        break;
-      }
-      codePoint = codePoint << 6 | (text[j] & 0x3Fu);
-    }
-    const bool complete = expected.trailing > 0 && j - i == expected.trailing + 1;
-    appendCodePoint(writer, complete ? codePoint : REPLACEMENT_CHARACTER);
-    i = j;
+    const Utf8Decoded decoded = decodeUtf8(text + i, length - i, Utf8Form::Strict);
+    appendCodePoint(writer, decoded.codePoint);
+    i += decoded.length;
   }
 }
 
@@ -215,7 +166,7 @@ size_t convertValue(TextWriter &writer, const uint8_t *text, size_t length, uint
       appendBytes(writer, text, end);
     } else {
       const size_t skip = startsWith(text, end, UTF8_MARK, sizeof UTF8_MARK) ? sizeof UTF8_MARK : 0;
-      appendUtf8(writer, text + skip, end - skip);
+      appendDecodedUtf8(writer, text + skip, end - skip);
     }
     return terminated ? end + 1 : end;
   }
