@@ -92,9 +92,7 @@ void showUnits(const char16_t *units, size_t count, bool whole, std::string &tex
 // and text...) separated by " / ".
 FrameView frameView(const TagRecord &record, const TagFrame &frame, const uint8_t *bytes) {
   FrameView view{frame.identifier, frame.data.length, -1, false, "", "", false, false};
-  // Majors 0 and 1 are read as version 4; versions 2 and 3 have no such flag.
-  const bool version4Flags = record.majorVersion != 2 && record.majorVersion != 3;
-  view.unsynchronised = version4Flags && (frame.formatFlags & FRAME_FLAG_UNSYNCHRONISATION_V4) != 0;
+  view.unsynchronised = frame.unsynchronised;
   const FrameFields *layout = frameFieldsOf(frame.identifier);
   if (frame.storedTransformed || frame.data.length == 0 || layout == nullptr)
     return view;
@@ -116,7 +114,7 @@ FrameView frameView(const TagRecord &record, const TagFrame &frame, const uint8_
       continue;
     size_t written = 0;
     whole = decodeFrameText(data + span.start, span.length, data[0],
-                            span.use == SpanUse::Values && record.valuesAreLists,
+                            span.use == SpanUse::Values && record.textFramesHoldLists,
                             units + count + separator, UNITS_SHOWN - count - separator, written) &&
             whole;
     if (written > 0 && separator > 0)

@@ -36,12 +36,26 @@ const FrameFields *fieldsToConvert(const TagFrame &frame, const TagRecord &recor
   return frameFieldsOf(frame.identifier);
 }
 
+RewriteKind kindOfVerdict(TagVerdict verdict) {
+  switch (verdict) {
+  case TagVerdict::Refused:
+    return RewriteKind::Refused;
+  case TagVerdict::Unsupported:
+    return RewriteKind::Unsupported;
+  case TagVerdict::Damaged:
+    return RewriteKind::Damaged;
+  case TagVerdict::Accepted:
+    break;
+  }
+  return RewriteKind::Rewritten;
+}
+
 // The walk's checks, then the title frames', in tag order: format flags
 // that change how the data is stored, and text encodings the rewrite does
 // not know.
 RewriteOutcome checkTag(const uint8_t *bytes, const TagRecord &record) {
-  if (record.kind != RewriteKind::Rewritten) {
-    return outcome(record.kind, record.reason);
+  if (record.verdict != TagVerdict::Accepted) {
+    return outcome(kindOfVerdict(record.verdict), record.reason);
   }
   for (const TagFrame &frame : record.frames) {
     if (!isTargetFrame(frame, record)) {
@@ -59,8 +73,9 @@ RewriteOutcome checkTag(const uint8_t *bytes, const TagRecord &record) {
 
 // Writes one frame's data, split into spans, converted into out; false when
 // it does not fit in capacity bytes.
-bool convertSpans(const uint8_t *data, const std::vector<FieldSpan> &spans, bool valuesAreLists,
-                  TextSettings settings, uint8_t *out, uint32_t capacity, uint32_t &written) {
+bool convertSpans(const uint8_t *data, const std::vector<FieldSpan> &spans,
+                  bool textFramesHoldLists, TextSettings settings, uint8_t *out, uint32_t capacity,
+                  uint32_t &written) {
   const uint8_t encoding = data[0]; // the first field of every layout
   written = 0;
   for (const FieldSpan &span : spans) {
@@ -81,8 +96,8 @@ bool convertSpans(const uint8_t *data, const std::vector<FieldSpan> &spans, bool
     case SpanUse::Text:
     case SpanUse::Values:
       if (!convertFrameText(data + span.start, span.length, encoding,
-                            span.use == SpanUse::Values && valuesAreLists, settings, out + written,
-                            room, length)) {
+                            span.use == SpanUse::Values && textFramesHoldLists, settings,
+                            out + written, room, length)) {
         return false;
       }
       if (span.use == SpanUse::Text && span.terminated) {
@@ -104,12 +119,7 @@ bool isEmptyString(const uint8_t *text, const FieldSpan &span, uint8_t encoding)
   const bool utf16 = encoding == TEXT_ENCODING_UTF16 || encoding == TEXT_ENCODING_UTF16BE;
   const uint32_t terminator = span.terminated ? (utf16 ? 2 : 1) : 0;
   const uint32_t length = span.length - terminator;
-  const bool utf16Mark =
-      utf16 && length == 2 &&
-      ((text[0] == 0xFF && text[1] == 0xFE) || (text[0] == 0xFE && text[1] == 0xFF));
-  const bool utf8Mark = encoding == TEXT_ENCODING_UTF8 && length == 3 && text[0] == 0xEF &&
-                        text[1] == 0xBB && text[2] == 0xBF;
-  return length == 0 || utf16Mark || utf8Mark;
+  return length == byteOrderMarkLength(text, length, encoding);
 }
 
 void noteLeft(FramesLeft &left, const TagFrame &frame) {
@@ -125,12 +135,6 @@ void noteLeft(FramesLeft &left, const TagFrame &frame) {
 }
 
 } // namespace
-
-RewriteOutcome rewriteTag(FileImage input, uint8_t *output) {
-  FramesLeft left;
-  return rewriteTag(input, output, RewriteSettings{FrameScope::TitleFrames, TextSettings{false}},
-                    left);
-}
 
 RewriteOutcome rewriteTag(FileImage input, uint8_t *output, RewriteSettings settings,
                           FramesLeft &left) {
@@ -156,7 +160,7 @@ RewriteOutcome rewriteTag(FileImage input, uint8_t *output, RewriteSettings sett
       const uint8_t *data = bytes + frame.data.start;
       const bool converted = !frame.storedTransformed &&
                              splitFrameFields(data, frame.data.length, *fields, spans) &&
-                             convertSpans(data, spans, record.valuesAreLists, settings.text,
+                             convertSpans(data, spans, record.textFramesHoldLists, settings.text,
                                           outData, frame.data.length, dataSize);
       if (converted) {
         writeFrameDataSize(record, outHeader, dataSize);
@@ -186,10 +190,6 @@ RewriteOutcome rewriteTag(FileImage input, uint8_t *output, RewriteSettings sett
   return {RewriteKind::Rewritten, RewriteReason::None, w + input.length - r};
 }
 
-RewriteOutcome listTargetTexts(FileImage input, TargetText *texts, size_t capacity, size_t &count) {
-  return listTargetTexts(input, FrameScope::TitleFrames, texts, capacity, count);
-}
-
 RewriteOutcome listTargetTexts(FileImage input, FrameScope scope, TargetText *texts,
                                size_t capacity, size_t &count) {
   count = 0;
@@ -217,7 +217,7 @@ RewriteOutcome listTargetTexts(FileImage input, FrameScope scope, TargetText *te
       TargetText &target = texts[count++];
       std::memcpy(target.identifier, frame.identifier, sizeof target.identifier);
       target.encoding = data[0];
-      target.valuesAreLists = span.use == SpanUse::Values && record.valuesAreLists;
+      target.isList = span.use == SpanUse::Values && record.textFramesHoldLists;
       target.text = data + span.start;
       target.length = span.length;
     }

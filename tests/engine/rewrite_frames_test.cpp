@@ -139,8 +139,8 @@ TEST(RewriteAllFrames, ListsEveryStringItConverts) {
   EXPECT_STREQ(texts[0].identifier, "COMM");
   EXPECT_EQ(Bytes(texts[0].text, texts[0].text + texts[0].length), AI16Z);
   EXPECT_EQ(Bytes(texts[1].text, texts[1].text + texts[1].length), AI16);
-  EXPECT_FALSE(texts[1].valuesAreLists);
-  EXPECT_TRUE(texts[2].valuesAreLists);
+  EXPECT_FALSE(texts[1].isList);
+  EXPECT_TRUE(texts[2].isList);
 }
 
 } // namespace

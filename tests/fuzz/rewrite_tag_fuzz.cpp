@@ -111,8 +111,8 @@ void checkFramesCarriedOver(const uint8_t *in, const uint8_t *out, const Walker 
 void decodeInto(const TargetText &text, size_t capacity) {
   std::vector<char16_t> units(capacity);
   size_t written = capacity + 1;
-  decodeFrameText(text.text, text.length, text.encoding, text.valuesAreLists, units.data(),
-                  units.size(), written);
+  decodeFrameText(text.text, text.length, text.encoding, text.isList, units.data(), units.size(),
+                  written);
   check(written <= capacity);
 }
 
@@ -122,8 +122,8 @@ void checkPreviewReading(const std::vector<uint8_t> &input, const RewriteOutcome
   constexpr size_t CAPACITY = 8;
   TargetText texts[CAPACITY] = {};
   size_t count = CAPACITY + 1;
-  const RewriteOutcome listed =
-      listTargetTexts({input.data(), static_cast<uint32_t>(input.size())}, texts, CAPACITY, count);
+  const RewriteOutcome listed = listTargetTexts({input.data(), static_cast<uint32_t>(input.size())},
+                                                FrameScope::TitleFrames, texts, CAPACITY, count);
   // Only a text too long for its frame is left for the rewrite to find.
   check(listed.kind == rewrite.kind || rewrite.reason == RewriteReason::TextDoesNotFit);
   check(count <= CAPACITY && (listed.kind == RewriteKind::Rewritten || count == 0));
