@@ -26,14 +26,8 @@ bool isTargetFrame(const TagFrame &frame, const TagRecord &record) {
   return false;
 }
 
-// The fields of a frame the rewrite converts; nullptr for one it copies.
-const FrameFields *fieldsToConvert(const TagFrame &frame, const TagRecord &record,
-                                   FrameScope scope) {
-  if (frame.data.length == 0 ||
-      (scope == FrameScope::TitleFrames && !isTargetFrame(frame, record))) {
-    return nullptr;
-  }
-  return frameFieldsOf(frame.identifier);
+bool inScope(const TagFrame &frame, const TagRecord &record, FrameScope scope) {
+  return scope == FrameScope::AllFrames || isTargetFrame(frame, record);
 }
 
 RewriteKind kindOfVerdict(TagVerdict verdict) {
@@ -113,15 +107,6 @@ bool convertSpans(const uint8_t *data, const std::vector<FieldSpan> &spans,
   return true;
 }
 
-// A string of no character: its terminator alone, or a byte-order mark
-// and its terminator. Not worth showing.
-bool isEmptyString(const uint8_t *text, const FieldSpan &span, uint8_t encoding) {
-  const bool utf16 = encoding == TEXT_ENCODING_UTF16 || encoding == TEXT_ENCODING_UTF16BE;
-  const uint32_t terminator = span.terminated ? (utf16 ? 2 : 1) : 0;
-  const uint32_t length = span.length - terminator;
-  return length == byteOrderMarkLength(text, length, encoding);
-}
-
 void noteLeft(FramesLeft &left, const TagFrame &frame) {
   ++left.count;
   for (uint32_t i = 0; i < left.named; ++i) {
@@ -138,8 +123,12 @@ void noteLeft(FramesLeft &left, const TagFrame &frame) {
 
 RewriteOutcome rewriteTag(FileImage input, uint8_t *output, RewriteSettings settings,
                           FramesLeft &left) {
+  return rewriteTag(input, walkTag(input), output, settings, left);
+}
+
+RewriteOutcome rewriteTag(FileImage input, const TagRecord &record, uint8_t *output,
+                          RewriteSettings settings, FramesLeft &left) {
   left = {};
-  const TagRecord record = walkTag(input);
   const uint8_t *bytes = input.bytes;
   const RewriteOutcome checked = checkTag(bytes, record);
   if (checked.kind != RewriteKind::Rewritten) {
@@ -155,25 +144,22 @@ RewriteOutcome rewriteTag(FileImage input, uint8_t *output, RewriteSettings sett
     uint8_t *outData = outHeader + record.frameHeaderSize;
     std::memcpy(outHeader, bytes + frame.headerStart, record.frameHeaderSize);
     uint32_t dataSize = frame.data.length;
-    const FrameFields *fields = fieldsToConvert(frame, record, settings.scope);
-    if (fields != nullptr) {
-      const uint8_t *data = bytes + frame.data.start;
-      const bool converted = !frame.storedTransformed &&
-                             splitFrameFields(data, frame.data.length, *fields, spans) &&
-                             convertSpans(data, spans, record.textFramesHoldLists, settings.text,
-                                          outData, frame.data.length, dataSize);
-      if (converted) {
-        writeFrameDataSize(record, outHeader, dataSize);
-      } else if (isTargetFrame(frame, record)) {
-        // The checks passed, so only the converted text's length can stop it.
-        return outcome(RewriteKind::Unsupported, RewriteReason::TextDoesNotFit);
-      } else {
+    const FrameSplit split = inScope(frame, record, settings.scope)
+                                 ? splitFrameOf(input, frame, spans)
+                                 : FrameSplit::NoStrings;
+    const bool converted = split == FrameSplit::Split &&
+                           convertSpans(bytes + frame.data.start, spans, record.textFramesHoldLists,
+                                        settings.text, outData, frame.data.length, dataSize);
+    if (converted) {
+      writeFrameDataSize(record, outHeader, dataSize);
+    } else if (split != FrameSplit::NoStrings && isTargetFrame(frame, record)) {
+      // The checks passed, so only the converted text's length can stop it.
+      return outcome(RewriteKind::Unsupported, RewriteReason::TextDoesNotFit);
+    } else {
+      if (split != FrameSplit::NoStrings) {
         noteLeft(left, frame);
-        fields = nullptr;
-        dataSize = frame.data.length;
       }
-    }
-    if (fields == nullptr) {
+      dataSize = frame.data.length;
       std::memcpy(outData, bytes + frame.data.start, frame.data.length);
     }
     w += record.frameHeaderSize + dataSize;
@@ -192,34 +178,32 @@ RewriteOutcome rewriteTag(FileImage input, uint8_t *output, RewriteSettings sett
 
 RewriteOutcome listTargetTexts(FileImage input, FrameScope scope, TargetText *texts,
                                size_t capacity, size_t &count) {
+  return listTargetTexts(input, walkTag(input), scope, texts, capacity, count);
+}
+
+RewriteOutcome listTargetTexts(FileImage input, const TagRecord &record, FrameScope scope,
+                               TargetText *texts, size_t capacity, size_t &count) {
   count = 0;
-  const TagRecord record = walkTag(input);
   const RewriteOutcome checked = checkTag(input.bytes, record);
   if (checked.kind != RewriteKind::Rewritten) {
     return checked;
   }
-  std::vector<FieldSpan> spans;
+  FrameStrings strings;
   for (const TagFrame &frame : record.frames) {
-    const FrameFields *fields = fieldsToConvert(frame, record, scope);
-    const uint8_t *data = input.bytes + frame.data.start;
-    if (fields == nullptr || frame.storedTransformed ||
-        !splitFrameFields(data, frame.data.length, *fields, spans)) {
+    if (!inScope(frame, record, scope)) {
       continue;
     }
-    for (const FieldSpan &span : spans) {
+    readFrameStrings(input, record, frame, strings);
+    for (const FrameString &string : strings.strings) {
       if (count == capacity) {
         return checked;
       }
-      if (span.use == SpanUse::Encoding || span.use == SpanUse::Kept ||
-          (span.use == SpanUse::Text && isEmptyString(data + span.start, span, data[0]))) {
-        continue;
-      }
       TargetText &target = texts[count++];
       std::memcpy(target.identifier, frame.identifier, sizeof target.identifier);
-      target.encoding = data[0];
-      target.isList = span.use == SpanUse::Values && record.textFramesHoldLists;
-      target.text = data + span.start;
-      target.length = span.length;
+      target.encoding = strings.encoding;
+      target.isList = string.isList;
+      target.text = string.text;
+      target.length = string.length;
     }
   }
   return checked;

@@ -55,6 +55,9 @@ struct FramesLeft {
 // as they are.
 RewriteOutcome rewriteTag(FileImage input, uint8_t *output, RewriteSettings settings,
                           FramesLeft &left);
+// The same for a tag already walked: record is walkTag(input).
+RewriteOutcome rewriteTag(FileImage input, const TagRecord &record, uint8_t *output,
+                          RewriteSettings settings, FramesLeft &left);
 
 // One string of a frame as it stands in the tag, for showing what a rewrite
 // would change.
@@ -68,10 +71,13 @@ struct TargetText {
 };
 
 // Makes the checks rewriteTag makes and, when it would rewrite, lists the
-// strings it would convert in the frames of scope (every text frame's
-// text; of other frames, the strings that hold a character),
+// strings it would convert in the frames of scope (readFrameStrings: every
+// text frame's text; of other frames, the strings that hold a character),
 // in tag order: at most capacity of them, count receiving how many were
 // listed. Returns what rewriteTag's checks gave (length 0); a text that
 // would not fit is rewriteTag's to find.
 RewriteOutcome listTargetTexts(FileImage input, FrameScope scope, TargetText *texts,
                                size_t capacity, size_t &count);
+// The same for a tag already walked: record is walkTag(input).
+RewriteOutcome listTargetTexts(FileImage input, const TagRecord &record, FrameScope scope,
+                               TargetText *texts, size_t capacity, size_t &count);
