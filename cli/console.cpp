@@ -10,12 +10,12 @@ void appendUtf16AsUtf8(const char16_t *units, size_t count, std::string &out) {
   for (size_t i = 0; i < count; ++i) {
     const char16_t unit = units[i];
     if (isHighSurrogate(unit) && i + 1 < count && isLowSurrogate(units[i + 1])) {
-      appendUtf8(combineSurrogates(unit, units[i + 1]), out);
+      appendEncodedUtf8(combineSurrogates(unit, units[i + 1]), out);
       ++i;
     } else if (isHighSurrogate(unit) || isLowSurrogate(unit)) {
-      appendUtf8(REPLACEMENT_CHARACTER, out);
+      appendEncodedUtf8(REPLACEMENT_CHARACTER, out);
     } else {
-      appendUtf8(unit, out);
+      appendEncodedUtf8(unit, out);
     }
   }
 }

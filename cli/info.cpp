@@ -91,33 +91,28 @@ void showUnits(const char16_t *units, size_t count, bool whole, std::string &tex
 // A frame as its line shows it: its encoding when the frame table gives it
 // one, and its strings (a picture's description, a comment's description
 // and text...) separated by " / ".
-FrameView frameView(const TagRecord &record, const TagFrame &frame, const uint8_t *bytes) {
+FrameView frameView(const TagRecord &record, const TagFrame &frame, FileImage region) {
   FrameView view{frame.identifier, frame.data.length, -1, false, "", "", false, false};
-  // Majors 0 and 1 are read as version 4; versions 2 and 3 have no such flag.
-  const bool version4Flags = record.majorVersion != 2 && record.majorVersion != 3;
-  view.unsynchronised = version4Flags && (frame.formatFlags & FRAME_FLAG_UNSYNCHRONISATION_V4) != 0;
-  const FrameFields *layout = frameFieldsOf(frame.identifier);
-  if (frame.storedTransformed || frame.data.length == 0 || layout == nullptr)
+  view.unsynchronised = frame.unsynchronised;
+  FrameStrings strings;
+  readFrameStrings(region, record, frame, strings);
+  if (strings.split == FrameSplit::NoStrings || strings.split == FrameSplit::Transformed)
     return view;
-  const uint8_t *data = bytes + frame.data.start;
-  view.encoding = data[0];
+  view.encoding = strings.encoding;
   view.wideText = isWideText(view.encoding);
-  std::vector<FieldSpan> spans;
-  if (!splitFrameFields(data, frame.data.length, *layout, spans))
+  if (strings.split != FrameSplit::Split)
     return view;
   static char16_t units[UNITS_SHOWN];
   size_t count = 0;
   bool whole = true;
-  for (const FieldSpan &span : spans) {
+  for (const FrameString &string : strings.strings) {
     // Strings after the first follow a zero unit, shown as the separator
     // of values; empty ones are left out.
     const size_t separator = count > 0 ? 1 : 0;
-    if ((span.use != SpanUse::Text && span.use != SpanUse::Values) ||
-        count + separator >= UNITS_SHOWN)
+    if (count + separator >= UNITS_SHOWN)
       continue;
     size_t written = 0;
-    whole = decodeFrameText(data + span.start, span.length, data[0],
-                            span.use == SpanUse::Values && record.valuesAreLists,
+    whole = decodeFrameText(string.text, string.length, strings.encoding, string.isList,
                             units + count + separator, UNITS_SHOWN - count - separator, written) &&
             whole;
     if (written > 0 && separator > 0)
@@ -129,8 +124,7 @@ FrameView frameView(const TagRecord &record, const TagFrame &frame, const uint8_
   return view;
 }
 
-void describeTag(FileView &view, FileImage region) {
-  const TagRecord record = walkTag(region);
+void describeTag(FileView &view, FileImage region, const TagRecord &record) {
   view.hasTag = true;
   view.version = tagVersionName(record.majorVersion, record.revision);
   view.flags = record.flags;
@@ -141,7 +135,7 @@ void describeTag(FileView &view, FileImage region) {
   if (record.majorVersion == 4)
     ++view.misreads.version4;
   for (const TagFrame &frame : record.frames) {
-    view.frames.push_back(frameView(record, frame, region.bytes));
+    view.frames.push_back(frameView(record, frame, region));
     if (view.frames.back().wideText)
       ++view.misreads.wideTexts;
     if (view.frames.back().unsynchronised)
@@ -162,7 +156,7 @@ std::string decodedField(const uint8_t *field, size_t size) {
 
 // The ID3v1 tag as a player that reads code page 932 shows it, and how it
 // differs from the one the ID3v2 tag gives (when its checks passed).
-void describeId3v1(FileView &view, FileImage region, const uint8_t *tag) {
+void describeId3v1(FileView &view, FileImage region, const TagRecord &record, const uint8_t *tag) {
   Id3v1Tag fields;
   std::memcpy(&fields, tag, sizeof fields);
   view.hasId3v1 = true;
@@ -185,7 +179,7 @@ void describeId3v1(FileView &view, FileImage region, const uint8_t *tag) {
   if (region.length > 0 &&
       (outcome == PathOutcome::Converted || outcome == PathOutcome::AlreadyConverted)) {
     uint8_t fromTag[ID3V1_TAG_SIZE];
-    buildId3v1TagFor(region, TextSettings{false}, fromTag);
+    buildId3v1TagFor(region, record, TextSettings{false}, fromTag);
     shown.differences = id3v1Differences(tag, fromTag);
   }
   if (shown.differences != 0)
@@ -194,10 +188,11 @@ void describeId3v1(FileView &view, FileImage region, const uint8_t *tag) {
 
 void readTags(void *context, FileImage region, const uint8_t *id3v1) {
   auto &view = *static_cast<FileView *>(context);
+  const TagRecord record = region.length > 0 ? walkTag(region) : TagRecord{};
   if (region.length > 0)
-    describeTag(view, region);
+    describeTag(view, region, record);
   if (id3v1 != nullptr)
-    describeId3v1(view, region, id3v1);
+    describeId3v1(view, region, record, id3v1);
 }
 
 // ---- JSON ------------------------------------------------------------------

@@ -102,8 +102,8 @@ std::string previewText(const Catalogue &messages, FileImage tagRegion, RewriteS
   for (size_t i = 0; i < count; ++i) {
     const TargetText &text = texts[i];
     size_t unitCount = 0;
-    const bool whole = decodeFrameText(text.text, text.length, text.encoding, text.valuesAreLists,
-                                       units, UNITS_SHOWN, unitCount);
+    const bool whole = decodeFrameText(text.text, text.length, text.encoding, text.isList, units,
+                                       UNITS_SHOWN, unitCount);
     std::string before;
     std::string after;
     describeText(units, unitCount, text.encoding == TEXT_ENCODING_SINGLE_BYTE, settings.text,

@@ -206,7 +206,7 @@ std::string fatFoldedName(const std::string &name) {
     if (c.codePoint == NOT_A_CHARACTER)
       folded += name[at];
     else
-      appendUtf8(upperCase(c.codePoint), folded);
+      appendEncodedUtf8(upperCase(c.codePoint), folded);
     at += c.length;
   }
   return folded;

@@ -1,38 +1,17 @@
 #include "command/utf8_text.h"
 
+#include "engine/utf8.h"
+
 Utf8Character utf8CharacterAt(const std::string &text, size_t at) {
-  const auto lead = static_cast<unsigned char>(text[at]);
-  if (lead < 0x80)
-    return {lead, 1};
-  size_t length = 0;
-  uint32_t codePoint = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    codePoint = lead & 0x1FU;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    codePoint = lead & 0x0FU;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    codePoint = lead & 0x07U;
-  } else {
+  if (at >= text.size())
     return {0, 0};
-  }
-  if (at + length > text.size())
-    return {0, 0};
-  for (size_t i = 1; i < length; ++i) {
-    const auto next = static_cast<unsigned char>(text[at + i]);
-    if ((next & 0xC0U) != 0x80U)
-      return {0, 0};
-    codePoint = (codePoint << 6) | (next & 0x3FU);
-  }
-  const uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (codePoint < smallest[length] || codePoint > 0x10FFFF)
-    return {0, 0};
-  return {codePoint, length};
+  const Utf8Decoded decoded = decodeUtf8(reinterpret_cast<const uint8_t *>(text.data()) + at,
+                                         text.size() - at, Utf8Form::Generalised);
+  return decoded.wellFormed ? Utf8Character{decoded.codePoint, decoded.length}
+                            : Utf8Character{0, 0};
 }
 
-void appendUtf8(uint32_t codePoint, std::string &out) {
+void appendEncodedUtf8(uint32_t codePoint, std::string &out) {
   if (codePoint < 0x80) {
     out += static_cast<char>(codePoint);
   } else if (codePoint < 0x800) {

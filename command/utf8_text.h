@@ -14,8 +14,9 @@ struct Utf8Character {
   size_t length; // bytes; 0 when the bytes at the place start no character
 };
 
-// The character at text[at]; a lone surrogate decodes as itself.
+// The character at text[at] (engine/utf8.h, generalised: a lone surrogate
+// decodes as itself).
 Utf8Character utf8CharacterAt(const std::string &text, size_t at);
 
-// Appends one code point (a lone surrogate included) as UTF-8.
-void appendUtf8(uint32_t codePoint, std::string &out);
+// Appends the UTF-8 bytes of one code point (a lone surrogate included).
+void appendEncodedUtf8(uint32_t codePoint, std::string &out);

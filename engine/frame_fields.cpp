@@ -83,6 +83,15 @@ uint32_t stringLength(const uint8_t *text, uint32_t length, uint8_t encoding, bo
   return length;
 }
 
+// A string of no character: its terminator alone, or a byte-order mark
+// and its terminator. Not worth showing.
+bool isEmptyString(const uint8_t *text, const FieldSpan &span, uint8_t encoding) {
+  const bool utf16 = encoding == TEXT_ENCODING_UTF16 || encoding == TEXT_ENCODING_UTF16BE;
+  const uint32_t terminator = span.terminated ? (utf16 ? 2 : 1) : 0;
+  const uint32_t length = span.length - terminator;
+  return length == byteOrderMarkLength(text, length, encoding);
+}
+
 struct Splitter {
   const uint8_t *data;
   uint32_t length;
@@ -184,4 +193,38 @@ bool splitFrameFields(const uint8_t *data, uint32_t length, const FrameFields &l
     }
   }
   return split.at == length;
+}
+
+FrameSplit splitFrameOf(FileImage input, const TagFrame &frame, std::vector<FieldSpan> &spans) {
+  spans.clear();
+  const FrameFields *layout = frameFieldsOf(frame.identifier);
+  if (layout == nullptr || frame.data.length == 0) {
+    return FrameSplit::NoStrings;
+  }
+  if (frame.storedTransformed) {
+    return FrameSplit::Transformed;
+  }
+  return splitFrameFields(input.bytes + frame.data.start, frame.data.length, *layout, spans)
+             ? FrameSplit::Split
+             : FrameSplit::Unreadable;
+}
+
+void readFrameStrings(FileImage input, const TagRecord &record, const TagFrame &frame,
+                      FrameStrings &out) {
+  out.strings.clear();
+  out.split = splitFrameOf(input, frame, out.spans);
+  const uint8_t *data = input.bytes + frame.data.start;
+  out.encoding =
+      out.split == FrameSplit::Unreadable || out.split == FrameSplit::Split ? data[0] : 0;
+  if (out.split != FrameSplit::Split) {
+    return;
+  }
+  for (const FieldSpan &span : out.spans) {
+    const uint8_t *text = data + span.start;
+    if (span.use == SpanUse::Values) {
+      out.strings.push_back({text, span.length, record.textFramesHoldLists});
+    } else if (span.use == SpanUse::Text && !isEmptyString(text, span, out.encoding)) {
+      out.strings.push_back({text, span.length, false});
+    }
+  }
 }

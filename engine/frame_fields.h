@@ -3,6 +3,8 @@
 // strings and keeps every other byte where the table says it lies.
 #pragma once
 
+#include "engine/tag_layout.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -58,3 +60,38 @@ struct FieldSpan {
 // a string without its terminator, fixed fields cut short.
 bool splitFrameFields(const uint8_t *data, uint32_t length, const FrameFields &layout,
                       std::vector<FieldSpan> &spans);
+
+// ---- The frames of a walked tag --------------------------------------------
+
+// How a frame of a walked tag splits into its fields.
+enum class FrameSplit : uint8_t {
+  NoStrings,   // the table gives it no encoded string, or it has no data
+  Transformed, // its data is stored compressed, encrypted, unsynchronised...: no fields to read
+  Unreadable,  // its data does not fit its layout
+  Split,       // its spans cover its data
+};
+
+// The one split of a frame that every reader of its strings (the rewrite,
+// the listing of what it converts, the description of a tag) starts from.
+// input is the buffer the record was walked from; spans are offsets into
+// the frame's data.
+FrameSplit splitFrameOf(FileImage input, const TagFrame &frame, std::vector<FieldSpan> &spans);
+
+// One encoded string of a frame, as it stands in the tag.
+struct FrameString {
+  const uint8_t *text; // inside the input; a terminator that ends it included
+  uint32_t length;
+  bool isList; // a text frame's values in a tag whose text frames hold lists (version 4)
+};
+
+struct FrameStrings {
+  FrameSplit split;
+  uint8_t encoding;                 // the frame's text encoding byte, for Unreadable and Split
+  std::vector<FieldSpan> spans;     // Split: the frame's fields
+  std::vector<FrameString> strings; // Split: in frame order; strings of no character left out
+};
+
+// The strings of one frame of record, as the frame table splits them; out
+// is reused from frame to frame.
+void readFrameStrings(FileImage input, const TagRecord &record, const TagFrame &frame,
+                      FrameStrings &out);

@@ -226,7 +226,11 @@ void buildId3v1Tag(const Id3v1Sources &sources, TextSettings settings,
 }
 
 void buildId3v1TagFor(FileImage tagRegion, TextSettings settings, uint8_t out[ID3V1_TAG_SIZE]) {
-  const TagRecord record = walkTag(tagRegion);
+  buildId3v1TagFor(tagRegion, walkTag(tagRegion), settings, out);
+}
+
+void buildId3v1TagFor(FileImage tagRegion, const TagRecord &record, TextSettings settings,
+                      uint8_t out[ID3V1_TAG_SIZE]) {
   Id3v1Sources sources{};
   FrameData recordingTime{}; // TDRC, for a tag without TYER
   for (const TagFrame &frame : record.frames) {

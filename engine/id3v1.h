@@ -60,6 +60,9 @@ void buildId3v1Tag(const Id3v1Sources &sources, TextSettings settings, uint8_t o
 // The tag for the ID3v2 tag at the start of tagRegion, one that rewriteTag
 // accepts.
 void buildId3v1TagFor(FileImage tagRegion, TextSettings settings, uint8_t out[ID3V1_TAG_SIZE]);
+// The same for a tag already walked: record is walkTag(tagRegion).
+void buildId3v1TagFor(FileImage tagRegion, const TagRecord &record, TextSettings settings,
+                      uint8_t out[ID3V1_TAG_SIZE]);
 
 // Which of several COMM frames is the comment to keep: the highest rank,
 // the first of equals.

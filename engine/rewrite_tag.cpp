@@ -26,22 +26,30 @@ bool isTargetFrame(const TagFrame &frame, const TagRecord &record) {
   return false;
 }
 
-// The fields of a frame the rewrite converts; nullptr for one it copies.
-const FrameFields *fieldsToConvert(const TagFrame &frame, const TagRecord &record,
-                                   FrameScope scope) {
-  if (frame.data.length == 0 ||
-      (scope == FrameScope::TitleFrames && !isTargetFrame(frame, record))) {
-    return nullptr;
+bool inScope(const TagFrame &frame, const TagRecord &record, FrameScope scope) {
+  return scope == FrameScope::AllFrames || isTargetFrame(frame, record);
+}
+
+RewriteKind kindOfVerdict(TagVerdict verdict) {
+  switch (verdict) {
+  case TagVerdict::Refused:
+    return RewriteKind::Refused;
+  case TagVerdict::Unsupported:
+    return RewriteKind::Unsupported;
+  case TagVerdict::Damaged:
+    return RewriteKind::Damaged;
+  case TagVerdict::Accepted:
+    break;
   }
-  return frameFieldsOf(frame.identifier);
+  return RewriteKind::Rewritten;
 }
 
 // The walk's checks, then the title frames', in tag order: format flags
 // that change how the data is stored, and text encodings the rewrite does
 // not know.
 RewriteOutcome checkTag(const uint8_t *bytes, const TagRecord &record) {
-  if (record.kind != RewriteKind::Rewritten) {
-    return outcome(record.kind, record.reason);
+  if (record.verdict != TagVerdict::Accepted) {
+    return outcome(kindOfVerdict(record.verdict), record.reason);
   }
   for (const TagFrame &frame : record.frames) {
     if (!isTargetFrame(frame, record)) {
@@ -59,8 +67,9 @@ RewriteOutcome checkTag(const uint8_t *bytes, const TagRecord &record) {
 
 // Writes one frame's data, split into spans, converted into out; false when
 // it does not fit in capacity bytes.
-bool convertSpans(const uint8_t *data, const std::vector<FieldSpan> &spans, bool valuesAreLists,
-                  TextSettings settings, uint8_t *out, uint32_t capacity, uint32_t &written) {
+bool convertSpans(const uint8_t *data, const std::vector<FieldSpan> &spans,
+                  bool textFramesHoldLists, TextSettings settings, uint8_t *out, uint32_t capacity,
+                  uint32_t &written) {
   const uint8_t encoding = data[0]; // the first field of every layout
   written = 0;
   for (const FieldSpan &span : spans) {
@@ -81,8 +90,8 @@ bool convertSpans(const uint8_t *data, const std::vector<FieldSpan> &spans, bool
     case SpanUse::Text:
     case SpanUse::Values:
       if (!convertFrameText(data + span.start, span.length, encoding,
-                            span.use == SpanUse::Values && valuesAreLists, settings, out + written,
-                            room, length)) {
+                            span.use == SpanUse::Values && textFramesHoldLists, settings,
+                            out + written, room, length)) {
         return false;
       }
       if (span.use == SpanUse::Text && span.terminated) {
@@ -96,20 +105,6 @@ bool convertSpans(const uint8_t *data, const std::vector<FieldSpan> &spans, bool
     written += static_cast<uint32_t>(length);
   }
   return true;
-}
-
-// A string of no character: its terminator alone, or a byte-order mark
-// and its terminator. Not worth showing.
-bool isEmptyString(const uint8_t *text, const FieldSpan &span, uint8_t encoding) {
-  const bool utf16 = encoding == TEXT_ENCODING_UTF16 || encoding == TEXT_ENCODING_UTF16BE;
-  const uint32_t terminator = span.terminated ? (utf16 ? 2 : 1) : 0;
-  const uint32_t length = span.length - terminator;
-  const bool utf16Mark =
-      utf16 && length == 2 &&
-      ((text[0] == 0xFF && text[1] == 0xFE) || (text[0] == 0xFE && text[1] == 0xFF));
-  const bool utf8Mark = encoding == TEXT_ENCODING_UTF8 && length == 3 && text[0] == 0xEF &&
-                        text[1] == 0xBB && text[2] == 0xBF;
-  return length == 0 || utf16Mark || utf8Mark;
 }
 
 void noteLeft(FramesLeft &left, const TagFrame &frame) {
@@ -126,16 +121,14 @@ void noteLeft(FramesLeft &left, const TagFrame &frame) {
 
 } // namespace
 
-RewriteOutcome rewriteTag(FileImage input, uint8_t *output) {
-  FramesLeft left;
-  return rewriteTag(input, output, RewriteSettings{FrameScope::TitleFrames, TextSettings{false}},
-                    left);
-}
-
 RewriteOutcome rewriteTag(FileImage input, uint8_t *output, RewriteSettings settings,
                           FramesLeft &left) {
+  return rewriteTag(input, walkTag(input), output, settings, left);
+}
+
+RewriteOutcome rewriteTag(FileImage input, const TagRecord &record, uint8_t *output,
+                          RewriteSettings settings, FramesLeft &left) {
   left = {};
-  const TagRecord record = walkTag(input);
   const uint8_t *bytes = input.bytes;
   const RewriteOutcome checked = checkTag(bytes, record);
   if (checked.kind != RewriteKind::Rewritten) {
@@ -151,25 +144,22 @@ RewriteOutcome rewriteTag(FileImage input, uint8_t *output, RewriteSettings sett
     uint8_t *outData = outHeader + record.frameHeaderSize;
     std::memcpy(outHeader, bytes + frame.headerStart, record.frameHeaderSize);
     uint32_t dataSize = frame.data.length;
-    const FrameFields *fields = fieldsToConvert(frame, record, settings.scope);
-    if (fields != nullptr) {
-      const uint8_t *data = bytes + frame.data.start;
-      const bool converted = !frame.storedTransformed &&
-                             splitFrameFields(data, frame.data.length, *fields, spans) &&
-                             convertSpans(data, spans, record.valuesAreLists, settings.text,
-                                          outData, frame.data.length, dataSize);
-      if (converted) {
-        writeFrameDataSize(record, outHeader, dataSize);
-      } else if (isTargetFrame(frame, record)) {
-        // The checks passed, so only the converted text's length can stop it.
-        return outcome(RewriteKind::Unsupported, RewriteReason::TextDoesNotFit);
-      } else {
+    const FrameSplit split = inScope(frame, record, settings.scope)
+                                 ? splitFrameOf(input, frame, spans)
+                                 : FrameSplit::NoStrings;
+    const bool converted = split == FrameSplit::Split &&
+                           convertSpans(bytes + frame.data.start, spans, record.textFramesHoldLists,
+                                        settings.text, outData, frame.data.length, dataSize);
+    if (converted) {
+      writeFrameDataSize(record, outHeader, dataSize);
+    } else if (split != FrameSplit::NoStrings && isTargetFrame(frame, record)) {
+      // The checks passed, so only the converted text's length can stop it.
+      return outcome(RewriteKind::Unsupported, RewriteReason::TextDoesNotFit);
+    } else {
+      if (split != FrameSplit::NoStrings) {
         noteLeft(left, frame);
-        fields = nullptr;
-        dataSize = frame.data.length;
       }
-    }
-    if (fields == nullptr) {
+      dataSize = frame.data.length;
       std::memcpy(outData, bytes + frame.data.start, frame.data.length);
     }
     w += record.frameHeaderSize + dataSize;
@@ -186,40 +176,34 @@ RewriteOutcome rewriteTag(FileImage input, uint8_t *output, RewriteSettings sett
   return {RewriteKind::Rewritten, RewriteReason::None, w + input.length - r};
 }
 
-RewriteOutcome listTargetTexts(FileImage input, TargetText *texts, size_t capacity, size_t &count) {
-  return listTargetTexts(input, FrameScope::TitleFrames, texts, capacity, count);
-}
-
 RewriteOutcome listTargetTexts(FileImage input, FrameScope scope, TargetText *texts,
                                size_t capacity, size_t &count) {
+  return listTargetTexts(input, walkTag(input), scope, texts, capacity, count);
+}
+
+RewriteOutcome listTargetTexts(FileImage input, const TagRecord &record, FrameScope scope,
+                               TargetText *texts, size_t capacity, size_t &count) {
   count = 0;
-  const TagRecord record = walkTag(input);
   const RewriteOutcome checked = checkTag(input.bytes, record);
   if (checked.kind != RewriteKind::Rewritten) {
     return checked;
   }
-  std::vector<FieldSpan> spans;
+  FrameStrings strings;
   for (const TagFrame &frame : record.frames) {
-    const FrameFields *fields = fieldsToConvert(frame, record, scope);
-    const uint8_t *data = input.bytes + frame.data.start;
-    if (fields == nullptr || frame.storedTransformed ||
-        !splitFrameFields(data, frame.data.length, *fields, spans)) {
+    if (!inScope(frame, record, scope)) {
       continue;
     }
-    for (const FieldSpan &span : spans) {
+    readFrameStrings(input, record, frame, strings);
+    for (const FrameString &string : strings.strings) {
       if (count == capacity) {
         return checked;
       }
-      if (span.use == SpanUse::Encoding || span.use == SpanUse::Kept ||
-          (span.use == SpanUse::Text && isEmptyString(data + span.start, span, data[0]))) {
-        continue;
-      }
       TargetText &target = texts[count++];
       std::memcpy(target.identifier, frame.identifier, sizeof target.identifier);
-      target.encoding = data[0];
-      target.valuesAreLists = span.use == SpanUse::Values && record.valuesAreLists;
-      target.text = data + span.start;
-      target.length = span.length;
+      target.encoding = strings.encoding;
+      target.isList = string.isList;
+      target.text = string.text;
+      target.length = string.length;
     }
   }
   return checked;

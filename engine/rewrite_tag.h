@@ -24,6 +24,14 @@ struct RewriteSettings {
   TextSettings text;
 };
 
+// What a rewrite (or the listing of what it would convert) decides.
+enum class RewriteKind {
+  Rewritten,   // length holds the output length; for a listing, the rewrite would go ahead
+  Refused,     // the version gate said no; the caller ends silently
+  Unsupported, // a tag feature the rewrite cannot carry over faithfully
+  Damaged,     // sizes that do not fit the file
+};
+
 struct RewriteOutcome {
   RewriteKind kind;
   RewriteReason reason;
@@ -43,29 +51,33 @@ struct FramesLeft {
 
 // input: the whole file, beginning with "ID3"; output: a buffer of at least
 // input.length bytes. Never reads or writes outside either buffer. Converts
-// the title frames, without look-alikes.
-RewriteOutcome rewriteTag(FileImage input, uint8_t *output);
-// The same with a choice of frames and of how texts convert; left receives
-// the frames left as they are.
+// the frames and texts that settings choose; left receives the frames left
+// as they are.
 RewriteOutcome rewriteTag(FileImage input, uint8_t *output, RewriteSettings settings,
                           FramesLeft &left);
+// The same for a tag already walked: record is walkTag(input).
+RewriteOutcome rewriteTag(FileImage input, const TagRecord &record, uint8_t *output,
+                          RewriteSettings settings, FramesLeft &left);
 
 // One string of a frame as it stands in the tag, for showing what a rewrite
 // would change.
 struct TargetText {
   char identifier[5];  // zero-terminated: "TIT2", or "TT2" in version 2
   uint8_t encoding;    // the frame's text encoding byte
-  bool valuesAreLists; // version 4 text frames: the text may hold several values
+  bool isList;         // a version 4 text frame's values, separated by terminators
   const uint8_t *text; // inside the input: a text frame's data after the encoding byte, or
                        // one string of another frame, its terminator included
   uint32_t length;
 };
 
 // Makes the checks rewriteTag makes and, when it would rewrite, lists the
-// strings it would convert (every text frame's text; of other frames, the
-// strings that hold a character), in tag order: at most capacity of them, count
-// receiving how many were listed. Returns what rewriteTag's checks gave
-// (length 0); a text that would not fit is rewriteTag's to find.
-RewriteOutcome listTargetTexts(FileImage input, TargetText *texts, size_t capacity, size_t &count);
+// strings it would convert in the frames of scope (readFrameStrings: every
+// text frame's text; of other frames, the strings that hold a character),
+// in tag order: at most capacity of them, count receiving how many were
+// listed. Returns what rewriteTag's checks gave (length 0); a text that
+// would not fit is rewriteTag's to find.
 RewriteOutcome listTargetTexts(FileImage input, FrameScope scope, TargetText *texts,
                                size_t capacity, size_t &count);
+// The same for a tag already walked: record is walkTag(input).
+RewriteOutcome listTargetTexts(FileImage input, const TagRecord &record, FrameScope scope,
+                               TargetText *texts, size_t capacity, size_t &count);

@@ -79,18 +79,23 @@ constexpr uint8_t EXTENDED_FLAG_V4_CRC = 0x20;
 constexpr uint8_t FORMAT_FLAGS_STORAGE_V3 = 0xE0;
 constexpr uint8_t FORMAT_FLAGS_STORAGE_V4 = 0x4F;
 
-// How one major version lays out its frames.
+// How one major version lays out its frames, and what may follow its tag.
 struct FrameReading {
   uint32_t headerSize;
   uint32_t idLength;
   SizeEncoding sizeEncoding;
   uint8_t storageFlagMask;
-  bool valuesAreLists;
+  uint8_t unsynchronisationFlag; // the format flag of an unsynchronised frame; 0: none
+  bool textFramesHoldLists;
+  bool footerAllowed;
 };
 
-constexpr FrameReading READING_V2 = {6, 3, SizeEncoding::Plain24, 0x00, false};
-constexpr FrameReading READING_V3 = {10, 4, SizeEncoding::Plain32, FORMAT_FLAGS_STORAGE_V3, false};
-constexpr FrameReading READING_V4 = {10, 4, SizeEncoding::Synchsafe, FORMAT_FLAGS_STORAGE_V4, true};
+constexpr FrameReading READING_V2 = {6, 3, SizeEncoding::Plain24, 0x00, 0x00, false, false};
+constexpr FrameReading READING_V3 = {
+    10, 4, SizeEncoding::Plain32, FORMAT_FLAGS_STORAGE_V3, 0x00, false, false};
+constexpr FrameReading READING_V4 = {
+    10,   4,   SizeEncoding::Synchsafe, FORMAT_FLAGS_STORAGE_V4, FRAME_FLAG_UNSYNCHRONISATION_V4,
+    true, true};
 
 enum class WalkEnd { Clean, RunsPastTag };
 
@@ -160,6 +165,7 @@ TagFrame frameAt(const uint8_t *bytes, uint32_t r, uint32_t dataSize, const Fram
     frame.formatFlags = header.flags[1];
   }
   frame.storedTransformed = (frame.formatFlags & reading.storageFlagMask) != 0;
+  frame.unsynchronised = (frame.formatFlags & reading.unsynchronisationFlag) != 0;
   frame.headerStart = r;
   frame.data = {r + reading.headerSize, dataSize};
   return frame;
@@ -224,9 +230,9 @@ FrameWalk walkVersion4Frames(const uint8_t *bytes, uint32_t start, uint32_t tagE
   return synchsafeWalk;
 }
 
-void decide(TagRecord &record, RewriteKind kind, RewriteReason reason) {
-  if (record.kind == RewriteKind::Rewritten) {
-    record.kind = kind;
+void decide(TagRecord &record, TagVerdict verdict, RewriteReason reason) {
+  if (record.verdict == TagVerdict::Accepted) {
+    record.verdict = verdict;
     record.reason = reason;
   }
 }
@@ -241,7 +247,7 @@ bool locateExtendedHeader(const uint8_t *bytes, TagRecord &record) {
     return true;
   }
   if (tagEnd < EXTENDED_HEADER_OFFSET + EXTENDED_HEADER_SIZE_FIELD) {
-    decide(record, RewriteKind::Damaged, RewriteReason::BadExtendedHeaderSize);
+    decide(record, TagVerdict::Damaged, RewriteReason::BadExtendedHeaderSize);
     return false;
   }
   const uint8_t *extended = bytes + EXTENDED_HEADER_OFFSET;
@@ -249,7 +255,7 @@ bool locateExtendedHeader(const uint8_t *bytes, TagRecord &record) {
     const uint32_t size = readBigEndian(extended, EXTENDED_HEADER_SIZE_FIELD);
     if ((size != EXTENDED_HEADER_V3_PLAIN && size != EXTENDED_HEADER_V3_WITH_CRC) ||
         EXTENDED_HEADER_OFFSET + EXTENDED_HEADER_SIZE_FIELD + size > tagEnd) {
-      decide(record, RewriteKind::Damaged, RewriteReason::BadExtendedHeaderSize);
+      decide(record, TagVerdict::Damaged, RewriteReason::BadExtendedHeaderSize);
       return false;
     }
     record.extendedHeader.length = EXTENDED_HEADER_SIZE_FIELD + size;
@@ -257,22 +263,22 @@ bool locateExtendedHeader(const uint8_t *bytes, TagRecord &record) {
   } else {
     const uint32_t size = readSynchsafe(extended);
     if (size < EXTENDED_HEADER_V4_SMALLEST || size > tagEnd - EXTENDED_HEADER_OFFSET) {
-      decide(record, RewriteKind::Damaged, RewriteReason::BadExtendedHeaderSize);
+      decide(record, TagVerdict::Damaged, RewriteReason::BadExtendedHeaderSize);
       return false;
     }
     record.extendedHeader.length = size;
     record.extendedHeaderCrc = (extended[EXTENDED_FLAGS_V4_OFFSET] & EXTENDED_FLAG_V4_CRC) != 0;
   }
   if (record.extendedHeaderCrc) {
-    decide(record, RewriteKind::Unsupported, RewriteReason::ExtendedHeaderCrc);
+    decide(record, TagVerdict::Unsupported, RewriteReason::ExtendedHeaderCrc);
   }
   return true;
 }
 
 // The footer that version 4 puts after the tag, when the header announces
 // it and its identifier is there.
-ByteSpan footerOf(FileImage input, const TagRecord &record) {
-  if (!record.valuesAreLists || !record.flags.footer ||
+ByteSpan footerOf(FileImage input, const TagRecord &record, const FrameReading &reading) {
+  if (!reading.footerAllowed || !record.flags.footer ||
       record.tagEnd + FOOTER_SIZE > input.length ||
       std::memcmp(input.bytes + record.tagEnd, FOOTER_IDENTIFIER, sizeof FOOTER_IDENTIFIER) != 0) {
     return {record.tagEnd, 0};
@@ -284,7 +290,7 @@ ByteSpan footerOf(FileImage input, const TagRecord &record) {
 // cannot be read at all.
 bool checkHeader(FileImage input, TagRecord &record) {
   if (input.length < TAG_HEADER_SIZE) {
-    decide(record, RewriteKind::Damaged, RewriteReason::FileTooShort);
+    decide(record, TagVerdict::Damaged, RewriteReason::FileTooShort);
     return false;
   }
   const TagHeader header = readTagHeader(input.bytes);
@@ -298,23 +304,23 @@ bool checkHeader(FileImage input, TagRecord &record) {
   record.flags.footer = (header.flags & TAG_FLAG_FOOTER) != 0;
   record.tagEnd = tagEndOf(input.bytes);
   if (isRefusedVersion(header.majorVersion, header.revision)) {
-    decide(record, RewriteKind::Refused, RewriteReason::None);
+    decide(record, TagVerdict::Refused, RewriteReason::None);
     return false;
   }
   const FrameReading reading = readingForVersion(header.majorVersion);
   record.sizeEncoding = reading.sizeEncoding;
   record.frameHeaderSize = reading.headerSize;
   record.identifierLength = reading.idLength;
-  record.valuesAreLists = reading.valuesAreLists;
+  record.textFramesHoldLists = reading.textFramesHoldLists;
   if (record.flags.unsynchronisation) {
-    decide(record, RewriteKind::Unsupported, RewriteReason::Unsynchronised);
+    decide(record, TagVerdict::Unsupported, RewriteReason::Unsynchronised);
   }
   if (record.flags.compression) {
-    decide(record, RewriteKind::Unsupported, RewriteReason::Compressed);
+    decide(record, TagVerdict::Unsupported, RewriteReason::Compressed);
     return false;
   }
   if (record.tagEnd > input.length) {
-    decide(record, RewriteKind::Damaged, RewriteReason::TagPastEndOfFile);
+    decide(record, TagVerdict::Damaged, RewriteReason::TagPastEndOfFile);
     return false;
   }
   return true;
@@ -324,7 +330,7 @@ bool checkHeader(FileImage input, TagRecord &record) {
 
 TagRecord walkTag(FileImage input) {
   TagRecord record = {};
-  record.kind = RewriteKind::Rewritten;
+  record.verdict = TagVerdict::Accepted;
   record.reason = RewriteReason::None;
   if (!checkHeader(input, record) || !locateExtendedHeader(input.bytes, record)) {
     return record;
@@ -336,11 +342,11 @@ TagRecord walkTag(FileImage input) {
           ? walkVersion4Frames(input.bytes, framesStart, record.tagEnd, record)
           : walkFrames(input.bytes, framesStart, record.tagEnd, reading, record.frames);
   if (walk.end == WalkEnd::RunsPastTag) {
-    decide(record, RewriteKind::Damaged, RewriteReason::FramePastEndOfTag);
+    decide(record, TagVerdict::Damaged, RewriteReason::FramePastEndOfTag);
   }
   record.frameArea = {framesStart, walk.stop - framesStart};
   record.padding = {walk.stop, record.tagEnd - walk.stop};
-  record.footer = footerOf(input, record);
+  record.footer = footerOf(input, record, reading);
   return record;
 }
 

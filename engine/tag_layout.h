@@ -66,14 +66,16 @@ uint32_t tagEndOf(const uint8_t *header);
 
 // ---- One walk of the tag -------------------------------------------------
 
-// What the checks of a tag (walkTag) and its rewrite (rewrite_tag.h) decide.
-enum class RewriteKind {
-  Rewritten,   // the checks passed; for a rewrite, length holds the output length
+// What the checks of a tag's walk (walkTag) decide.
+enum class TagVerdict {
+  Accepted,    // every check passed
   Refused,     // the version gate said no; the caller ends silently
   Unsupported, // a tag feature the rewrite cannot carry over faithfully
   Damaged,     // sizes that do not fit the file
 };
 
+// Which check decided, when the verdict is not Accepted; the same reasons
+// tell why a rewrite stopped (rewrite_tag.h).
 enum class RewriteReason {
   None,
   // Damaged
@@ -123,6 +125,7 @@ struct TagFrame {
   uint8_t formatFlags;    // the second flag byte; 0 in version 2
   bool storedTransformed; // format flags that change how the data is stored
                           // (compressed, encrypted, grouped, unsynchronised...)
+  bool unsynchronised;    // among them, version 4's FRAME_FLAG_UNSYNCHRONISATION_V4
   uint32_t headerStart;   // offset of the frame header
   ByteSpan data;          // the bytes after the frame header
 };
@@ -131,12 +134,12 @@ struct TagFrame {
 // the areas follow each other: header, extended header, frames, padding,
 // then (after the tag's end) the footer.
 struct TagRecord {
-  // Rewritten and None when every check passed. Otherwise the first check
+  // Accepted and None when every check passed. Otherwise the first check
   // that failed, in the order the checks have always been made; the fields
   // below then hold what the bytes gave up to where the walk had to stop
   // (after Unsynchronised or ExtendedHeaderCrc the frames are still read,
   // as the bytes stand).
-  RewriteKind kind;
+  TagVerdict verdict;
   RewriteReason reason;
   uint8_t majorVersion;
   uint8_t revision;
@@ -150,7 +153,7 @@ struct TagRecord {
   SizeEncoding sizeEncoding;    // of the frame sizes, in the reading that was taken
   uint32_t frameHeaderSize;     // 10, or 6 in version 2
   uint32_t identifierLength;    // 4, or 3 in version 2
-  bool valuesAreLists;          // version 4: a text frame may hold several values
+  bool textFramesHoldLists;     // version 4: a text frame's values are separated by terminators
   std::vector<TagFrame> frames; // in tag order
 };
 

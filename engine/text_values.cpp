@@ -2,6 +2,7 @@
 
 #include "engine/ansi_text.h"
 #include "engine/unicode.h"
+#include "engine/utf8.h"
 
 #include <cstring>
 
@@ -133,68 +134,14 @@ size_t findZeroByte(const uint8_t *text, size_t length) {
   return zero == nullptr ? length : static_cast<size_t>(static_cast<const uint8_t *>(zero) - text);
 }
 
-bool startsWith(const uint8_t *text, size_t length, const uint8_t *prefix, size_t prefixLength) {
-  return length >= prefixLength && std::memcmp(text, prefix, prefixLength) == 0;
-}
-
-// Where a UTF-8 sequence's second byte may lie, by lead byte; later bytes
-// lie in 80..BF. Lead bytes that start no well-formed sequence give 0 bytes.
-struct Utf8Lead {
-  size_t trailing;
-  uint8_t low;
-  uint8_t high;
-};
-
-Utf8Lead utf8Lead(uint8_t lead) {
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    return {1, 0x80, 0xBF};
-  }
-  if (lead == 0xE0) {
-    return {2, 0xA0, 0xBF};
-  }
-  if (lead == 0xED) {
-    return {2, 0x80, 0x9F};
-  }
-  if (lead >= 0xE1 && lead <= 0xEF) {
-    return {2, 0x80, 0xBF};
-  }
-  if (lead == 0xF0) {
-    return {3, 0x90, 0xBF};
-  }
-  if (lead >= 0xF1 && lead <= 0xF3) {
-    return {3, 0x80, 0xBF};
-  }
-  if (lead == 0xF4) {
-    return {3, 0x80, 0x8F};
-  }
-  return {0, 0, 0};
-}
-
 // Decodes UTF-8 without zero bytes; each maximal ill-formed subsequence
 // becomes one replacement character.
-void appendUtf8(TextWriter &writer, const uint8_t *text, size_t length) {
+void appendDecodedUtf8(TextWriter &writer, const uint8_t *text, size_t length) {
   size_t i = 0;
   while (i < length) {
-    const uint8_t lead = text[i];
-    if (lead < 0x80) {
-      appendUnit(writer, lead);
-      ++i;
-      continue;
-    }
-    const Utf8Lead expected = utf8Lead(lead);
-    uint32_t codePoint = lead & (0x3Fu >> expected.trailing);
-    size_t j = i + 1;
-    for (size_t k = 0; k < expected.trailing && j < length; ++k, ++j) {
-      const uint8_t low = k == 0 ? expected.low : 0x80;
-      const uint8_t high = k == 0 ? expected.high : 0xBF;
-      if (text[j] < low || text[j] > high) {
-        break;
-      }
-      codePoint = codePoint << 6 | (text[j] & 0x3Fu);
-    }
-    const bool complete = expected.trailing > 0 && j - i == expected.trailing + 1;
-    appendCodePoint(writer, complete ? codePoint : REPLACEMENT_CHARACTER);
-    i = j;
+    const Utf8Decoded decoded = decodeUtf8(text + i, length - i, Utf8Form::Strict);
+    appendCodePoint(writer, decoded.codePoint);
+    i += decoded.length;
   }
 }
 
@@ -202,30 +149,20 @@ void appendUtf8(TextWriter &writer, const uint8_t *text, size_t length) {
 // terminator included, and tells whether a terminator ended it.
 size_t convertValue(TextWriter &writer, const uint8_t *text, size_t length, uint8_t encoding,
                     bool &terminated) {
-  static const uint8_t UTF8_MARK[] = {0xEF, 0xBB, 0xBF};
-  static const uint8_t LITTLE_ENDIAN_MARK[] = {0xFF, 0xFE};
-  static const uint8_t BIG_ENDIAN_MARK[] = {0xFE, 0xFF};
-
   if (encoding == TEXT_ENCODING_SINGLE_BYTE || encoding == TEXT_ENCODING_UTF8) {
     const size_t end = findZeroByte(text, length);
     terminated = end < length;
     if (encoding == TEXT_ENCODING_SINGLE_BYTE) {
       appendBytes(writer, text, end);
     } else {
-      const size_t skip = startsWith(text, end, UTF8_MARK, sizeof UTF8_MARK) ? sizeof UTF8_MARK : 0;
-      appendUtf8(writer, text + skip, end - skip);
+      const size_t skip = byteOrderMarkLength(text, end, encoding);
+      appendDecodedUtf8(writer, text + skip, end - skip);
     }
     return terminated ? end + 1 : end;
   }
 
-  bool bigEndian = encoding == TEXT_ENCODING_UTF16BE;
-  size_t i = 0;
-  if (startsWith(text, length, BIG_ENDIAN_MARK, 2)) {
-    bigEndian = true;
-    i = 2;
-  } else if (encoding == TEXT_ENCODING_UTF16 && startsWith(text, length, LITTLE_ENDIAN_MARK, 2)) {
-    i = 2;
-  }
+  size_t i = byteOrderMarkLength(text, length, encoding);
+  const bool bigEndian = encoding == TEXT_ENCODING_UTF16BE || (i > 0 && text[0] == 0xFE);
   terminated = false;
   for (; i + 1 < length; i += 2) {
     const auto unit =
@@ -244,7 +181,7 @@ size_t convertValue(TextWriter &writer, const uint8_t *text, size_t length, uint
 namespace {
 
 bool writeFrameText(TextWriter &writer, const uint8_t *text, size_t length, uint8_t encoding,
-                    bool valuesAreLists, size_t &outLength) {
+                    bool isList, size_t &outLength) {
   static const uint8_t SEPARATOR = 0;
   size_t keptLength = 0; // the output up to the end of the last non-empty value
   size_t position = 0;
@@ -259,7 +196,7 @@ bool writeFrameText(TextWriter &writer, const uint8_t *text, size_t length, uint
     if (writer.length > valueStart) {
       keptLength = writer.length;
     }
-    if (!valuesAreLists) {
+    if (!isList) {
       break;
     }
   }
@@ -269,19 +206,39 @@ bool writeFrameText(TextWriter &writer, const uint8_t *text, size_t length, uint
 
 } // namespace
 
-bool convertFrameText(const uint8_t *text, size_t length, uint8_t encoding, bool valuesAreLists,
+size_t byteOrderMarkLength(const uint8_t *text, size_t length, uint8_t encoding) {
+  static const uint8_t UTF8_MARK[] = {0xEF, 0xBB, 0xBF};
+  static const uint8_t LITTLE_ENDIAN_MARK[] = {0xFF, 0xFE};
+  static const uint8_t BIG_ENDIAN_MARK[] = {0xFE, 0xFF};
+  const auto markAtStart = [text, length](const uint8_t *mark, size_t markLength) {
+    return length >= markLength && std::memcmp(text, mark, markLength) == 0 ? markLength : 0;
+  };
+  switch (encoding) {
+  case TEXT_ENCODING_UTF8:
+    return markAtStart(UTF8_MARK, sizeof UTF8_MARK);
+  case TEXT_ENCODING_UTF16: // either mark; no text begins with both
+    return markAtStart(LITTLE_ENDIAN_MARK, sizeof LITTLE_ENDIAN_MARK) +
+           markAtStart(BIG_ENDIAN_MARK, sizeof BIG_ENDIAN_MARK);
+  case TEXT_ENCODING_UTF16BE:
+    return markAtStart(BIG_ENDIAN_MARK, sizeof BIG_ENDIAN_MARK);
+  default:
+    return 0;
+  }
+}
+
+bool convertFrameText(const uint8_t *text, size_t length, uint8_t encoding, bool isList,
                       TextSettings settings, uint8_t *out, size_t capacity, size_t &outLength) {
   TextWriter writer = {};
   writer.out = out;
   writer.capacity = capacity;
   writer.foldLookAlikes = settings.foldLookAlikes;
-  return writeFrameText(writer, text, length, encoding, valuesAreLists, outLength);
+  return writeFrameText(writer, text, length, encoding, isList, outLength);
 }
 
-bool decodeFrameText(const uint8_t *text, size_t length, uint8_t encoding, bool valuesAreLists,
+bool decodeFrameText(const uint8_t *text, size_t length, uint8_t encoding, bool isList,
                      char16_t *out, size_t capacity, size_t &outLength) {
   TextWriter writer = {};
   writer.unitOut = out;
   writer.capacity = capacity;
-  return writeFrameText(writer, text, length, encoding, valuesAreLists, outLength);
+  return writeFrameText(writer, text, length, encoding, isList, outLength);
 }

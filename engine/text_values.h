@@ -17,18 +17,25 @@ struct TextSettings {
   bool foldLookAlikes;
 };
 
+// The length of the byte-order mark that text (length bytes) begins with,
+// as the conversion reads it: EF BB BF in UTF-8; in encoding 1 either
+// UTF-16 mark, in encoding 2 the big-endian one alone (FF FE there is the
+// character U+FFFE); 0 when there is none.
+size_t byteOrderMarkLength(const uint8_t *text, size_t length, uint8_t encoding);
+
 // Converts a frame's text (the data after its encoding byte) into out.
-// With valuesAreLists (version 4) every value separated by terminators is
-// converted, empty values at the end are dropped and the rest are joined
-// with one zero byte; otherwise the text ends at the first terminator.
+// With isList (a version 4 text frame's values) every value separated by
+// terminators is converted, empty values at the end are dropped and the
+// rest are joined with one zero byte; otherwise the text ends at the first
+// terminator.
 // Encoding-0 bytes are kept as they are. Returns false when the result does
 // not fit in capacity; outLength receives the bytes written.
-bool convertFrameText(const uint8_t *text, size_t length, uint8_t encoding, bool valuesAreLists,
+bool convertFrameText(const uint8_t *text, size_t length, uint8_t encoding, bool isList,
                       TextSettings settings, uint8_t *out, size_t capacity, size_t &outLength);
 
 // The same text as UTF-16 units, for showing it: what convertFrameText would
 // convert, with encoding-0 bytes read as ANSI code page text and values of a
 // list separated by a zero unit. Returns false when the text was cut to fit
 // capacity units; outLength receives the units written.
-bool decodeFrameText(const uint8_t *text, size_t length, uint8_t encoding, bool valuesAreLists,
+bool decodeFrameText(const uint8_t *text, size_t length, uint8_t encoding, bool isList,
                      char16_t *out, size_t capacity, size_t &outLength);

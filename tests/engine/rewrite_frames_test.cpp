@@ -1,5 +1,6 @@
 // --all-frames: every encoded string of every frame with one, converted by
 // the fields its frame has; frames that do not parse are left as they are.
+#include "engine/frame_fields.h"
 #include "tests/engine/tag_builder.h"
 
 #include <gtest/gtest.h>
@@ -139,8 +140,76 @@ TEST(RewriteAllFrames, ListsEveryStringItConverts) {
   EXPECT_STREQ(texts[0].identifier, "COMM");
   EXPECT_EQ(Bytes(texts[0].text, texts[0].text + texts[0].length), AI16Z);
   EXPECT_EQ(Bytes(texts[1].text, texts[1].text + texts[1].length), AI16);
-  EXPECT_FALSE(texts[1].valuesAreLists);
-  EXPECT_TRUE(texts[2].valuesAreLists);
+  EXPECT_FALSE(texts[1].isList);
+  EXPECT_TRUE(texts[2].isList);
+}
+
+// The one split of a frame that --info, the listing and the rewrite share.
+TEST(RewriteAllFrames, FrameStringsAsTheTableSplitsThem) {
+  const Bytes LE_MARK_Z = BOM_LE + ZERO16;
+  struct StringsCase {
+    const char *name;
+    Bytes frame;
+    uint8_t major;
+    FrameSplit split;
+    std::vector<Bytes> strings;
+    bool isList;
+  } cases[] = {
+      {"comment, a description of no character left out",
+       frame(3, "COMM", Bytes{1} + ascii("jpn") + LE_MARK_Z + AI16Z),
+       3,
+       FrameSplit::Split,
+       {AI16Z},
+       false},
+      {"version 4 text frame: a list",
+       frame(4, "TIT2", Bytes{3} + AI8 + ZERO + AI8),
+       4,
+       FrameSplit::Split,
+       {AI8 + ZERO + AI8},
+       true},
+      {"version 3 text frame",
+       frame(3, "TPE1", Bytes{1} + AI16Z),
+       3,
+       FrameSplit::Split,
+       {AI16Z},
+       false},
+      // In encoding 2 only FE FF is a mark: FF FE is U+FFFE, which converts to '?'.
+      {"UTF-16BE, a little-endian mark",
+       frame(4, "COMM", Bytes{2} + ascii("eng") + LE_MARK_Z),
+       4,
+       FrameSplit::Split,
+       {LE_MARK_Z},
+       false},
+      {"no encoded string", frame(3, "PRIV", AI16Z), 3, FrameSplit::NoStrings, {}, false},
+      {"compressed",
+       frame(3, "COMM", Bytes{1} + ascii("jpn") + AI16Z, SizeStyle::Native, 0, 0x80),
+       3,
+       FrameSplit::Transformed,
+       {},
+       false},
+      {"language cut short",
+       frame(3, "COMM", Bytes{1} + ascii("jp")),
+       3,
+       FrameSplit::Unreadable,
+       {},
+       false},
+  };
+  for (const StringsCase &row : cases) {
+    const Bytes input = buildTag(row.major, {row.frame});
+    const FileImage image{input.data(), static_cast<uint32_t>(input.size())};
+    const TagRecord record = walkTag(image);
+    ASSERT_EQ(record.frames.size(), 1u) << row.name;
+    FrameStrings strings;
+    readFrameStrings(image, record, record.frames[0], strings);
+    EXPECT_EQ(strings.split, row.split) << row.name;
+    ASSERT_EQ(strings.strings.size(), row.strings.size()) << row.name;
+    for (size_t i = 0; i < row.strings.size(); ++i) {
+      const FrameString &string = strings.strings[i];
+      EXPECT_EQ(hex(Bytes(string.text, string.text + string.length)), hex(row.strings[i]))
+          << row.name;
+      EXPECT_EQ(string.isList, row.isList) << row.name;
+    }
+  }
 }
 
 } // namespace

@@ -45,6 +45,13 @@ TEST(TagWalk, RecordsTheAreasAndEveryFrame) {
                3),
        SizeEncoding::Plain32, 0, 3, 0, RewriteReason::None},
       {"version 3, grouped frame", version3, SizeEncoding::Plain32, 10, 7, 0, RewriteReason::None},
+      // Format flag 0x02 is unsynchronisation in version 4 alone.
+      {"version 4, unsynchronised frame",
+       partsOf(4, {frame(4, "TIT2", ascii("\0a", 2), SizeStyle::Native, 0, 0x02)}, 1),
+       SizeEncoding::Synchsafe, 0, 1, 0, RewriteReason::None},
+      {"version 3, flag 0x02",
+       partsOf(3, {frame(3, "TIT2", ascii("\0a", 2), SizeStyle::Native, 0, 0x02)}, 1),
+       SizeEncoding::Plain32, 0, 1, 0, RewriteReason::None},
       {"version 2", partsOf(2, {frame(2, "TT2", ascii("\0a", 2)), frame(2, "PIC", LONG_TEXT)}, 5),
        SizeEncoding::Plain24, 0, 5, 0, RewriteReason::None},
       {"unsynchronised, still walked",
@@ -75,7 +82,11 @@ TEST(TagWalk, RecordsTheAreasAndEveryFrame) {
           << row.name;
       EXPECT_EQ(frame.data.length + record.frameHeaderSize, built.size()) << row.name;
       EXPECT_EQ(frame.statusFlags, row.parts.major == 2 ? 0 : built[8]) << row.name;
-      EXPECT_EQ(frame.storedTransformed, row.parts.major == 3 && built[9] != 0) << row.name;
+      const bool unsynchronised = row.parts.major == 4 && built[9] == 0x02;
+      EXPECT_EQ(frame.storedTransformed,
+                (row.parts.major == 3 && (built[9] & 0xE0) != 0) || unsynchronised)
+          << row.name;
+      EXPECT_EQ(frame.unsynchronised, unsynchronised) << row.name;
       at += static_cast<uint32_t>(built.size());
     }
     EXPECT_EQ(spanEnd(record.frameArea), at) << row.name;

@@ -4,8 +4,10 @@
 // byte-identical, a failed rewrite produces nothing, and rewriting the
 // rewritten file changes nothing. The dry run's reading of the same input
 // (listTargetTexts, decodeFrameText) must agree with the rewrite and stay
-// inside its buffers. The rewrite of every frame (--all-frames) is checked
+// inside its buffers, as must --info's reading of every frame
+// (readFrameStrings). The rewrite of every frame (--all-frames) is checked
 // the same way.
+#include "engine/frame_fields.h"
 #include "engine/rewrite_tag.h"
 #include "engine/text_values.h"
 
@@ -108,22 +110,44 @@ void checkFramesCarriedOver(const uint8_t *in, const uint8_t *out, const Walker 
 
 // Decodes a text into an exact-size heap buffer, so that a write past its
 // end is caught; small capacities cut the text short on purpose.
-void decodeInto(const TargetText &text, size_t capacity) {
+void decodeInto(const uint8_t *text, uint32_t length, uint8_t encoding, bool isList,
+                size_t capacity) {
   std::vector<char16_t> units(capacity);
   size_t written = capacity + 1;
-  decodeFrameText(text.text, text.length, text.encoding, text.valuesAreLists, units.data(),
-                  units.size(), written);
+  decodeFrameText(text, length, encoding, isList, units.data(), units.size(), written);
   check(written <= capacity);
+}
+
+void decodeInto(const TargetText &text, size_t capacity) {
+  decodeInto(text.text, text.length, text.encoding, text.isList, capacity);
+}
+
+// --info reads the strings of every frame, whatever the checks decided:
+// each lies inside its frame's data.
+void checkDescription(const std::vector<uint8_t> &input, const TagRecord &record) {
+  const FileImage image{input.data(), static_cast<uint32_t>(input.size())};
+  FrameStrings strings;
+  for (const TagFrame &frame : record.frames) {
+    readFrameStrings(image, record, frame, strings);
+    const uint8_t *data = input.data() + frame.data.start;
+    for (const FrameString &string : strings.strings) {
+      check(strings.split == FrameSplit::Split && string.text > data &&
+            string.length <= static_cast<size_t>(data + frame.data.length - string.text));
+      decodeInto(string.text, string.length, strings.encoding, string.isList, 7);
+    }
+  }
 }
 
 // The dry run lists the target texts with the rewrite's own checks and
 // decodes each one for showing.
-void checkPreviewReading(const std::vector<uint8_t> &input, const RewriteOutcome &rewrite) {
+void checkPreviewReading(const std::vector<uint8_t> &input, const TagRecord &record,
+                         const RewriteOutcome &rewrite) {
   constexpr size_t CAPACITY = 8;
   TargetText texts[CAPACITY] = {};
   size_t count = CAPACITY + 1;
   const RewriteOutcome listed =
-      listTargetTexts({input.data(), static_cast<uint32_t>(input.size())}, texts, CAPACITY, count);
+      listTargetTexts({input.data(), static_cast<uint32_t>(input.size())}, record,
+                      FrameScope::TitleFrames, texts, CAPACITY, count);
   // Only a text too long for its frame is left for the rewrite to find.
   check(listed.kind == rewrite.kind || rewrite.reason == RewriteReason::TextDoesNotFit);
   check(count <= CAPACITY && (listed.kind == RewriteKind::Rewritten || count == 0));
@@ -182,8 +206,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // Odd lengths fold look-alikes, so that both conversions are fuzzed.
   const RewriteSettings settings{FrameScope::TitleFrames, TextSettings{(length & 1) != 0}};
   FramesLeft left;
-  const RewriteOutcome first = rewriteTag({input.data(), length}, output.data(), settings, left);
-  checkPreviewReading(input, first);
+  const TagRecord record = walkTag({input.data(), length});
+  const RewriteOutcome first =
+      rewriteTag({input.data(), length}, record, output.data(), settings, left);
+  checkPreviewReading(input, record, first);
+  checkDescription(input, record);
   if (first.kind != RewriteKind::Rewritten) {
     check(first.length == 0);
     checkAllFrames(input, first, true);
