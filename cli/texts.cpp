@@ -188,6 +188,11 @@ Text causeText(FileProblem problem) {
   case FileProblem::AlreadyExists:
     return {"the name is taken", "同じ名前のファイルがあります"};
   case FileProblem::None:
+  case FileProblem::OutOfMemory:
+  case FileProblem::TooManyOpenFiles:
+  case FileProblem::TooManyLinks:
+  case FileProblem::SizeChanged:
+  case FileProblem::NotAFolder:
   case FileProblem::Other:
     break;
   }
