@@ -9,10 +9,41 @@
 #include "command/safe_write.h"
 #include "engine/rewrite_tag.h"
 
+#ifdef _WIN32
+#include "command/wide_text.h"
+
+#include <windows.h>
+
+#include <string>
+#endif
+
 #include <cstdint>
 #include <cstring>
 
 namespace {
+
+// The path the dialog's field holds, in the active code page, as a path of
+// the file layer (UTF-8; POSIX takes the bytes as they are); false when it
+// does not fit `size` bytes.
+bool pathFromAnsi(const char *ansi, char *path, size_t size) {
+#ifdef _WIN32
+  const int units = MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0);
+  if (units <= 0)
+    return false;
+  std::wstring wide(static_cast<size_t>(units), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, ansi, -1, &wide[0], units);
+  const std::string text = utf8FromWide(wide.c_str(), static_cast<size_t>(units - 1));
+  if (text.size() >= size)
+    return false;
+  std::memcpy(path, text.c_str(), text.size() + 1);
+#else
+  const size_t length = std::strlen(ansi);
+  if (length >= size)
+    return false;
+  std::memcpy(path, ansi, length + 1);
+#endif
+  return true;
+}
 
 // What the command tells the user at its end: a text and, for failures of
 // the file system, the sentence that gives the cause; no text means silence.
@@ -56,13 +87,18 @@ const char *causeText(FileProblem cause) {
     return CAUSE_OWNER_NOT_KEPT;
   case FileProblem::AttributesNotKept:
     return CAUSE_ATTRIBUTES_NOT_KEPT;
+  case FileProblem::OutOfMemory:
+    return CAUSE_OUT_OF_MEMORY;
+  case FileProblem::TooManyOpenFiles:
+    return CAUSE_TOO_MANY_OPEN_FILES;
+  case FileProblem::TooManyLinks:
+    return CAUSE_TOO_MANY_LINKS;
+  case FileProblem::SizeChanged:
+    return CAUSE_SIZE_CHANGED;
+  case FileProblem::NotAFolder:
+    return CAUSE_NOT_A_FOLDER;
   case FileProblem::None:
   case FileProblem::AlreadyExists:
-  case FileProblem::OutOfMemory:
-  case FileProblem::TooManyOpenFiles:
-  case FileProblem::TooManyLinks:
-  case FileProblem::SizeChanged:
-  case FileProblem::NotAFolder:
   case FileProblem::Other:
     break;
   }
@@ -107,11 +143,13 @@ Notice readWholeFile(FilePlace *place, uint8_t **content, FileState *whenRead) {
   } else {
     const auto length = static_cast<uint32_t>(whenRead->size);
     uint8_t *buffer = allocateZeroed(length);
+    const FileProblem problem =
+        buffer == nullptr ? FileProblem::None : readAt(file, 0, buffer, length);
     if (buffer == nullptr) {
       notice = warning(MESSAGE_NO_MEMORY);
-    } else if (readAt(file, 0, buffer, length) != FileProblem::None) {
+    } else if (problem != FileProblem::None) {
       releaseBlock(buffer);
-      notice = warning(MESSAGE_CANNOT_READ);
+      notice = warning(MESSAGE_CANNOT_READ, problem);
     } else {
       *content = buffer;
     }

@@ -9,6 +9,11 @@
 #include "command/safe_write.h"
 #include "engine/id3v1.h"
 
+#ifdef SORABUN_FILE_FAULTS
+#include "command/file_faults.h"
+#endif
+
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -429,6 +434,18 @@ bool placeOfPathFor(const char *path, FilePlace *place, PathReport *report) {
 }
 
 } // namespace
+
+uint8_t *allocateZeroed(uint32_t size) {
+#ifdef SORABUN_FILE_FAULTS
+  if (injectedProblem(FileStep::Allocate) != FileProblem::None)
+    return nullptr;
+#endif
+  return static_cast<uint8_t *>(std::calloc(size == 0 ? 1 : size, 1));
+}
+
+void releaseBlock(uint8_t *block) {
+  std::free(block);
+}
 
 bool hasTagIdentifier(const uint8_t *bytes, uint64_t length) {
   return length >= 3 && bytes[0] == 'I' && bytes[1] == 'D' && bytes[2] == '3';

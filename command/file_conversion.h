@@ -113,6 +113,11 @@ CopyReport copyOnePath(const char *path, PathSettings settings, CopyTarget targe
 
 // The steps the Convert command shares.
 
+// Zero-initialised memory for a file's content, released by releaseBlock;
+// nullptr when there is none.
+uint8_t *allocateZeroed(uint32_t size);
+void releaseBlock(uint8_t *block);
+
 bool hasTagIdentifier(const uint8_t *bytes, uint64_t length);
 
 // rewriteTag for a file's content, a file too short for a tag header included.

@@ -1,13 +1,23 @@
 // Compiled into the test build of the file layer only.
 #include "command/file_faults.h"
 
+#include "command/platform_files_shared.h"
+
 #include <cstring>
 
 InjectedFault g_injectedFault = {FileStep::None, FileProblem::None};
 const char *const *g_temporaryNamesFirst = nullptr;
 
 FileProblem injectedProblem(FileStep step) {
-  return g_injectedFault.step == step ? g_injectedFault.problem : FileProblem::None;
+  if (g_injectedFault.step != step)
+    return FileProblem::None;
+  if (g_injectedFault.passes > 0) {
+    --g_injectedFault.passes;
+    return FileProblem::None;
+  }
+  if (g_injectedFault.interrupts)
+    interruptNow();
+  return g_injectedFault.problem;
 }
 
 bool chosenTemporaryName(int attempt, char (&name)[TEMPORARY_NAME_SIZE]) {

@@ -1,8 +1,9 @@
-// Test builds only: the file layer compiled a second time with
-// SORABUN_FILE_FAULTS makes one chosen step fail as the platform would, and
-// tries chosen temporary names first, so that tests can check that every
-// failure leaves the user's file as it was and that nothing already on disk
-// is ever opened. The shipped program contains none of this.
+// Test builds only: the file layer (and the conversion's allocation)
+// compiled a second time with SORABUN_FILE_FAULTS makes one chosen step fail
+// as the platform would, or interrupts the program there, and tries chosen
+// temporary names first, so that tests can check that every failure and
+// interruption leaves the user's file as it was and that nothing already on
+// disk is ever opened. The shipped program contains none of this.
 #pragma once
 
 #include "command/platform_files.h"
@@ -16,18 +17,20 @@ enum class FileStep {
   Lock,       // lockForConversion
   Allocate,   // allocateZeroed
   Read,       // readAt
-  Create,     // createTemporary
+  Create,     // createTemporary, createFolder
   Write,      // writeAll, copyRange
   Metadata,   // carryMetadata
-  Flush,      // flushFile
+  Flush,      // flushFile, flushFileSystem
   Close,      // closeNewFile
   Replace,    // replaceWithTemporary
-  Backup,     // makeBackup
+  Backup,     // linkBeside, the first step of a backup
 };
 
 struct InjectedFault {
   FileStep step;
   FileProblem problem;
+  int passes = 0;          // calls of that step that go through before it fails
+  bool interrupts = false; // instead of failing, the step interrupts the program as Ctrl+C does
 };
 extern InjectedFault g_injectedFault;
 
@@ -37,5 +40,6 @@ extern const char *const *g_temporaryNamesFirst;
 // The name to try at this attempt, when the test chose one.
 bool chosenTemporaryName(int attempt, char (&name)[TEMPORARY_NAME_SIZE]);
 
-// The problem to report for this step, or None.
+// The problem to report for this step, or None; counts the step's passes
+// down.
 FileProblem injectedProblem(FileStep step);

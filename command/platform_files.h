@@ -1,7 +1,7 @@
 // The file system as the command sees it, over POSIX or Win32: open folders,
-// files found by a name in a folder, the steps of a write that never leaves
-// the user without a whole file, and what went wrong in words the user
-// understands. Paths and names are UTF-8 on every platform (on Windows a
+// files found by a name in a folder, the steps a write is made of (put
+// together only by command/safe_write.h), and what went wrong in words the
+// user understands. Paths and names are UTF-8 on every platform (on Windows a
 // generalised UTF-8 that also carries unpaired surrogates, so that every
 // name Windows holds comes back unchanged); POSIX takes them as bytes.
 #pragma once
@@ -9,15 +9,16 @@
 #include <cstddef>
 #include <cstdint>
 
-// An open file: a Win32 HANDLE or a POSIX descriptor.
-typedef intptr_t FileHandle;
-constexpr FileHandle NO_FILE = -1;
+// An open file: a Win32 HANDLE or a POSIX descriptor. Its own type, so that
+// a file is never passed where a folder is meant.
+enum class FileHandle : intptr_t {};
+constexpr FileHandle NO_FILE = static_cast<FileHandle>(-1);
 
 // An open folder: a POSIX descriptor, or on Windows the folder's full path
 // held by the layer. Names are looked up in it, so that the depth of a folder
 // does not matter.
-typedef intptr_t FolderHandle;
-constexpr FolderHandle NO_FOLDER = -1;
+enum class FolderHandle : intptr_t {};
+constexpr FolderHandle NO_FOLDER = static_cast<FolderHandle>(-1);
 extern const FolderHandle CURRENT_FOLDER; // relative paths
 
 // Why a step failed, as the user is told.
@@ -72,13 +73,9 @@ struct FileState {
 };
 bool sameFileState(const FileState &a, const FileState &b);
 
-// The path the dialog's field holds, in the active code page, as a path of
-// this layer; false when it does not fit `size` bytes.
-bool pathFromAnsi(const char *ansi, char *path, size_t size);
-
 // Opens a folder: one found in a folder, never through a link; one named by
 // a path relative to CURRENT_FOLDER, through links. NotFound when nothing
-// or no folder has that name.
+// or no folder has that name (a file, or a path through a file).
 FileProblem openFolder(FolderHandle parent, const char *name, FolderHandle *folder);
 void closeFolder(FolderHandle folder);
 // Whether `folder` is `outer` or lies anywhere below it, told by the
@@ -122,14 +119,12 @@ void closeFile(FileHandle file);
 // convert one file at once; InUse when another holds it.
 FileProblem lockForConversion(FileHandle file);
 
-// Zero-initialised memory for one whole file; nullptr when there is none.
-uint8_t *allocateZeroed(uint32_t size);
-void releaseBlock(uint8_t *block);
-
 // Whether the file at place, open as `file`, may be replaced: not read-only,
 // and writable by this user.
 FileProblem checkReplaceable(const FilePlace &place, FileHandle file);
 
+// The steps of a write, which command/safe_write.h puts together.
+//
 // Temporary files: created in a folder under a fresh name of the form
 // command/temporary_name.h describes, exclusively (never opening anything
 // already there), readable and writable by this user only. Until it is
@@ -157,6 +152,10 @@ FileProblem createFolder(FolderHandle parent, const char *name);
 FileProblem giveCopyMode(FileHandle source, FileHandle copy);
 FileProblem flushCopy(FileHandle copy);
 FileProblem flushFileSystem(FolderHandle folder);
+// Sends the entries of a folder to the disk, so that a name given there
+// survives a power cut (POSIX; on Windows the moves write through and the
+// file system keeps its entries in a journal).
+FileProblem flushFolder(FolderHandle folder);
 // The space this user may still fill on the disk of `folder` (SPACE_UNKNOWN
 // where the file system does not tell), and the unit a file's space is
 // counted in (the cluster).
@@ -175,20 +174,23 @@ void removeCreatedFile(const FilePlace &created);
 // streams). *targetFile, the original opened, is closed first where the
 // platform replaces no open file (Windows) and stays open (and locked)
 // elsewhere. originalLost tells the rare case where the platform moved the
-// original away and the new content exists only under the temporary name.
+// original away and the new content exists only under the temporary name,
+// which an interruption then no longer removes.
 FileProblem replaceWithTemporary(const FilePlace &target, const FilePlace &temporary,
                                  FileHandle *targetFile, bool *originalLost);
 // Gives the temporary file the name `name` in its folder, never replacing
-// anything there (AlreadyExists when the name is taken).
-FileProblem placeAsNewFile(const FilePlace &temporary, const char *name);
-// The same for a copy, whose folder entry reaches the disk with
-// flushFileSystem at the end of the run.
-FileProblem placeCopy(const FilePlace &temporary, const char *name);
-// Keeps the content of the file at place, open as `file`, under backupName
-// beside it, never replacing anything (AlreadyExists when the name is taken).
-FileProblem makeBackup(const FilePlace &place, FileHandle file, const char *backupName);
+// anything there (AlreadyExists when the name is taken). The new entry
+// reaches the disk with flushFolder or, for copies, with flushFileSystem at
+// the end of the run (on Windows the move writes through).
+FileProblem placeNewFile(const FilePlace &temporary, const char *name);
+// Gives the file at place the second name `name` in its folder, never
+// replacing anything there (AlreadyExists when the name is taken). *linked
+// is false, with nothing done, where the file system has no hard links
+// (FAT) or takes no more for this file, and on Windows, whose ReplaceFileW
+// is never handed a file with two names.
+FileProblem linkBeside(const FilePlace &place, const char *name, bool *linked);
 
-// Removes this run's temporary file when the program is interrupted (SIGINT,
-// SIGTERM, SIGHUP; Ctrl+C or a closed console on Windows), then ends it with
-// the interruption's usual status.
+// Removes this run's temporary files when the program is interrupted
+// (SIGINT, SIGTERM, SIGHUP; Ctrl+C or a closed console on Windows), then
+// ends it with the interruption's usual status.
 void installInterruptCleanup();

@@ -5,10 +5,9 @@
 #include "command/platform_files.h"
 
 #include "command/fault_points.h"
-#include "command/temporary_name.h"
+#include "command/platform_files_shared.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,17 +21,23 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-const FolderHandle CURRENT_FOLDER = AT_FDCWD;
+const FolderHandle CURRENT_FOLDER = static_cast<FolderHandle>(AT_FDCWD);
 
 namespace {
 
-constexpr size_t COPY_BLOCK_SIZE = 1 << 20;
 constexpr size_t WRITE_BEHIND_CHUNK = 8 << 20;
 constexpr int LINKS_FOLLOWED_AT_MOST = 40; // as the kernel's own limit
-constexpr int TEMPORARY_NAME_TRIES = 100;
 
-int descriptorOf(intptr_t handle) {
-  return static_cast<int>(handle);
+int descriptorOf(FileHandle file) {
+  return static_cast<int>(file);
+}
+
+int descriptorOf(FolderHandle folder) {
+  return static_cast<int>(folder);
+}
+
+FileHandle fileOf(int descriptor) {
+  return static_cast<FileHandle>(descriptor);
 }
 
 FileProblem problemOf(int error) {
@@ -40,7 +45,6 @@ FileProblem problemOf(int error) {
   case 0:
     return FileProblem::None;
   case ENOENT:
-  case ENOTDIR:
     return FileProblem::NotFound;
   case EACCES:
   case EPERM:
@@ -62,115 +66,35 @@ FileProblem problemOf(int error) {
     return FileProblem::NameTooLong;
   case EEXIST:
     return FileProblem::AlreadyExists;
+  case ENOMEM:
+    return FileProblem::OutOfMemory;
+  case EMFILE: // by this program
+  case ENFILE: // on the whole system
+    return FileProblem::TooManyOpenFiles;
+  case ELOOP:  // symbolic links in a circle, or too many in a row
+  case EMLINK: // a file's hard links at their limit
+    return FileProblem::TooManyLinks;
+  case ENOTDIR: // a part of the path is a file
+    return FileProblem::NotAFolder;
   default:
     return FileProblem::Other;
   }
 }
 
+// The problem of the call just made; read before anything else can change
+// errno.
 FileProblem lastProblem() {
   return problemOf(errno);
 }
 
 int64_t nanoseconds(const struct timespec &time) {
-  return static_cast<int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+  return static_cast<int64_t>(time.tv_sec) * TIME_UNITS_PER_SECOND + time.tv_nsec;
 }
 
 FileState stateOf(const struct stat &status) {
   return FileState{static_cast<uint64_t>(status.st_dev),  static_cast<uint64_t>(status.st_ino),
                    static_cast<uint64_t>(status.st_size), nanoseconds(status.st_mtim),
                    nanoseconds(status.st_ctim),           static_cast<uint32_t>(status.st_nlink)};
-}
-
-// The temporary files an interruption must remove (the new file, and a
-// backup's copy while it is made): each entered once the file exists and
-// cleared once it is placed or removed, with the interruptions held back
-// meanwhile, so that the handler never removes anything that is not this
-// run's. One conversion at a time per process.
-struct PendingTemporary {
-  volatile sig_atomic_t active;
-  int folder;
-  char name[TEMPORARY_NAME_SIZE];
-};
-PendingTemporary g_pendingTemporaries[2];
-
-void enterPending(const FilePlace &temporary) {
-  for (PendingTemporary &pending : g_pendingTemporaries) {
-    if (pending.active == 0) {
-      pending.folder = static_cast<int>(temporary.folder);
-      std::memcpy(pending.name, temporary.name, sizeof pending.name);
-      pending.active = 1;
-      return;
-    }
-  }
-}
-
-void clearPending(const FilePlace &temporary) {
-  for (PendingTemporary &pending : g_pendingTemporaries) {
-    if (pending.active != 0 && pending.folder == static_cast<int>(temporary.folder) &&
-        std::strcmp(pending.name, temporary.name) == 0)
-      pending.active = 0;
-  }
-}
-
-constexpr int INTERRUPTIONS[] = {SIGINT, SIGTERM, SIGHUP};
-
-// Holds the interruptions back for the life of the record.
-struct InterruptionsHeld {
-  sigset_t before;
-};
-
-InterruptionsHeld holdInterruptions() {
-  sigset_t held;
-  sigemptyset(&held);
-  for (int interruption : INTERRUPTIONS)
-    sigaddset(&held, interruption);
-  InterruptionsHeld state;
-  sigprocmask(SIG_BLOCK, &held, &state.before);
-  return state;
-}
-
-void releaseInterruptions(const InterruptionsHeld &state) {
-  sigprocmask(SIG_SETMASK, &state.before, nullptr);
-}
-
-void removePendingAndEnd(int interruption) {
-  for (const PendingTemporary &pending : g_pendingTemporaries) {
-    if (pending.active != 0)
-      unlinkat(pending.folder, pending.name, 0);
-  }
-  // The handler was reset to the default action: raised again, the
-  // interruption ends the program with its usual status once this returns.
-  raise(interruption);
-}
-
-void randomName(int attempt, char (&name)[TEMPORARY_NAME_SIZE]) {
-#ifdef SORABUN_FILE_FAULTS
-  if (chosenTemporaryName(attempt, name))
-    return;
-#endif
-  uint8_t random[TEMPORARY_RANDOM_LENGTH];
-  if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
-    struct timespec now {};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    spreadSeed(static_cast<uint64_t>(now.tv_nsec) ^ static_cast<uint64_t>(getpid()) << 32 ^
-                   static_cast<uint64_t>(attempt) << 48,
-               random);
-  }
-  makeTemporaryName(random, name);
-}
-
-// Makes a finished rename survive a power cut: the folder entry itself must
-// reach the disk.
-void flushFolder(FolderHandle folder) {
-  if (folder != CURRENT_FOLDER) {
-    fsync(descriptorOf(folder));
-    return;
-  }
-  const int current = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (current >= 0) {
-    fsync(current);
-    close(current);
-  }
 }
 
 // Follows one symbolic link at place to what it names.
@@ -202,7 +126,7 @@ FileProblem followLink(FilePlace *place) {
     return lastProblem();
   if (place->ownsFolder)
     close(descriptorOf(place->folder));
-  place->folder = folder;
+  place->folder = static_cast<FolderHandle>(folder);
   place->ownsFolder = true;
   std::memcpy(place->name, name, sizeof name);
   return FileProblem::None;
@@ -278,36 +202,16 @@ FileProblem carryAttributes(int original, int copy) {
   return carried ? FileProblem::None : FileProblem::AttributesNotKept;
 }
 
-bool copyThroughBuffer(int from, off_t offset, int to, uint64_t count) {
-  auto *block = static_cast<uint8_t *>(std::malloc(COPY_BLOCK_SIZE));
-  if (block == nullptr)
-    return false;
-  bool copied = true;
-  while (copied && count > 0) {
-    const size_t wanted = count < COPY_BLOCK_SIZE ? static_cast<size_t>(count) : COPY_BLOCK_SIZE;
-    const ssize_t got = pread(from, block, wanted, offset);
-    if (got < 0 && errno == EINTR)
-      continue;
-    if (got <= 0) {
-      copied = false;
-      break;
-    }
-    copied = writeAll(to, block, static_cast<uint64_t>(got)) == FileProblem::None;
-    offset += got;
-    count -= static_cast<uint64_t>(got);
-  }
-  std::free(block);
-  return copied;
-}
-
 } // namespace
 
-bool pathFromAnsi(const char *ansi, char *path, size_t size) {
-  const size_t length = std::strlen(ansi);
-  if (length >= size)
-    return false;
-  std::memcpy(path, ansi, length + 1);
-  return true;
+void randomBytes(int attempt, uint8_t (&random)[TEMPORARY_RANDOM_LENGTH]) {
+  if (getrandom(random, sizeof random, 0) == static_cast<ssize_t>(sizeof random))
+    return;
+  struct timespec now {};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  spreadSeed(static_cast<uint64_t>(now.tv_nsec) ^ static_cast<uint64_t>(getpid()) << 32 ^
+                 static_cast<uint64_t>(attempt) << 48,
+             random);
 }
 
 FileProblem openFolder(FolderHandle parent, const char *name, FolderHandle *folder) {
@@ -317,9 +221,11 @@ FileProblem openFolder(FolderHandle parent, const char *name, FolderHandle *fold
   const int flags =
       O_RDONLY | O_DIRECTORY | O_CLOEXEC | (parent == CURRENT_FOLDER ? 0 : O_NOFOLLOW);
   const int descriptor = openat(descriptorOf(parent), name, flags);
-  if (descriptor < 0)
-    return lastProblem();
-  *folder = descriptor;
+  if (descriptor < 0) {
+    // A file, or a path through one: no folder has that name.
+    return errno == ENOTDIR ? FileProblem::NotFound : lastProblem();
+  }
+  *folder = static_cast<FolderHandle>(descriptor);
   return FileProblem::None;
 }
 
@@ -364,7 +270,7 @@ FileProblem placeOfPath(const char *path, FilePlace *place) {
   const size_t length = slash == path ? 1 : static_cast<size_t>(slash - path);
   char *folderPath = static_cast<char *>(std::malloc(length + 1));
   if (folderPath == nullptr)
-    return FileProblem::Other;
+    return FileProblem::OutOfMemory;
   std::memcpy(folderPath, path, length);
   folderPath[length] = '\0';
   FolderHandle folder = NO_FOLDER;
@@ -457,11 +363,11 @@ FileProblem openRegularFile(FilePlace *place, FileHandle *file, FileState *state
       close(descriptor);
       return problem;
     }
-    *file = descriptor;
+    *file = fileOf(descriptor);
     *state = stateOf(status);
     return FileProblem::None;
   }
-  return FileProblem::Other; // links in a circle
+  return FileProblem::TooManyLinks; // links in a circle, or too many in a row
 }
 
 } // namespace
@@ -502,7 +408,7 @@ FileProblem readAt(FileHandle file, uint64_t offset, uint8_t *buffer, uint32_t l
     if (count < 0)
       return lastProblem();
     if (count == 0)
-      return FileProblem::Other; // the file ended early: it shrank meanwhile
+      return FileProblem::SizeChanged; // the file ended early: it shrank meanwhile
     done += static_cast<size_t>(count);
   }
   return FileProblem::None;
@@ -521,18 +427,6 @@ FileProblem lockForConversion(FileHandle file) {
   return FileProblem::None;
 }
 
-uint8_t *allocateZeroed(uint32_t size) {
-#ifdef SORABUN_FILE_FAULTS
-  if (injectedProblem(FileStep::Allocate) != FileProblem::None)
-    return nullptr;
-#endif
-  return static_cast<uint8_t *>(std::calloc(size == 0 ? 1 : size, 1));
-}
-
-void releaseBlock(uint8_t *block) {
-  std::free(block);
-}
-
 FileProblem checkReplaceable(const FilePlace &place, FileHandle file) {
   struct stat status;
   if (fstat(descriptorOf(file), &status) != 0)
@@ -546,48 +440,28 @@ FileProblem checkReplaceable(const FilePlace &place, FileHandle file) {
   return FileProblem::None;
 }
 
-FileProblem createTemporary(FolderHandle folder, FilePlace *temporary, FileHandle *file) {
-  RETURN_INJECTED(FileStep::Create);
-  *temporary = FilePlace{folder, false, {}};
-  for (int attempt = 0; attempt < TEMPORARY_NAME_TRIES; ++attempt) {
-    char name[TEMPORARY_NAME_SIZE];
-    randomName(attempt, name);
-    std::memcpy(temporary->name, name, sizeof name);
-    const InterruptionsHeld held = holdInterruptions();
-    const int descriptor =
-        openat(descriptorOf(folder), temporary->name,
-               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
-    const int error = errno;
-    if (descriptor >= 0)
-      enterPending(*temporary);
-    releaseInterruptions(held);
-    if (descriptor >= 0) {
-      *file = descriptor;
-      return FileProblem::None;
-    }
-    if (error != EEXIST)
-      return problemOf(error);
-  }
-  return FileProblem::AlreadyExists;
+FileProblem createExclusively(FolderHandle folder, const char *name, FileHandle *file) {
+  const int descriptor =
+      openat(descriptorOf(folder), name,
+             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
+  if (descriptor < 0)
+    return lastProblem();
+  *file = fileOf(descriptor);
+  return FileProblem::None;
 }
 
-FileProblem writeAll(FileHandle file, const uint8_t *bytes, uint64_t length) {
-  RETURN_INJECTED(FileStep::Write);
-  uint64_t done = 0;
-  while (done < length) {
-    const uint64_t left = length - done;
-    const ssize_t count =
-        write(descriptorOf(file), bytes + done,
-              left < COPY_BLOCK_SIZE ? static_cast<size_t>(left) : COPY_BLOCK_SIZE);
+FileProblem writeSome(FileHandle file, const uint8_t *bytes, size_t length, size_t *written) {
+  for (;;) {
+    const ssize_t count = write(descriptorOf(file), bytes, length);
     if (count < 0 && errno == EINTR)
       continue;
     if (count < 0)
       return lastProblem();
     if (count == 0)
       return FileProblem::NoSpace;
-    done += static_cast<uint64_t>(count);
+    *written = static_cast<size_t>(count);
+    return FileProblem::None;
   }
-  return FileProblem::None;
 }
 
 FileProblem copyRange(FileHandle from, uint64_t offset, uint64_t length, FileHandle to) {
@@ -607,13 +481,13 @@ FileProblem copyRange(FileHandle from, uint64_t offset, uint64_t length, FileHan
     if (copied < 0 && errno == EINTR)
       continue;
     if (copied == 0)
-      return FileProblem::Other; // the file ended early: it changed while being copied
+      return FileProblem::SizeChanged; // the file ended early: it changed while being copied
     if (copied < 0) {
       if (errno == ENOSPC || errno == EDQUOT || errno == EIO || errno == EBADF)
         return lastProblem();
-      return copyThroughBuffer(source, position, target, length) ? FileProblem::None
-                                                                 : lastProblem();
+      return copyThroughBuffer(from, static_cast<uint64_t>(position), length, to);
     }
+    // Only a start: what fails on the way comes back from the flush.
     if (written >= 0)
       sync_file_range(target, written, copied, SYNC_FILE_RANGE_WRITE);
     written += copied;
@@ -650,10 +524,10 @@ FileProblem setLastWriteTime(FileHandle file, int64_t lastWriteTime) {
   times[0].tv_sec = 0;
   times[0].tv_nsec = UTIME_OMIT;
   // Rounded down, so that times before 1970 keep their value.
-  int64_t seconds = lastWriteTime / 1000000000;
-  int64_t rest = lastWriteTime % 1000000000;
+  int64_t seconds = lastWriteTime / TIME_UNITS_PER_SECOND;
+  int64_t rest = lastWriteTime % TIME_UNITS_PER_SECOND;
   if (rest < 0) {
-    rest += 1000000000;
+    rest += TIME_UNITS_PER_SECOND;
     seconds -= 1;
   }
   times[1].tv_sec = static_cast<time_t>(seconds);
@@ -666,11 +540,8 @@ FileProblem flushFile(FileHandle file) {
   return fsync(descriptorOf(file)) == 0 ? FileProblem::None : lastProblem();
 }
 
-FileProblem closeNewFile(FileHandle file) {
-  const bool closed = close(descriptorOf(file)) == 0;
-  const FileProblem problem = closed ? FileProblem::None : lastProblem();
-  RETURN_INJECTED(FileStep::Close);
-  return problem;
+FileProblem closeReporting(FileHandle file) {
+  return close(descriptorOf(file)) == 0 ? FileProblem::None : lastProblem();
 }
 
 FileProblem createFolder(FolderHandle parent, const char *name) {
@@ -702,6 +573,19 @@ FileProblem flushFileSystem(FolderHandle folder) {
                                                   : descriptorOf(folder);
   const bool flushed = descriptor >= 0 && syncfs(descriptor) == 0;
   const FileProblem problem = flushed ? FileProblem::None : lastProblem();
+  if (folder == CURRENT_FOLDER && descriptor >= 0)
+    close(descriptor);
+  return problem;
+}
+
+FileProblem flushFolder(FolderHandle folder) {
+  const int descriptor = folder == CURRENT_FOLDER ? open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                                  : descriptorOf(folder);
+  FileProblem problem = FileProblem::None;
+  // EINVAL: a file system that flushes no folder on its own (some network
+  // file systems); its entries reach the disk with its own writes.
+  if (descriptor < 0 || fsync(descriptor) != 0)
+    problem = errno == EINVAL ? FileProblem::None : lastProblem();
   if (folder == CURRENT_FOLDER && descriptor >= 0)
     close(descriptor);
   return problem;
@@ -756,128 +640,58 @@ FileProblem removeLeftover(FolderHandle folder, const char *name) {
   return problem;
 }
 
-void removeCreatedFile(const FilePlace &created) {
-  const InterruptionsHeld held = holdInterruptions();
-  unlinkat(descriptorOf(created.folder), created.name, 0);
-  clearPending(created);
-  releaseInterruptions(held);
+void deleteCreated(FolderHandle folder, const char *name, FileHandle) {
+  unlinkat(descriptorOf(folder), name, 0);
 }
 
-FileProblem replaceWithTemporary(const FilePlace &target, const FilePlace &temporary, FileHandle *,
-                                 bool *originalLost) {
+FileProblem renameOver(const FilePlace &target, const FilePlace &temporary, FileHandle *,
+                       bool *originalLost) {
   *originalLost = false; // a rename replaces the file in one step, or not at all
-  RETURN_INJECTED(FileStep::Replace);
-  const InterruptionsHeld held = holdInterruptions();
-  const bool renamed = renameat(descriptorOf(temporary.folder), temporary.name,
-                                descriptorOf(target.folder), target.name) == 0;
-  const int error = errno;
-  if (renamed)
-    clearPending(temporary);
-  releaseInterruptions(held);
-  if (!renamed)
-    return problemOf(error);
-  flushFolder(target.folder);
-  return FileProblem::None;
+  return renameat(descriptorOf(temporary.folder), temporary.name, descriptorOf(target.folder),
+                  target.name) == 0
+             ? FileProblem::None
+             : lastProblem();
 }
 
-namespace {
-
-// Gives the temporary file the name `name`, never replacing anything there;
-// flushFolderNow makes the new entry reach the disk before it returns.
-FileProblem placeNewFile(const FilePlace &temporary, const char *name, bool flushFolderNow) {
+FileProblem renameExclusively(const FilePlace &temporary, const char *name) {
   const int folder = descriptorOf(temporary.folder);
-  const InterruptionsHeld held = holdInterruptions();
-  bool placed = renameat2(folder, temporary.name, folder, name, RENAME_NOREPLACE) == 0;
-  int error = errno;
-  if (!placed && (error == EINVAL || error == ENOSYS)) {
-    // File systems without an exclusive rename: a second name, which fails
-    // when the name is taken, then the temporary name goes.
-    placed = linkat(folder, temporary.name, folder, name, 0) == 0;
-    error = errno;
-    if (placed)
-      unlinkat(folder, temporary.name, 0);
-    if (!placed && (error == EPERM || error == ENOTSUP)) {
-      // Nor hard links (FAT through FUSE): the name is taken first by an
-      // empty file made exclusively, this run's own, which the rename then
-      // replaces.
-      const int reserved =
-          openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-      error = errno;
-      if (reserved >= 0) {
-        close(reserved);
-        placed = renameat(folder, temporary.name, folder, name) == 0;
-        error = errno;
-        if (!placed)
-          unlinkat(folder, name, 0);
-      }
-    }
-  }
-  if (placed)
-    clearPending(temporary);
-  releaseInterruptions(held);
-  if (!placed)
-    return problemOf(error);
-  if (flushFolderNow)
-    flushFolder(temporary.folder);
-  return FileProblem::None;
-}
-
-} // namespace
-
-FileProblem placeAsNewFile(const FilePlace &temporary, const char *name) {
-  return placeNewFile(temporary, name, true);
-}
-
-FileProblem placeCopy(const FilePlace &temporary, const char *name) {
-  return placeNewFile(temporary, name, false); // flushFileSystem comes at the end
-}
-
-FileProblem makeBackup(const FilePlace &place, FileHandle file, const char *backupName) {
-  RETURN_INJECTED(FileStep::Backup);
-  // A second name for the original's data costs nothing, keeps everything
-  // about the file and fails when the name is taken; the new file then
-  // takes the original name only.
-  if (linkat(descriptorOf(place.folder), place.name, descriptorOf(place.folder), backupName, 0) ==
-      0) {
-    flushFolder(place.folder);
+  if (renameat2(folder, temporary.name, folder, name, RENAME_NOREPLACE) == 0)
+    return FileProblem::None;
+  if (errno != EINVAL && errno != ENOSYS)
+    return lastProblem();
+  // File systems without an exclusive rename: a second name, which fails
+  // when the name is taken, then the temporary name goes.
+  if (linkat(folder, temporary.name, folder, name, 0) == 0) {
+    unlinkat(folder, temporary.name, 0);
     return FileProblem::None;
   }
-  if (errno != EPERM && errno != ENOTSUP && errno != EMLINK && errno != EXDEV)
+  if (errno != EPERM && errno != ENOTSUP)
     return lastProblem();
-  // File systems without hard links (FAT on memory cards) get a copy.
-  struct stat status;
-  if (fstat(descriptorOf(file), &status) != 0)
+  // Nor hard links (FAT through FUSE): the name is taken first by an empty
+  // file made exclusively, this run's own, which the rename then replaces.
+  const int reserved =
+      openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (reserved < 0)
     return lastProblem();
-  FilePlace temporary;
-  FileHandle copy = NO_FILE;
-  FileProblem problem = createTemporary(place.folder, &temporary, &copy);
-  if (problem != FileProblem::None)
-    return problem;
-  const struct timespec times[2] = {status.st_atim, status.st_mtim};
-  problem = copyRange(file, 0, static_cast<uint64_t>(status.st_size), copy);
-  if (problem == FileProblem::None)
-    problem = carryMetadata(file, copy);
-  if (problem == FileProblem::None && futimens(descriptorOf(copy), times) != 0)
-    problem = lastProblem();
-  if (problem == FileProblem::None)
-    problem = flushFile(copy);
-  const FileProblem closed = closeNewFile(copy);
-  if (problem == FileProblem::None)
-    problem = closed;
-  if (problem == FileProblem::None)
-    problem = placeAsNewFile(temporary, backupName);
-  if (problem != FileProblem::None)
-    removeCreatedFile(temporary);
+  close(reserved);
+  if (renameat(folder, temporary.name, folder, name) == 0)
+    return FileProblem::None;
+  const FileProblem problem = lastProblem();
+  unlinkat(folder, name, 0);
   return problem;
 }
 
-void installInterruptCleanup() {
-  struct sigaction action = {};
-  action.sa_handler = removePendingAndEnd;
-  action.sa_flags = static_cast<int>(SA_RESETHAND);
-  sigemptyset(&action.sa_mask);
-  for (int interruption : INTERRUPTIONS)
-    sigaddset(&action.sa_mask, interruption);
-  for (int interruption : INTERRUPTIONS)
-    sigaction(interruption, &action, nullptr);
+FileProblem linkBeside(const FilePlace &place, const char *name, bool *linked) {
+  *linked = false;
+  RETURN_INJECTED(FileStep::Backup);
+  const int folder = descriptorOf(place.folder);
+  if (linkat(folder, place.name, folder, name, 0) == 0) {
+    *linked = true;
+    return FileProblem::None;
+  }
+  // No hard links on this file system (FAT on memory cards), or no more for
+  // this file: nothing is done.
+  if (errno == EPERM || errno == ENOTSUP || errno == EMLINK || errno == EXDEV)
+    return FileProblem::None;
+  return lastProblem();
 }

@@ -7,7 +7,7 @@
 #include "command/platform_files.h"
 
 #include "command/fault_points.h"
-#include "command/temporary_name.h"
+#include "command/platform_files_shared.h"
 #include "command/wide_text.h"
 
 #include <windows.h>
@@ -18,26 +18,24 @@
 // The random bytes of advapi32, which every Windows has (RtlGenRandom).
 extern "C" BOOLEAN NTAPI SystemFunction036(PVOID buffer, ULONG length);
 
-const FolderHandle CURRENT_FOLDER = 0;
+const FolderHandle CURRENT_FOLDER = static_cast<FolderHandle>(0);
 
 namespace {
 
-constexpr DWORD COPY_BLOCK_SIZE = 1 << 20;
-constexpr int TEMPORARY_NAME_TRIES = 100;
 constexpr wchar_t LONG_PATH_PREFIX[] = L"\\\\?\\";
 constexpr wchar_t LONG_UNC_PREFIX[] = L"\\\\?\\UNC\\";
 
 HANDLE handleOf(FileHandle file) {
-  return reinterpret_cast<HANDLE>(file);
+  return reinterpret_cast<HANDLE>(static_cast<intptr_t>(file));
 }
 
 FileHandle fileHandleOf(HANDLE handle) {
-  return reinterpret_cast<FileHandle>(handle);
+  return static_cast<FileHandle>(reinterpret_cast<intptr_t>(handle));
 }
 
 // A folder is its full path, held in a block openFolder allocates.
 const std::wstring &folderPath(FolderHandle folder) {
-  return *reinterpret_cast<const std::wstring *>(folder);
+  return *reinterpret_cast<const std::wstring *>(static_cast<intptr_t>(folder));
 }
 
 FileProblem problemOf(DWORD error) {
@@ -67,6 +65,16 @@ FileProblem problemOf(DWORD error) {
   case ERROR_FILE_EXISTS:
   case ERROR_ALREADY_EXISTS:
     return FileProblem::AlreadyExists;
+  case ERROR_NOT_ENOUGH_MEMORY:
+  case ERROR_OUTOFMEMORY:
+    return FileProblem::OutOfMemory;
+  case ERROR_TOO_MANY_OPEN_FILES:
+    return FileProblem::TooManyOpenFiles;
+  case ERROR_CANT_RESOLVE_FILENAME: // symbolic links in a circle, or too many in a row
+  case ERROR_TOO_MANY_LINKS:        // a file's hard links at their limit
+    return FileProblem::TooManyLinks;
+  case ERROR_DIRECTORY: // a folder was named, and something else is there
+    return FileProblem::NotAFolder;
   default:
     return FileProblem::Other;
   }
@@ -98,7 +106,7 @@ std::wstring fullPath(FolderHandle folder, const char *name) {
 }
 
 FolderHandle newFolder(const std::wstring &path) {
-  return reinterpret_cast<FolderHandle>(new std::wstring(path));
+  return static_cast<FolderHandle>(reinterpret_cast<intptr_t>(new std::wstring(path)));
 }
 
 FileProblem stateOf(HANDLE file, FileState *state) {
@@ -130,8 +138,10 @@ FileProblem placeOfFinalPath(HANDLE file, FilePlace *place) {
     return lastProblem();
   std::wstring path(needed, L'\0');
   const DWORD length = GetFinalPathNameByHandleW(file, &path[0], needed, FILE_NAME_NORMALIZED);
-  if (length == 0 || length >= needed)
+  if (length == 0)
     return lastProblem();
+  if (length >= needed)
+    return FileProblem::Other; // moved to a longer path between the two calls
   path.resize(length);
   const size_t separator = path.rfind(L'\\');
   if (separator == std::wstring::npos)
@@ -147,73 +157,17 @@ FileProblem placeOfFinalPath(HANDLE file, FilePlace *place) {
   return FileProblem::None;
 }
 
-// The temporary files an interruption must remove: each entered once it
-// exists, its handle given up once closed, cleared once it is placed or
-// removed. The console's handler runs on a thread of its own; the lock
-// keeps it from acting in the middle of a step.
-struct PendingTemporary {
-  bool active;
-  HANDLE file; // INVALID_HANDLE_VALUE once closed
-  std::wstring path;
-};
-PendingTemporary g_pendingTemporaries[2];
-SRWLOCK g_pendingLock = SRWLOCK_INIT;
-
-PendingTemporary *pendingFor(const std::wstring &path) {
-  for (PendingTemporary &pending : g_pendingTemporaries) {
-    if (pending.active && pending.path == path)
-      return &pending;
-  }
-  return nullptr;
-}
-
-BOOL WINAPI removePendingAndEnd(DWORD event) {
-  AcquireSRWLockExclusive(&g_pendingLock);
-  for (PendingTemporary &pending : g_pendingTemporaries) {
-    if (!pending.active)
-      continue;
-    if (pending.file != INVALID_HANDLE_VALUE) {
-      FILE_DISPOSITION_INFO disposition = {TRUE}; // removed as the handle closes at the end
-      SetFileInformationByHandle(pending.file, FileDispositionInfo, &disposition,
-                                 sizeof disposition);
-    } else {
-      DeleteFileW(pending.path.c_str());
-    }
-  }
-  // The lock stays held: no step starts again before the end.
-  ExitProcess(event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? STATUS_CONTROL_C_EXIT : 1);
-}
-
-void randomName(int attempt, char (&name)[TEMPORARY_NAME_SIZE]) {
-#ifdef SORABUN_FILE_FAULTS
-  if (chosenTemporaryName(attempt, name))
-    return;
-#endif
-  uint8_t random[TEMPORARY_RANDOM_LENGTH] = {};
-  if (!SystemFunction036(random, sizeof random)) {
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    spreadSeed(static_cast<uint64_t>(counter.QuadPart) ^
-                   static_cast<uint64_t>(GetCurrentProcessId()) << 32 ^
-                   static_cast<uint64_t>(attempt) << 48,
-               random);
-  }
-  makeTemporaryName(random, name);
-}
-
 } // namespace
 
-bool pathFromAnsi(const char *ansi, char *path, size_t size) {
-  const int units = MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0);
-  if (units <= 0)
-    return false;
-  std::wstring wide(static_cast<size_t>(units), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, ansi, -1, &wide[0], units);
-  const std::string text = utf8FromWide(wide.c_str(), static_cast<size_t>(units - 1));
-  if (text.size() >= size)
-    return false;
-  std::memcpy(path, text.c_str(), text.size() + 1);
-  return true;
+void randomBytes(int attempt, uint8_t (&random)[TEMPORARY_RANDOM_LENGTH]) {
+  if (SystemFunction036(random, sizeof random))
+    return;
+  LARGE_INTEGER counter;
+  QueryPerformanceCounter(&counter);
+  spreadSeed(static_cast<uint64_t>(counter.QuadPart) ^
+                 static_cast<uint64_t>(GetCurrentProcessId()) << 32 ^
+                 static_cast<uint64_t>(attempt) << 48,
+             random);
 }
 
 FileProblem openFolder(FolderHandle parent, const char *name, FolderHandle *folder) {
@@ -233,7 +187,7 @@ FileProblem openFolder(FolderHandle parent, const char *name, FolderHandle *fold
 
 void closeFolder(FolderHandle folder) {
   if (folder != NO_FOLDER && folder != CURRENT_FOLDER)
-    delete reinterpret_cast<std::wstring *>(folder);
+    delete reinterpret_cast<std::wstring *>(static_cast<intptr_t>(folder));
 }
 
 namespace {
@@ -387,10 +341,13 @@ FileProblem readAt(FileHandle file, uint64_t offset, uint8_t *buffer, uint32_t l
     at.Offset = static_cast<DWORD>((offset + done) & 0xFFFFFFFFu);
     at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
     DWORD count = 0;
-    if (!ReadFile(handleOf(file), buffer + done, length - done, &count, &at))
-      return lastProblem();
+    if (!ReadFile(handleOf(file), buffer + done, length - done, &count, &at)) {
+      const DWORD error = GetLastError();
+      // Reading from the end on: the file shrank meanwhile.
+      return error == ERROR_HANDLE_EOF ? FileProblem::SizeChanged : problemOf(error);
+    }
     if (count == 0)
-      return FileProblem::Other; // the file ended early: it shrank meanwhile
+      return FileProblem::SizeChanged; // the file ended early: it shrank meanwhile
     done += count;
   }
   return FileProblem::None;
@@ -411,18 +368,6 @@ FileProblem lockForConversion(FileHandle file) {
   return FileProblem::None;
 }
 
-uint8_t *allocateZeroed(uint32_t size) {
-#ifdef SORABUN_FILE_FAULTS
-  if (injectedProblem(FileStep::Allocate) != FileProblem::None)
-    return nullptr;
-#endif
-  return static_cast<uint8_t *>(GlobalAlloc(GPTR, size == 0 ? 1 : size));
-}
-
-void releaseBlock(uint8_t *block) {
-  GlobalFree(block);
-}
-
 FileProblem checkReplaceable(const FilePlace &, FileHandle file) {
   BY_HANDLE_FILE_INFORMATION information;
   if (!GetFileInformationByHandle(handleOf(file), &information))
@@ -433,69 +378,31 @@ FileProblem checkReplaceable(const FilePlace &, FileHandle file) {
   return FileProblem::None;
 }
 
-FileProblem createTemporary(FolderHandle folder, FilePlace *temporary, FileHandle *file) {
-  RETURN_INJECTED(FileStep::Create);
-  *temporary = FilePlace{folder, false, {}};
-  for (int attempt = 0; attempt < TEMPORARY_NAME_TRIES; ++attempt) {
-    char name[TEMPORARY_NAME_SIZE];
-    randomName(attempt, name);
-    std::memcpy(temporary->name, name, sizeof name);
-    const std::wstring path = fullPath(folder, name);
-    AcquireSRWLockExclusive(&g_pendingLock);
-    const HANDLE created = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr);
-    const DWORD error = GetLastError();
-    if (created != INVALID_HANDLE_VALUE) {
-      for (PendingTemporary &pending : g_pendingTemporaries) {
-        if (!pending.active) {
-          pending = PendingTemporary{true, created, path};
-          break;
-        }
-      }
-    }
-    ReleaseSRWLockExclusive(&g_pendingLock);
-    if (created != INVALID_HANDLE_VALUE) {
-      *file = fileHandleOf(created);
-      return FileProblem::None;
-    }
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
-      return problemOf(error);
-  }
-  return FileProblem::AlreadyExists;
+FileProblem createExclusively(FolderHandle folder, const char *name, FileHandle *file) {
+  const std::wstring path = fullPath(folder, name);
+  // No sharing: a later run cannot open, and so cannot remove, a file that
+  // this run is still writing.
+  const HANDLE created = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (created == INVALID_HANDLE_VALUE)
+    return lastProblem();
+  *file = fileHandleOf(created);
+  return FileProblem::None;
 }
 
-FileProblem writeAll(FileHandle file, const uint8_t *bytes, uint64_t length) {
-  RETURN_INJECTED(FileStep::Write);
-  uint64_t done = 0;
-  while (done < length) {
-    const uint64_t left = length - done;
-    const DWORD wanted = left < COPY_BLOCK_SIZE ? static_cast<DWORD>(left) : COPY_BLOCK_SIZE;
-    DWORD count = 0;
-    if (!WriteFile(handleOf(file), bytes + done, wanted, &count, nullptr))
-      return lastProblem();
-    if (count == 0)
-      return FileProblem::NoSpace;
-    done += count;
-  }
+FileProblem writeSome(FileHandle file, const uint8_t *bytes, size_t length, size_t *written) {
+  DWORD count = 0;
+  if (!WriteFile(handleOf(file), bytes, static_cast<DWORD>(length), &count, nullptr))
+    return lastProblem();
+  if (count == 0)
+    return FileProblem::NoSpace;
+  *written = count;
   return FileProblem::None;
 }
 
 FileProblem copyRange(FileHandle from, uint64_t offset, uint64_t length, FileHandle to) {
   RETURN_INJECTED(FileStep::Write);
-  auto *block = static_cast<uint8_t *>(GlobalAlloc(GMEM_FIXED, COPY_BLOCK_SIZE));
-  if (block == nullptr)
-    return FileProblem::Other;
-  FileProblem problem = FileProblem::None;
-  while (problem == FileProblem::None && length > 0) {
-    const DWORD wanted = length < COPY_BLOCK_SIZE ? static_cast<DWORD>(length) : COPY_BLOCK_SIZE;
-    problem = readAt(from, offset, block, wanted);
-    if (problem == FileProblem::None)
-      problem = writeAll(to, block, wanted);
-    offset += wanted;
-    length -= wanted;
-  }
-  GlobalFree(block);
-  return problem;
+  return copyThroughBuffer(from, offset, length, to);
 }
 
 FileProblem carryMetadata(FileHandle, FileHandle) {
@@ -515,17 +422,8 @@ FileProblem flushFile(FileHandle file) {
   return FlushFileBuffers(handleOf(file)) ? FileProblem::None : lastProblem();
 }
 
-FileProblem closeNewFile(FileHandle file) {
-  AcquireSRWLockExclusive(&g_pendingLock);
-  const bool closed = CloseHandle(handleOf(file)) != 0;
-  const DWORD error = GetLastError();
-  for (PendingTemporary &pending : g_pendingTemporaries) {
-    if (pending.active && pending.file == handleOf(file))
-      pending.file = INVALID_HANDLE_VALUE;
-  }
-  ReleaseSRWLockExclusive(&g_pendingLock);
-  RETURN_INJECTED(FileStep::Close);
-  return closed ? FileProblem::None : problemOf(error);
+FileProblem closeReporting(FileHandle file) {
+  return CloseHandle(handleOf(file)) ? FileProblem::None : lastProblem();
 }
 
 FileProblem createFolder(FolderHandle parent, const char *name) {
@@ -544,6 +442,10 @@ FileProblem flushCopy(FileHandle copy) {
 
 FileProblem flushFileSystem(FolderHandle) {
   return FileProblem::None; // each copy was flushed by flushCopy
+}
+
+FileProblem flushFolder(FolderHandle) {
+  return FileProblem::None; // moves write through; the file system journals its entries
 }
 
 FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *blockSize) {
@@ -591,84 +493,47 @@ FileProblem removeLeftover(FolderHandle folder, const char *name) {
   return problem;
 }
 
-void removeCreatedFile(const FilePlace &created) {
-  const std::wstring path = fullPath(created.folder, created.name);
-  AcquireSRWLockExclusive(&g_pendingLock);
-  DeleteFileW(path.c_str());
-  if (PendingTemporary *pending = pendingFor(path))
-    pending->active = false;
-  ReleaseSRWLockExclusive(&g_pendingLock);
+void deleteCreated(FolderHandle folder, const char *name, FileHandle open) {
+  if (open != NO_FILE) {
+    FILE_DISPOSITION_INFO disposition = {TRUE}; // removed as the handle closes
+    SetFileInformationByHandle(handleOf(open), FileDispositionInfo, &disposition,
+                               sizeof disposition);
+    return;
+  }
+  DeleteFileW(fullPath(folder, name).c_str());
 }
 
-FileProblem replaceWithTemporary(const FilePlace &target, const FilePlace &temporary,
-                                 FileHandle *targetFile, bool *originalLost) {
+FileProblem renameOver(const FilePlace &target, const FilePlace &temporary, FileHandle *targetFile,
+                       bool *originalLost) {
   *originalLost = false;
   // Windows replaces no file that is still open.
   closeFile(*targetFile);
   *targetFile = NO_FILE;
-  RETURN_INJECTED(FileStep::Replace);
   const std::wstring targetPath = fullPath(target.folder, target.name);
   const std::wstring temporaryPath = fullPath(temporary.folder, temporary.name);
-  AcquireSRWLockExclusive(&g_pendingLock);
   // Without REPLACEFILE_IGNORE_MERGE_ERRORS: a file whose ACL or attributes
   // cannot be carried over is not replaced.
-  const bool replaced =
-      ReplaceFileW(targetPath.c_str(), temporaryPath.c_str(), nullptr, 0, nullptr, nullptr) != 0;
-  const DWORD error = GetLastError();
-  if (replaced) {
-    if (PendingTemporary *pending = pendingFor(temporaryPath))
-      pending->active = false;
-  }
-  ReleaseSRWLockExclusive(&g_pendingLock);
-  if (replaced)
+  if (ReplaceFileW(targetPath.c_str(), temporaryPath.c_str(), nullptr, 0, nullptr, nullptr))
     return FileProblem::None;
+  const FileProblem problem = lastProblem();
   // ReplaceFileW can fail after it has moved the original away; then the
   // temporary file holds the only copy of the content.
   *originalLost = GetFileAttributesW(targetPath.c_str()) == INVALID_FILE_ATTRIBUTES &&
                   GetLastError() == ERROR_FILE_NOT_FOUND;
-  return problemOf(error);
-}
-
-FileProblem placeAsNewFile(const FilePlace &temporary, const char *name) {
-  const std::wstring temporaryPath = fullPath(temporary.folder, temporary.name);
-  const std::wstring path = fullPath(temporary.folder, name);
-  AcquireSRWLockExclusive(&g_pendingLock);
-  // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken.
-  const bool placed = MoveFileExW(temporaryPath.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
-  const DWORD error = GetLastError();
-  if (placed) {
-    if (PendingTemporary *pending = pendingFor(temporaryPath))
-      pending->active = false;
-  }
-  ReleaseSRWLockExclusive(&g_pendingLock);
-  return placed ? FileProblem::None : problemOf(error);
-}
-
-FileProblem placeCopy(const FilePlace &temporary, const char *name) {
-  return placeAsNewFile(temporary, name); // each copy is flushed on its own here
-}
-
-FileProblem makeBackup(const FilePlace &place, FileHandle file, const char *backupName) {
-  RETURN_INJECTED(FileStep::Backup);
-  const std::wstring path = fullPath(place.folder, place.name);
-  const std::wstring backupPath = fullPath(place.folder, backupName);
-  // A copy with the original's attributes and streams, never replacing a
-  // file already there; the conversion's lock would keep the copy from
-  // reading, so it is let go meanwhile.
-  OVERLAPPED whole = {};
-  const bool wasLocked = UnlockFileEx(handleOf(file), 0, MAXDWORD, MAXDWORD, &whole) != 0;
-  const bool copied = CopyFileW(path.c_str(), backupPath.c_str(), TRUE) != 0;
-  const FileProblem problem = copied ? FileProblem::None : lastProblem();
-  if (wasLocked) {
-    const FileProblem locked = lockForConversion(file);
-    if (problem == FileProblem::None && locked != FileProblem::None) {
-      DeleteFileW(backupPath.c_str()); // made just now
-      return locked;
-    }
-  }
   return problem;
 }
 
-void installInterruptCleanup() {
-  SetConsoleCtrlHandler(removePendingAndEnd, TRUE);
+FileProblem renameExclusively(const FilePlace &temporary, const char *name) {
+  const std::wstring temporaryPath = fullPath(temporary.folder, temporary.name);
+  const std::wstring path = fullPath(temporary.folder, name);
+  // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken.
+  return MoveFileExW(temporaryPath.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)
+             ? FileProblem::None
+             : lastProblem();
+}
+
+FileProblem linkBeside(const FilePlace &, const char *, bool *linked) {
+  *linked = false; // the backup is a copy here
+  RETURN_INJECTED(FileStep::Backup);
+  return FileProblem::None;
 }

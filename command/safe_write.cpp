@@ -21,14 +21,92 @@ FileProblem writePieces(FileHandle file, const NewContent &content) {
   return problem;
 }
 
+// What a new file is for, which decides how it is finished.
+enum class NewFileKind {
+  Replacement, // takes the original's place: its metadata, its time when asked
+  Backup,      // the original's content beside it: its metadata and time
+  Copy,        // on another disk: a plain copy's permissions, the source's time, locked
+};
+
+// Writes `content` into a new file under a temporary name in `folder`,
+// gives it what `kind` asks of `source` (the file it stands for) and the
+// last-write time *lastWriteTime when given, flushes and closes it;
+// *temporary then names it. On failure nothing is left.
+FileProblem writeTemporary(FolderHandle folder, const NewContent &content, NewFileKind kind,
+                           FileHandle source, const int64_t *lastWriteTime, FilePlace *temporary) {
+  FileHandle file = NO_FILE;
+  FileProblem problem = createTemporary(folder, temporary, &file);
+  if (problem != FileProblem::None)
+    return problem;
+  // A copy is locked while it is written, so that a later run does not take
+  // it for an interrupted run's leftover.
+  if (kind == NewFileKind::Copy)
+    problem = lockForConversion(file);
+  if (problem == FileProblem::None)
+    problem = writePieces(file, content);
+  if (problem == FileProblem::None)
+    problem = kind == NewFileKind::Copy ? giveCopyMode(source, file) : carryMetadata(source, file);
+  if (problem == FileProblem::None && lastWriteTime != nullptr)
+    problem = setLastWriteTime(file, *lastWriteTime);
+  if (problem == FileProblem::None)
+    problem = kind == NewFileKind::Copy ? flushCopy(file) : flushFile(file);
+  const FileProblem closed = closeNewFile(file);
+  if (problem == FileProblem::None)
+    problem = closed;
+  if (problem != FileProblem::None)
+    removeCreatedFile(*temporary);
+  return problem;
+}
+
+// Whether the file open as `source` is still in the state whenRead.
+bool sourceUnchanged(FileHandle source, const FileState &whenRead) {
+  FileState now;
+  return queryOpenFile(source, &now) == FileProblem::None && sameFileState(now, whenRead);
+}
+
 // Whether the file is still the one that was read: through the open
 // handle, its size, times and link count; through its name, the same file.
 bool unchangedSince(const FilePlace &place, FileHandle source, const FileState &whenRead) {
-  FileState now;
   FileState named;
-  return queryOpenFile(source, &now) == FileProblem::None && sameFileState(now, whenRead) &&
-         queryPlace(place, &named) == FileProblem::None && named.volume == whenRead.volume &&
-         named.fileIndex == whenRead.fileIndex;
+  return sourceUnchanged(source, whenRead) && queryPlace(place, &named) == FileProblem::None &&
+         named.volume == whenRead.volume && named.fileIndex == whenRead.fileIndex;
+}
+
+// A name just given in `folder` reaches the disk, or goes again.
+FileProblem flushNewName(FolderHandle folder, const char *name) {
+  const FileProblem problem = flushFolder(folder);
+  if (problem != FileProblem::None)
+    removeCreatedFile(placeInFolder(folder, name));
+  return problem;
+}
+
+// Keeps the content of the file at place, open as `source` (and locked) in
+// state whenRead, as backupName beside it, never replacing anything
+// (AlreadyExists when the name is taken). A second name for the file costs
+// nothing and keeps everything about it; without one, a copy with the
+// original's metadata and time. On failure nothing is left.
+FileProblem makeBackup(const FilePlace &place, FileHandle source, const FileState &whenRead,
+                       const char *backupName) {
+  bool linked = false;
+  FileProblem problem = linkBeside(place, backupName, &linked);
+  if (problem != FileProblem::None)
+    return problem;
+  if (!linked) {
+    NewContent content{};
+    content.pieces[0] = filePiece(source, 0, whenRead.size);
+    content.count = 1;
+    FilePlace temporary;
+    problem = writeTemporary(place.folder, content, NewFileKind::Backup, source,
+                             &whenRead.lastWriteTime, &temporary);
+    if (problem != FileProblem::None)
+      return problem;
+    problem = placeNewFile(temporary, backupName);
+    if (problem != FileProblem::None) {
+      removeCreatedFile(temporary);
+      return problem;
+    }
+  }
+  return flushNewName(place.folder, backupName);
 }
 
 } // namespace
@@ -46,57 +124,22 @@ ContentPiece filePiece(FileHandle file, uint64_t offset, uint64_t length) {
   return ContentPiece{nullptr, file, offset, length};
 }
 
-FileProblem writeTemporaryFile(FolderHandle folder, const NewContent &content,
-                               FileHandle metadataFrom, const int64_t *lastWriteTime,
-                               FilePlace *temporary) {
-  FileHandle file = NO_FILE;
-  FileProblem problem = createTemporary(folder, temporary, &file);
-  if (problem != FileProblem::None)
-    return problem;
-  problem = writePieces(file, content);
-  if (problem == FileProblem::None && metadataFrom != NO_FILE)
-    problem = carryMetadata(metadataFrom, file);
-  if (problem == FileProblem::None && lastWriteTime != nullptr)
-    problem = setLastWriteTime(file, *lastWriteTime);
-  if (problem == FileProblem::None)
-    problem = flushFile(file);
-  const FileProblem closed = closeNewFile(file);
-  if (problem == FileProblem::None)
-    problem = closed;
-  if (problem != FileProblem::None)
-    removeCreatedFile(*temporary);
-  return problem;
-}
-
 WriteResult writeCopy(FolderHandle folder, const char *name, const NewContent &content,
                       FileHandle source, const FileState &whenRead) {
   FilePlace temporary;
-  FileHandle file = NO_FILE;
-  FileProblem problem = createTemporary(folder, &temporary, &file);
+  FileProblem problem = writeTemporary(folder, content, NewFileKind::Copy, source,
+                                       &whenRead.lastWriteTime, &temporary);
   if (problem != FileProblem::None)
     return result(WriteOutcome::CannotWrite, problem);
-  problem = lockForConversion(file);
+  if (!sourceUnchanged(source, whenRead)) {
+    removeCreatedFile(temporary);
+    return result(WriteOutcome::Changed);
+  }
+  problem = placeNewFile(temporary, name);
   if (problem == FileProblem::None)
-    problem = writePieces(file, content);
-  if (problem == FileProblem::None)
-    problem = giveCopyMode(source, file);
-  if (problem == FileProblem::None)
-    problem = setLastWriteTime(file, whenRead.lastWriteTime);
-  if (problem == FileProblem::None)
-    problem = flushCopy(file);
-  FileState now{};
-  const bool changed =
-      problem == FileProblem::None &&
-      (queryOpenFile(source, &now) != FileProblem::None || !sameFileState(now, whenRead));
-  const FileProblem closed = closeNewFile(file);
-  if (problem == FileProblem::None)
-    problem = closed;
-  if (problem == FileProblem::None && !changed)
-    problem = placeCopy(temporary, name);
-  if (problem == FileProblem::None && !changed)
     return result(WriteOutcome::Written);
   removeCreatedFile(temporary);
-  return changed ? result(WriteOutcome::Changed) : result(WriteOutcome::CannotWrite, problem);
+  return result(WriteOutcome::CannotWrite, problem);
 }
 
 WriteResult replaceContent(const FilePlace &place, FileHandle *source, const FileState &whenRead,
@@ -108,8 +151,8 @@ WriteResult replaceContent(const FilePlace &place, FileHandle *source, const Fil
   if (settings.backup && !backupNameOf(place.name, backupName))
     return result(WriteOutcome::CannotBackUp, FileProblem::NameTooLong);
   FilePlace temporary;
-  problem = writeTemporaryFile(place.folder, content, *source,
-                               settings.keepTime ? &whenRead.lastWriteTime : nullptr, &temporary);
+  problem = writeTemporary(place.folder, content, NewFileKind::Replacement, *source,
+                           settings.keepTime ? &whenRead.lastWriteTime : nullptr, &temporary);
   if (problem != FileProblem::None)
     return result(WriteOutcome::CannotWrite, problem);
   if (!unchangedSince(place, *source, whenRead)) {
@@ -117,7 +160,7 @@ WriteResult replaceContent(const FilePlace &place, FileHandle *source, const Fil
     return result(WriteOutcome::Changed);
   }
   if (settings.backup) {
-    problem = makeBackup(place, *source, backupName);
+    problem = makeBackup(place, *source, whenRead, backupName);
     if (problem != FileProblem::None) {
       removeCreatedFile(temporary);
       return problem == FileProblem::AlreadyExists ? result(WriteOutcome::BackupExists)
@@ -126,15 +169,17 @@ WriteResult replaceContent(const FilePlace &place, FileHandle *source, const Fil
   }
   bool originalLost = false;
   problem = replaceWithTemporary(place, temporary, source, &originalLost);
-  if (problem == FileProblem::None)
-    return result(WriteOutcome::Written);
+  if (problem == FileProblem::None) {
+    // The replacement is made and cannot be taken back; a folder that does
+    // not reach the disk is told with it.
+    return result(WriteOutcome::Written, flushFolder(place.folder));
+  }
   if (originalLost)
     return result(WriteOutcome::LeftInTemporary, problem); // the new file, and any backup, hold it
   removeCreatedFile(temporary);
   if (settings.backup) {
     // Made just now: a later run must not be refused for it.
-    const FilePlace backup = placeInFolder(place.folder, backupName);
-    removeCreatedFile(backup);
+    removeCreatedFile(placeInFolder(place.folder, backupName));
   }
   return result(WriteOutcome::CannotWrite, problem);
 }

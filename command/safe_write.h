@@ -1,10 +1,12 @@
-// The write-back both front ends use: the new content goes into a new file
-// under a temporary name beside the original (created exclusively, never
-// opening anything already there), is completed, given the original's
-// owner, mode, ACLs and extended attributes, flushed, and only then put in
-// the original's place in one step, after a last check that nobody else has
-// written the file meanwhile. A failure at any step leaves the original as
-// it was and nothing beside it. The temporary names: command/temporary_name.h.
+// Every write the program makes, for both front ends: the write-back, its
+// backup and the copies onto another disk. Each new file goes under a
+// temporary name beside its destination (created exclusively, never opening
+// anything already there), is completed, given its metadata and times,
+// flushed, and only then given its name in one step; an interruption
+// meanwhile removes it. The write-back puts it in the original's place after
+// a last check that nobody else has written the file meanwhile. A failure at
+// any step leaves the original as it was and nothing beside it. The
+// temporary names: command/temporary_name.h.
 #pragma once
 
 #include "command/platform_files.h"
@@ -41,6 +43,8 @@ struct WriteSettings {
 };
 
 enum class WriteOutcome {
+  // problem is None, or says why the folder could not be flushed once the
+  // original was replaced (the change may then not survive a power cut)
   Written,
   Changed,         // another program changed the file; nothing written
   BackupExists,    // a backup would be replaced; nothing written
@@ -53,14 +57,6 @@ struct WriteResult {
   WriteOutcome outcome;
   FileProblem problem;
 };
-
-// Creates a new file under a temporary name in `folder` with `content`,
-// the metadata of `metadataFrom` (NO_FILE: none), the last-write time
-// *lastWriteTime when given, flushed and closed; *temporary then names it.
-// On failure nothing is left.
-FileProblem writeTemporaryFile(FolderHandle folder, const NewContent &content,
-                               FileHandle metadataFrom, const int64_t *lastWriteTime,
-                               FilePlace *temporary);
 
 // A copy on another disk: `content` written into a new file under a
 // temporary name in `folder`, locked while it is written (so that a later
@@ -75,7 +71,9 @@ WriteResult writeCopy(FolderHandle folder, const char *name, const NewContent &c
 
 // Replaces the content of the regular file at `place`, open as *source (and
 // locked by the caller) and in state whenRead when its content was read.
-// *source may be closed on the way (Windows replaces no open file); the
-// caller closes it when it is not NO_FILE.
+// A backup is made while the lock is held: a second name for the original
+// where the file system has hard links, otherwise a copy written as a new
+// file is, placed as NAME.bak. *source may be closed on the way (Windows
+// replaces no open file); the caller closes it when it is not NO_FILE.
 WriteResult replaceContent(const FilePlace &place, FileHandle *source, const FileState &whenRead,
                            const NewContent &content, WriteSettings settings);

@@ -68,7 +68,6 @@ TEST(CommandMessages, AreTheCodePage932BytesOfTheirJapaneseText) {
       {MESSAGE_CANNOT_OPEN, u"指定されたファイルを開くことができませんでした。"},
       {MESSAGE_CANNOT_CONVERT, u"指定されたファイルは変換できません。ファイルは元のままです。"},
       {MESSAGE_CANNOT_READ, u"指定されたファイルを読み込むことができませんでした。"},
-      {MESSAGE_SIZE_UNKNOWN, u"指定されたファイルの大きさを調べることができませんでした。"},
       {MESSAGE_TOO_LARGE, u"指定されたファイルは 4 GB 以上あるため、処理できません。"},
       {MESSAGE_NO_MEMORY, u"メモリーが足りないため、処理を実行できませんでした。"},
       {MESSAGE_DAMAGED,
@@ -92,6 +91,11 @@ TEST(CommandMessages, AreTheCodePage932BytesOfTheirJapaneseText) {
       {CAUSE_NAME_TOO_LONG, u"パスまたはファイル名が長すぎます。"},
       {CAUSE_OWNER_NOT_KEPT, u"ファイルの所有者を保つことができません。"},
       {CAUSE_ATTRIBUTES_NOT_KEPT, u"ファイルのアクセス権や拡張属性を保つことができません。"},
+      {CAUSE_OUT_OF_MEMORY, u"メモリーが足りません。"},
+      {CAUSE_TOO_MANY_OPEN_FILES, u"開いているファイルが多すぎます。"},
+      {CAUSE_TOO_MANY_LINKS, u"リンクが多すぎるか、循環しています。"},
+      {CAUSE_SIZE_CHANGED, u"処理中にファイルの大きさが変わりました。"},
+      {CAUSE_NOT_A_FOLDER, u"パスの途中にフォルダーではないものがあります。"},
   };
   for (const Row &row : rows)
     EXPECT_EQ(row.bytes, cp932(row.text));

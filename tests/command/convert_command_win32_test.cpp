@@ -1,7 +1,8 @@
 // The Convert command against the Win32 file functions on real files: paths
 // the directory search accepts but a file open does not, files that another
 // handle holds, entries at the temporary names, hard links, long paths and a
-// path in code page 932.
+// path in code page 932; and the backup the command line makes.
+#include "command/file_conversion.h"
 #include "command/file_faults.h"
 #include "command/messages.h"
 #include "tests/command/command_test_support.h"
@@ -54,7 +55,57 @@ protected:
   fs::path song;
 };
 
+constexpr wchar_t BACKUP_SONG_VARIABLE[] = L"SORABUN_BACKUP_SONG";
+
+PathReport convertWithBackup(const fs::path &song) {
+  return convertOnePath(song.u8string().c_str(), PathSettings{true, true, false, {}, false},
+                        nullptr, nullptr);
+}
+
 } // namespace
+
+// Run only by the test below, in a process of its own: the conversion of
+// the song it names is interrupted, as by Ctrl+C, when the backup's copy is
+// flushed (the second flush, after the new content's).
+TEST(Win32BackupInterrupted, DISABLED_WhenTheBackupIsFlushed) {
+  wchar_t path[MAX_PATH] = {};
+  ASSERT_NE(GetEnvironmentVariableW(BACKUP_SONG_VARIABLE, path, MAX_PATH), 0u);
+  installInterruptCleanup();
+  g_injectedFault = InjectedFault{FileStep::Flush, FileProblem::None, 1, true};
+  convertWithBackup(fs::path(path));
+  ADD_FAILURE() << "not interrupted: the backup was not flushed";
+}
+
+// The backup is a copy here: written under a temporary name, flushed, and
+// only then named NAME.bak, with the temporary file removed when the program
+// is interrupted meanwhile, so that nothing refuses the next run.
+TEST_F(Win32Files, AnInterruptedBackupLeavesNothingAndTheNextRunConverts) {
+  wchar_t self[MAX_PATH] = {};
+  ASSERT_NE(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+  std::wstring command = L"\"" + std::wstring(self) +
+                         L"\" --gtest_also_run_disabled_tests"
+                         L" --gtest_filter=Win32BackupInterrupted.*";
+  SetEnvironmentVariableW(BACKUP_SONG_VARIABLE, song.wstring().c_str());
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION child = {};
+  const bool started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                      nullptr, &startup, &child) != 0;
+  SetEnvironmentVariableW(BACKUP_SONG_VARIABLE, nullptr);
+  ASSERT_TRUE(started);
+  WaitForSingleObject(child.hProcess, INFINITE);
+  DWORD status = 0;
+  GetExitCodeProcess(child.hProcess, &status);
+  CloseHandle(child.hThread);
+  CloseHandle(child.hProcess);
+  EXPECT_EQ(status, static_cast<DWORD>(STATUS_CONTROL_C_EXIT));
+  EXPECT_EQ(readFile(song), taggedSong());
+  EXPECT_EQ(ourEntries(), std::vector<std::string>{"song.mp3"});
+
+  EXPECT_EQ(convertWithBackup(song).outcome, PathOutcome::Converted);
+  EXPECT_EQ(readFile(song), runRewrite(taggedSong()).output);
+  EXPECT_EQ(readFile(folder / "song.mp3.bak"), taggedSong());
+}
 
 TEST_F(Win32Files, AWildcardThatMatchesAFileCannotBeOpened) {
   Conversation said = convert((folder / "*.mp3").string());
