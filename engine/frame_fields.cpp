@@ -62,25 +62,10 @@ bool matches(const char *pattern, const char *identifier) {
   return pattern[i] == identifier[i];
 }
 
-// The length of the string at text (its terminator included, when it has
-// one): a zero byte ends encodings 0 and 3, a zero unit the UTF-16 ones.
+// The length of the string at text, its terminator included when it has
+// one.
 uint32_t stringLength(const uint8_t *text, uint32_t length, uint8_t encoding, bool &terminated) {
-  terminated = false;
-  if (encoding == TEXT_ENCODING_SINGLE_BYTE || encoding == TEXT_ENCODING_UTF8) {
-    const void *zero = std::memchr(text, 0, length);
-    if (zero == nullptr) {
-      return length;
-    }
-    terminated = true;
-    return static_cast<uint32_t>(static_cast<const uint8_t *>(zero) - text) + 1;
-  }
-  for (uint32_t i = 0; i + 1 < length; i += 2) {
-    if (text[i] == 0 && text[i + 1] == 0) {
-      terminated = true;
-      return i + 2;
-    }
-  }
-  return length;
+  return static_cast<uint32_t>(valueLength(text, length, encoding, terminated));
 }
 
 // A string of no character: its terminator alone, or a byte-order mark
@@ -222,9 +207,108 @@ void readFrameStrings(FileImage input, const TagRecord &record, const TagFrame &
   for (const FieldSpan &span : out.spans) {
     const uint8_t *text = data + span.start;
     if (span.use == SpanUse::Values) {
-      out.strings.push_back({text, span.length, record.textFramesHoldLists});
+      const uint32_t shown =
+          record.textFramesHoldLists
+              ? span.length
+              : static_cast<uint32_t>(shownValueLength(text, span.length, out.encoding));
+      out.strings.push_back({text, span.length, record.textFramesHoldLists, shown});
     } else if (span.use == SpanUse::Text && !isEmptyString(text, span, out.encoding)) {
-      out.strings.push_back({text, span.length, false});
+      out.strings.push_back({text, span.length, false, span.length});
     }
   }
+}
+
+namespace {
+
+// Every frame of the version 2.2 standard and its version 2.3 identifier.
+// CRM, the encrypted meta frame, has none: version 2.3 encrypts frames one
+// by one instead.
+struct IdentifierPair {
+  const char *v22;
+  const char *v23;
+};
+
+const IdentifierPair VERSION3_IDENTIFIERS[] = {
+    {"BUF", "RBUF"}, {"CNT", "PCNT"}, {"COM", "COMM"}, {"CRA", "AENC"}, {"ETC", "ETCO"},
+    {"EQU", "EQUA"}, {"GEO", "GEOB"}, {"IPL", "IPLS"}, {"LNK", "LINK"}, {"MCI", "MCDI"},
+    {"MLL", "MLLT"}, {"PIC", "APIC"}, {"POP", "POPM"}, {"REV", "RVRB"}, {"RVA", "RVAD"},
+    {"SLT", "SYLT"}, {"STC", "SYTC"}, {"TAL", "TALB"}, {"TBP", "TBPM"}, {"TCM", "TCOM"},
+    {"TCO", "TCON"}, {"TCR", "TCOP"}, {"TDA", "TDAT"}, {"TDY", "TDLY"}, {"TEN", "TENC"},
+    {"TFT", "TFLT"}, {"TIM", "TIME"}, {"TKE", "TKEY"}, {"TLA", "TLAN"}, {"TLE", "TLEN"},
+    {"TMT", "TMED"}, {"TOA", "TOPE"}, {"TOF", "TOFN"}, {"TOL", "TOLY"}, {"TOR", "TORY"},
+    {"TOT", "TOAL"}, {"TP1", "TPE1"}, {"TP2", "TPE2"}, {"TP3", "TPE3"}, {"TP4", "TPE4"},
+    {"TPA", "TPOS"}, {"TPB", "TPUB"}, {"TRC", "TSRC"}, {"TRD", "TRDA"}, {"TRK", "TRCK"},
+    {"TSI", "TSIZ"}, {"TSS", "TSSE"}, {"TT1", "TIT1"}, {"TT2", "TIT2"}, {"TT3", "TIT3"},
+    {"TXT", "TEXT"}, {"TXX", "TXXX"}, {"TYE", "TYER"}, {"UFI", "UFID"}, {"ULT", "USLT"},
+    {"WAF", "WOAF"}, {"WAR", "WOAR"}, {"WAS", "WOAS"}, {"WCM", "WCOM"}, {"WCP", "WCOP"},
+    {"WPB", "WPUB"}, {"WXX", "WXXX"},
+};
+
+// The image formats that version 2.2 names (JPG and PNG), two more that its
+// three letters can name (GIF, BMP), and "-->", which marks a picture given
+// by its URL in both versions.
+struct ImageFormat {
+  const char *format;
+  const char *mimeType;
+};
+
+const ImageFormat IMAGE_FORMATS[] = {
+    {"JPG", "image/jpeg"}, {"PNG", "image/png"}, {"GIF", "image/gif"},
+    {"BMP", "image/bmp"},  {"-->", "-->"},
+};
+
+constexpr size_t IMAGE_FORMAT_SIZE = 3;
+const char MIME_TYPE_IMAGE[] = "image/";
+
+uint8_t upper(uint8_t c) {
+  return c >= 'a' && c <= 'z' ? static_cast<uint8_t>(c - 'a' + 'A') : c;
+}
+
+uint8_t lower(uint8_t c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<uint8_t>(c - 'A' + 'a') : c;
+}
+
+bool isAsciiAlphanumeric(uint8_t c) {
+  return (c >= '0' && c <= '9') || (upper(c) >= 'A' && upper(c) <= 'Z');
+}
+
+MimeType mimeTypeOf(const char *text) {
+  MimeType type{};
+  type.length = static_cast<uint8_t>(std::strlen(text));
+  std::memcpy(type.text, text, type.length);
+  return type;
+}
+
+} // namespace
+
+const char *version3IdentifierOf(const char *identifierV22) {
+  for (const IdentifierPair &pair : VERSION3_IDENTIFIERS) {
+    if (std::strcmp(pair.v22, identifierV22) == 0) {
+      return pair.v23;
+    }
+  }
+  return nullptr;
+}
+
+MimeType mimeTypeOfImageFormat(const uint8_t format[3]) {
+  for (const ImageFormat &known : IMAGE_FORMATS) {
+    size_t same = 0;
+    while (same < IMAGE_FORMAT_SIZE &&
+           upper(format[same]) == static_cast<uint8_t>(known.format[same])) {
+      ++same;
+    }
+    if (same == IMAGE_FORMAT_SIZE) {
+      return mimeTypeOf(known.mimeType);
+    }
+  }
+  // Another format of letters and digits names its image type ("TIF" gives
+  // "image/tif"); anything else (zeros, spaces) names no type at all.
+  MimeType type = mimeTypeOf(MIME_TYPE_IMAGE);
+  for (size_t i = 0; i < IMAGE_FORMAT_SIZE; ++i) {
+    if (!isAsciiAlphanumeric(format[i])) {
+      return mimeTypeOf(MIME_TYPE_IMAGE);
+    }
+    type.text[type.length++] = static_cast<char>(lower(format[i]));
+  }
+  return type;
 }

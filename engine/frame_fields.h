@@ -82,6 +82,12 @@ struct FrameString {
   const uint8_t *text; // inside the input; a terminator that ends it included
   uint32_t length;
   bool isList; // a text frame's values in a tag whose text frames hold lists (version 4)
+  // What a reader of the tag's version shows: length, but for a text
+  // frame's values in versions 2 and 3 that hold further values after a
+  // terminator, which those readers drop (shownValueLength): then the
+  // first value with its terminator, the dropped values following it up
+  // to length (decodeFrameText with isList reads them).
+  uint32_t shownLength;
 };
 
 struct FrameStrings {
@@ -95,3 +101,21 @@ struct FrameStrings {
 // is reused from frame to frame.
 void readFrameStrings(FileImage input, const TagRecord &record, const TagFrame &frame,
                       FrameStrings &out);
+
+// ---- Version 2.2 frames in version 2.3 -------------------------------------
+
+// The version 2.3 identifier of a frame that the version 2.2 standard
+// names ("TT2" gives "TIT2", "PIC" gives "APIC"); nullptr for any other
+// identifier, and for the encrypted meta frame (CRM), which version 2.3
+// has no place for.
+const char *version3IdentifierOf(const char *identifierV22);
+
+// The MIME type that version 2.3's APIC names for the 3-character image
+// format of version 2.2's PIC: "JPG" gives "image/jpeg", "PNG"
+// "image/png"; "-->" (the picture is a URL) stays. Without its terminator.
+constexpr size_t MIME_TYPE_LONGEST = 10;
+struct MimeType {
+  uint8_t length;
+  char text[MIME_TYPE_LONGEST];
+};
+MimeType mimeTypeOfImageFormat(const uint8_t format[3]);

@@ -1,6 +1,7 @@
 #include "engine/rewrite_tag.h"
 
 #include "engine/frame_fields.h"
+#include "engine/rewrite_steps.h"
 #include "engine/text_values.h"
 
 #include <cstring>
@@ -13,17 +14,6 @@ namespace {
 
 RewriteOutcome outcome(RewriteKind kind, RewriteReason reason) {
   return {kind, reason, 0};
-}
-
-bool isTargetFrame(const TagFrame &frame, const TagRecord &record) {
-  const char *const *targets =
-      record.identifierLength == 3 ? TARGET_FRAME_IDS_V22 : TARGET_FRAME_IDS;
-  for (size_t i = 0; i < TARGET_FRAME_COUNT; ++i) {
-    if (std::strcmp(frame.identifier, targets[i]) == 0) {
-      return true;
-    }
-  }
-  return false;
 }
 
 bool inScope(const TagFrame &frame, const TagRecord &record, FrameScope scope) {
@@ -49,7 +39,7 @@ RewriteKind kindOfVerdict(TagVerdict verdict) {
 // not know.
 RewriteOutcome checkTag(const uint8_t *bytes, const TagRecord &record) {
   if (record.verdict != TagVerdict::Accepted) {
-    return outcome(kindOfVerdict(record.verdict), record.reason);
+    return outcomeOfWalk(record);
   }
   for (const TagFrame &frame : record.frames) {
     if (!isTargetFrame(frame, record)) {
@@ -65,61 +55,95 @@ RewriteOutcome checkTag(const uint8_t *bytes, const TagRecord &record) {
   return outcome(RewriteKind::Rewritten, RewriteReason::None);
 }
 
-// Writes one frame's data, split into spans, converted into out; false when
-// it does not fit in capacity bytes.
+} // namespace
+
+bool isTargetFrame(const TagFrame &frame, const TagRecord &record) {
+  const char *const *targets =
+      record.identifierLength == 3 ? TARGET_FRAME_IDS_V22 : TARGET_FRAME_IDS;
+  for (size_t i = 0; i < TARGET_FRAME_COUNT; ++i) {
+    if (std::strcmp(frame.identifier, targets[i]) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+RewriteOutcome outcomeOfWalk(const TagRecord &record) {
+  return outcome(kindOfVerdict(record.verdict), record.reason);
+}
+
+void noteFrame(FramesLeft &left, const char *identifier) {
+  ++left.count;
+  for (uint32_t i = 0; i < left.named; ++i) {
+    if (std::strcmp(left.identifiers[i], identifier) == 0) {
+      return;
+    }
+  }
+  if (left.named < FRAMES_LEFT_NAMED) {
+    char *named = left.identifiers[left.named++];
+    size_t length = 0;
+    while (length + 1 < sizeof left.identifiers[0] && identifier[length] != '\0') {
+      ++length;
+    }
+    std::memcpy(named, identifier, length);
+    named[length] = '\0';
+  }
+}
+
 bool convertSpans(const uint8_t *data, const std::vector<FieldSpan> &spans,
-                  bool textFramesHoldLists, TextSettings settings, uint8_t *out, uint32_t capacity,
+                  const SpanConversion &conversion, uint8_t *out, uint32_t capacity,
                   uint32_t &written) {
   const uint8_t encoding = data[0]; // the first field of every layout
+  const size_t terminator = conversion.target == TextTarget::Utf16 ? 2 : 1;
+  bool imageFormat = conversion.imageFormatAsMimeType;
   written = 0;
   for (const FieldSpan &span : spans) {
     size_t length = 0;
     const uint32_t room = capacity - written;
-    switch (span.use) {
-    case SpanUse::Encoding:
-      length = 1;
-      out[written] = TEXT_ENCODING_SINGLE_BYTE;
-      break;
-    case SpanUse::Kept:
+    const bool converted =
+        conversion.convertStrings &&
+        (span.use == SpanUse::Text || span.use == SpanUse::Values || span.use == SpanUse::Encoding);
+    if (span.use == SpanUse::Kept && imageFormat) {
+      // Version 2.2's three characters of image format become a MIME type.
+      imageFormat = false;
+      const MimeType mimeType = mimeTypeOfImageFormat(data + span.start);
+      if (mimeType.length + 1u > room) {
+        return false;
+      }
+      std::memcpy(out + written, mimeType.text, mimeType.length);
+      out[written + mimeType.length] = 0;
+      length = mimeType.length + 1u;
+    } else if (!converted) {
       if (span.length > room) {
         return false;
       }
       length = span.length;
       std::memcpy(out + written, data + span.start, length);
-      break;
-    case SpanUse::Text:
-    case SpanUse::Values:
-      if (!convertFrameText(data + span.start, span.length, encoding,
-                            span.use == SpanUse::Values && textFramesHoldLists, settings,
-                            out + written, room, length)) {
+    } else if (span.use == SpanUse::Encoding) {
+      if (room == 0) {
+        return false;
+      }
+      length = 1;
+      out[written] = conversion.encoding;
+    } else {
+      const ValueJoin join =
+          span.use == SpanUse::Values ? conversion.values : ValueJoin::FirstValue;
+      if (!convertText(data + span.start, span.length, encoding, join, conversion.target,
+                       conversion.text, out + written, room, length)) {
         return false;
       }
       if (span.use == SpanUse::Text && span.terminated) {
-        if (length == room) {
+        if (terminator > room - length) {
           return false;
         }
-        out[written + length++] = 0;
+        std::memset(out + written + length, 0, terminator);
+        length += terminator;
       }
-      break;
     }
     written += static_cast<uint32_t>(length);
   }
   return true;
 }
-
-void noteLeft(FramesLeft &left, const TagFrame &frame) {
-  ++left.count;
-  for (uint32_t i = 0; i < left.named; ++i) {
-    if (std::strcmp(left.identifiers[i], frame.identifier) == 0) {
-      return;
-    }
-  }
-  if (left.named < FRAMES_LEFT_NAMED) {
-    std::memcpy(left.identifiers[left.named++], frame.identifier, sizeof frame.identifier);
-  }
-}
-
-} // namespace
 
 RewriteOutcome rewriteTag(FileImage input, uint8_t *output, RewriteSettings settings,
                           FramesLeft &left) {
@@ -128,6 +152,36 @@ RewriteOutcome rewriteTag(FileImage input, uint8_t *output, RewriteSettings sett
 
 RewriteOutcome rewriteTag(FileImage input, const TagRecord &record, uint8_t *output,
                           RewriteSettings settings, FramesLeft &left) {
+  RewriteReport report{};
+  const RewriteOutcome rewritten =
+      rewriteTag(input, record, RewriteBuffers{output, input.length, nullptr, 0}, settings, report);
+  left = report.left;
+  return rewritten;
+}
+
+RewriteNeeds rewriteNeedsOf(FileImage input, const TagRecord &record, RewriteSettings settings) {
+  if (settings.version == TagVersion::AsRead) {
+    return {input.length, 0};
+  }
+  return {version3OutputLength(input, record), resynchronisationLength(record)};
+}
+
+RewriteOutcome rewriteTag(FileImage input, const TagRecord &record, RewriteBuffers buffers,
+                          RewriteSettings settings, RewriteReport &report) {
+  report = {};
+  if (buffers.outputCapacity < input.length) {
+    // Not even the ordinary conversion, which never grows, would fit.
+    report.version.obstacle = Version3Obstacle::BuffersTooSmall;
+    return outcome(RewriteKind::Unsupported, RewriteReason::TextDoesNotFit);
+  }
+  if (settings.version == TagVersion::Version3) {
+    return rewriteAsVersion3(input, record, buffers, settings, report);
+  }
+  return rewriteAsRead(input, record, buffers.output, settings, report.left);
+}
+
+RewriteOutcome rewriteAsRead(FileImage input, const TagRecord &record, uint8_t *output,
+                             RewriteSettings settings, FramesLeft &left) {
   left = {};
   const uint8_t *bytes = input.bytes;
   const RewriteOutcome checked = checkTag(bytes, record);
@@ -135,6 +189,13 @@ RewriteOutcome rewriteTag(FileImage input, const TagRecord &record, uint8_t *out
     return checked;
   }
 
+  const SpanConversion conversion = {true,
+                                     TextTarget::AnsiCodePage,
+                                     TEXT_ENCODING_SINGLE_BYTE,
+                                     record.textFramesHoldLists ? ValueJoin::ZeroSeparated
+                                                                : ValueJoin::FirstValue,
+                                     false,
+                                     settings.text};
   const uint32_t framesStart = record.frameArea.start;
   std::memcpy(output, bytes, framesStart);
   uint32_t w = framesStart;
@@ -147,9 +208,9 @@ RewriteOutcome rewriteTag(FileImage input, const TagRecord &record, uint8_t *out
     const FrameSplit split = inScope(frame, record, settings.scope)
                                  ? splitFrameOf(input, frame, spans)
                                  : FrameSplit::NoStrings;
-    const bool converted = split == FrameSplit::Split &&
-                           convertSpans(bytes + frame.data.start, spans, record.textFramesHoldLists,
-                                        settings.text, outData, frame.data.length, dataSize);
+    const bool converted =
+        split == FrameSplit::Split && convertSpans(bytes + frame.data.start, spans, conversion,
+                                                   outData, frame.data.length, dataSize);
     if (converted) {
       writeFrameDataSize(record, outHeader, dataSize);
     } else if (split != FrameSplit::NoStrings && isTargetFrame(frame, record)) {
@@ -157,7 +218,7 @@ RewriteOutcome rewriteTag(FileImage input, const TagRecord &record, uint8_t *out
       return outcome(RewriteKind::Unsupported, RewriteReason::TextDoesNotFit);
     } else {
       if (split != FrameSplit::NoStrings) {
-        noteLeft(left, frame);
+        noteFrame(left, frame.identifier);
       }
       dataSize = frame.data.length;
       std::memcpy(outData, bytes + frame.data.start, frame.data.length);
@@ -204,6 +265,7 @@ RewriteOutcome listTargetTexts(FileImage input, const TagRecord &record, FrameSc
       target.isList = string.isList;
       target.text = string.text;
       target.length = string.length;
+      target.shownLength = string.shownLength;
     }
   }
   return checked;

@@ -76,8 +76,11 @@ constexpr uint8_t EXTENDED_FLAG_V4_CRC = 0x20;
 // Frame format flags (the second flag byte) that change how the data is
 // stored. Version 3: compression, encryption, grouping. Version 4:
 // grouping, compression, encryption, unsynchronisation, data length.
-constexpr uint8_t FORMAT_FLAGS_STORAGE_V3 = 0xE0;
-constexpr uint8_t FORMAT_FLAGS_STORAGE_V4 = 0x4F;
+constexpr uint8_t FORMAT_FLAGS_STORAGE_V3 =
+    FRAME_FORMAT_V3_COMPRESSION | FRAME_FORMAT_V3_ENCRYPTION | FRAME_FORMAT_V3_GROUPING;
+constexpr uint8_t FORMAT_FLAGS_STORAGE_V4 =
+    FRAME_FORMAT_V4_GROUPING | FRAME_FORMAT_V4_COMPRESSION | FRAME_FORMAT_V4_ENCRYPTION |
+    FRAME_FLAG_UNSYNCHRONISATION_V4 | FRAME_FORMAT_V4_DATA_LENGTH;
 
 // How one major version lays out its frames, and what may follow its tag.
 struct FrameReading {
@@ -231,6 +234,9 @@ FrameWalk walkVersion4Frames(const uint8_t *bytes, uint32_t start, uint32_t tagE
 }
 
 void decide(TagRecord &record, TagVerdict verdict, RewriteReason reason) {
+  if (verdict == TagVerdict::Damaged && record.damage == RewriteReason::None) {
+    record.damage = reason;
+  }
   if (record.verdict == TagVerdict::Accepted) {
     record.verdict = verdict;
     record.reason = reason;
@@ -332,6 +338,7 @@ TagRecord walkTag(FileImage input) {
   TagRecord record = {};
   record.verdict = TagVerdict::Accepted;
   record.reason = RewriteReason::None;
+  record.damage = RewriteReason::None;
   if (!checkHeader(input, record) || !locateExtendedHeader(input.bytes, record)) {
     return record;
   }
@@ -363,4 +370,189 @@ void writeFrameDataSize(const TagRecord &record, uint8_t *frameHeader, uint32_t 
     writeBigEndian(size, field, 3);
     break;
   }
+}
+
+namespace {
+
+constexpr uint32_t DECOMPRESSED_SIZE_LENGTH = 4; // version 3; version 4's data length alike
+constexpr uint8_t VERSION_3 = 3;
+
+// Takes `count` added bytes from the front of the content; false when the
+// data has fewer.
+bool takeAdded(const uint8_t *bytes, FrameExtras &extras, uint32_t count, const uint8_t *&at) {
+  if (extras.content.length < count) {
+    extras.complete = false;
+    return false;
+  }
+  at = bytes + extras.content.start;
+  extras.content.start += count;
+  extras.content.length -= count;
+  return true;
+}
+
+} // namespace
+
+FrameExtras frameExtrasOf(const uint8_t *bytes, const TagRecord &record, const TagFrame &frame) {
+  FrameExtras extras{};
+  extras.complete = true;
+  extras.content = frame.data;
+  const uint8_t format = frame.formatFlags;
+  const uint8_t *at = nullptr;
+  if (record.majorVersion == 2) {
+    return extras;
+  }
+  if (record.majorVersion == VERSION_3) {
+    extras.compressed = (format & FRAME_FORMAT_V3_COMPRESSION) != 0;
+    extras.encrypted = (format & FRAME_FORMAT_V3_ENCRYPTION) != 0;
+    extras.grouped = (format & FRAME_FORMAT_V3_GROUPING) != 0;
+    if (extras.compressed && takeAdded(bytes, extras, DECOMPRESSED_SIZE_LENGTH, at)) {
+      extras.sizeGiven = true;
+      extras.size = readBigEndian(at, DECOMPRESSED_SIZE_LENGTH);
+    }
+    if (extras.encrypted && takeAdded(bytes, extras, 1, at)) {
+      extras.method = *at;
+    }
+    if (extras.grouped && takeAdded(bytes, extras, 1, at)) {
+      extras.group = *at;
+    }
+    return extras;
+  }
+  extras.grouped = (format & FRAME_FORMAT_V4_GROUPING) != 0;
+  extras.compressed = (format & FRAME_FORMAT_V4_COMPRESSION) != 0;
+  extras.encrypted = (format & FRAME_FORMAT_V4_ENCRYPTION) != 0;
+  if (extras.grouped && takeAdded(bytes, extras, 1, at)) {
+    extras.group = *at;
+  }
+  if (extras.encrypted && takeAdded(bytes, extras, 1, at)) {
+    extras.method = *at;
+  }
+  if ((format & FRAME_FORMAT_V4_DATA_LENGTH) != 0 &&
+      takeAdded(bytes, extras, DECOMPRESSED_SIZE_LENGTH, at)) {
+    extras.sizeGiven = true;
+    extras.size = readSynchsafe(at);
+  }
+  return extras;
+}
+
+bool formatFlagsKnown(const TagRecord &record, const TagFrame &frame) {
+  if (record.majorVersion == 2) {
+    return true;
+  }
+  const uint8_t known =
+      hasVersion4Layout(record) ? FORMAT_FLAGS_STORAGE_V4 : FORMAT_FLAGS_STORAGE_V3;
+  return (frame.formatFlags & ~known) == 0;
+}
+
+uint8_t statusFlagsV3Of(const TagRecord &record, const TagFrame &frame) {
+  if (record.majorVersion == 2) {
+    return 0;
+  }
+  if (!hasVersion4Layout(record)) {
+    return frame.statusFlags;
+  }
+  const uint8_t status = frame.statusFlags;
+  return static_cast<uint8_t>(
+      ((status & FRAME_STATUS_V4_TAG_ALTER) != 0 ? FRAME_STATUS_V3_TAG_ALTER : 0) |
+      ((status & FRAME_STATUS_V4_FILE_ALTER) != 0 ? FRAME_STATUS_V3_FILE_ALTER : 0) |
+      ((status & FRAME_STATUS_V4_READ_ONLY) != 0 ? FRAME_STATUS_V3_READ_ONLY : 0));
+}
+
+uint8_t formatFlagsV3Of(const FrameExtras &extras) {
+  return static_cast<uint8_t>((extras.compressed ? FRAME_FORMAT_V3_COMPRESSION : 0) |
+                              (extras.encrypted ? FRAME_FORMAT_V3_ENCRYPTION : 0) |
+                              (extras.grouped ? FRAME_FORMAT_V3_GROUPING : 0));
+}
+
+uint32_t extrasLengthV3(const FrameExtras &extras) {
+  return (extras.compressed ? DECOMPRESSED_SIZE_LENGTH : 0) + (extras.encrypted ? 1 : 0) +
+         (extras.grouped ? 1 : 0);
+}
+
+uint32_t writeFrameHeaderV3(uint8_t *out, const char *identifier, uint32_t size,
+                            uint8_t statusFlags, uint8_t formatFlags, const FrameExtras &extras) {
+  FrameHeader header{};
+  std::memcpy(header.identifier, identifier, sizeof header.identifier);
+  writeBigEndian(size, header.size, sizeof header.size);
+  header.flags[0] = statusFlags;
+  header.flags[1] = formatFlags;
+  std::memcpy(out, &header, sizeof header);
+  uint32_t w = sizeof header;
+  if (extras.compressed) {
+    writeBigEndian(extras.size, out + w, DECOMPRESSED_SIZE_LENGTH);
+    w += DECOMPRESSED_SIZE_LENGTH;
+  }
+  if (extras.encrypted) {
+    out[w++] = extras.method;
+  }
+  if (extras.grouped) {
+    out[w++] = extras.group;
+  }
+  return w;
+}
+
+void writeTagHeaderV3(uint8_t *out, uint8_t revision, uint8_t flags, uint32_t size) {
+  TagHeader header = {{'I', 'D', '3'}, VERSION_3, revision, flags, {}};
+  writeSynchsafe(size, header.size);
+  std::memcpy(out, &header, sizeof header);
+}
+
+uint32_t resynchronise(const uint8_t *in, uint32_t length, uint8_t *out) {
+  uint32_t w = 0;
+  for (uint32_t r = 0; r < length; ++r) {
+    out[w++] = in[r];
+    if (in[r] == 0xFF && r + 1 < length && in[r + 1] == 0x00) {
+      ++r;
+    }
+  }
+  return w;
+}
+
+uint32_t resynchronisationLength(const TagRecord &record) {
+  bool unsynchronised = record.flags.unsynchronisation;
+  for (const TagFrame &frame : record.frames) {
+    unsynchronised = unsynchronised || frame.unsynchronised;
+  }
+  return unsynchronised ? record.tagEnd : 0;
+}
+
+ResynchronisedTag resynchroniseTag(FileImage input, const TagRecord &record, uint8_t *scratch) {
+  if (record.tagEnd > input.length) {
+    return {{scratch, 0}, RewriteReason::TagPastEndOfFile};
+  }
+  const uint8_t *bytes = input.bytes;
+  uint32_t w = TAG_HEADER_SIZE;
+  if (!hasVersion4Layout(record)) {
+    w += resynchronise(bytes + TAG_HEADER_SIZE, record.tagEnd - TAG_HEADER_SIZE,
+                       scratch + TAG_HEADER_SIZE);
+  } else {
+    // The frames are where the walk found them, after the extended header.
+    if (record.frameArea.start < TAG_HEADER_SIZE) {
+      return {{scratch, 0}, RewriteReason::BadExtendedHeaderSize};
+    }
+    std::memcpy(scratch + w, bytes + w, record.frameArea.start - w);
+    w = record.frameArea.start;
+    for (const TagFrame &frame : record.frames) {
+      uint8_t *header = scratch + w;
+      FrameHeader copied = readFrameHeader(bytes + frame.headerStart);
+      copied.flags[1] = static_cast<uint8_t>(copied.flags[1] & ~FRAME_FLAG_UNSYNCHRONISATION_V4);
+      std::memcpy(header, &copied, sizeof copied);
+      uint8_t *data = header + record.frameHeaderSize;
+      uint32_t size = frame.data.length;
+      if (record.flags.unsynchronisation || frame.unsynchronised) {
+        size = resynchronise(bytes + frame.data.start, frame.data.length, data);
+      } else {
+        std::memcpy(data, bytes + frame.data.start, size);
+      }
+      writeFrameDataSize(record, header, size);
+      w += record.frameHeaderSize + size;
+    }
+    const uint32_t rest = spanEnd(record.frameArea);
+    std::memcpy(scratch + w, bytes + rest, record.tagEnd - rest);
+    w += record.tagEnd - rest;
+  }
+  TagHeader header = readTagHeader(bytes);
+  header.flags = static_cast<uint8_t>(header.flags & ~TAG_FLAG_UNSYNCHRONISATION);
+  writeSynchsafe(w - TAG_HEADER_SIZE, header.size);
+  std::memcpy(scratch, &header, sizeof header);
+  return {{scratch, w}, RewriteReason::None};
 }

@@ -12,12 +12,13 @@ namespace {
 // unit (any ANSI code page) fit the fixed text buffer with the terminator.
 constexpr size_t CHUNK_UNITS = (TEXT_BUFFER_SIZE - 1) / 4;
 
-// Converted bytes written straight into the output frame; or, when
-// unitOut is set, the decoded text as UTF-16 units (length and capacity then
-// count units).
+// Converted bytes written straight into the output frame (ANSI code page
+// bytes, or UTF-16LE bytes when utf16 is set); or, when unitOut is set, the
+// decoded text as UTF-16 units (length and capacity then count units).
 struct TextWriter {
   uint8_t *out;
   char16_t *unitOut;
+  bool utf16;
   size_t capacity;
   size_t length;
   bool overflow;
@@ -37,17 +38,54 @@ void appendDecodedBytes(TextWriter &writer, const uint8_t *bytes, size_t count) 
   writer.length += written;
 }
 
-void appendBytes(TextWriter &writer, const uint8_t *bytes, size_t count) {
-  if (writer.unitOut != nullptr) {
-    appendDecodedBytes(writer, bytes, count);
-    return;
-  }
+void appendRawBytes(TextWriter &writer, const uint8_t *bytes, size_t count) {
   if (count > writer.capacity - writer.length) {
     writer.overflow = true;
     return;
   }
   std::memcpy(writer.out + writer.length, bytes, count);
   writer.length += count;
+}
+
+void appendUnitsLittleEndian(TextWriter &writer, const char16_t *units, size_t count) {
+  if (count > (writer.capacity - writer.length) / 2) {
+    writer.overflow = true;
+    return;
+  }
+  uint8_t *out = writer.out + writer.length;
+  for (size_t i = 0; i < count; ++i) {
+    out[2 * i] = static_cast<uint8_t>(units[i] & 0xFFu);
+    out[2 * i + 1] = static_cast<uint8_t>(units[i] >> 8);
+  }
+  writer.length += 2 * count;
+}
+
+// Code page bytes as UTF-16LE, decoded in pieces that end on a character
+// boundary of code page 932 (the ANSI code page the tool is made for), so
+// that no double-byte character is split between two pieces.
+void appendBytesAsUtf16(TextWriter &writer, const uint8_t *bytes, size_t count) {
+  char16_t decoded[CHUNK_UNITS];
+  size_t start = 0;
+  while (start < count && !writer.overflow) {
+    size_t end = start;
+    while (end < count && end - start + 2 <= CHUNK_UNITS) {
+      end += isCp932LeadByte(bytes[end]) && end + 1 < count ? size_t{2} : size_t{1};
+    }
+    const size_t written = decodeAnsi(bytes + start, end - start, decoded, CHUNK_UNITS);
+    appendUnitsLittleEndian(writer, decoded, written);
+    start = end;
+  }
+}
+
+// Code page bytes: kept, or read as code page text for the other outputs.
+void appendBytes(TextWriter &writer, const uint8_t *bytes, size_t count) {
+  if (writer.unitOut != nullptr) {
+    appendDecodedBytes(writer, bytes, count);
+  } else if (writer.utf16) {
+    appendBytesAsUtf16(writer, bytes, count);
+  } else {
+    appendRawBytes(writer, bytes, count);
+  }
 }
 
 void appendUnitsOut(TextWriter &writer, const char16_t *units, size_t count) {
@@ -103,6 +141,8 @@ void flushUnits(TextWriter &writer, bool final) {
   }
   if (writer.unitOut != nullptr) {
     appendUnitsOut(writer, writer.units, count);
+  } else if (writer.utf16) {
+    appendUnitsLittleEndian(writer, writer.units, count);
   } else {
     appendConverted(writer, writer.units, count);
   }
@@ -176,14 +216,88 @@ size_t convertValue(TextWriter &writer, const uint8_t *text, size_t length, uint
   return length; // an odd trailing byte is ignored
 }
 
-} // namespace
+// Whether a value of TCON is a reference that version 2.3 writes in
+// parentheses: a genre number of the ID3v1 list, "RX" or "CR".
+bool isGenreReference(const uint8_t *value, size_t length, uint8_t encoding) {
+  constexpr size_t LONGEST = 3;
+  constexpr unsigned HIGHEST_GENRE = 255;
+  char16_t units[LONGEST + 1];
+  size_t count = 0;
+  if (!decodeFrameText(value, length, encoding, false, units, LONGEST, count) || count == 0) {
+    return false;
+  }
+  if (count == 2 &&
+      ((units[0] == u'R' && units[1] == u'X') || (units[0] == u'C' && units[1] == u'R'))) {
+    return true;
+  }
+  unsigned number = 0;
+  for (size_t i = 0; i < count; ++i) {
+    if (units[i] < u'0' || units[i] > u'9') {
+      return false;
+    }
+    number = number * 10 + static_cast<unsigned>(units[i] - u'0');
+  }
+  return number <= HIGHEST_GENRE;
+}
 
-namespace {
+// Which values of a text a pass of appendJoinedValues writes.
+enum class ValuePick { Every, References, OtherThanReferences };
+
+// Appends the values that pick selects and that hold a character: the
+// references in parentheses, the others after a "/" when a value was
+// written before. wroteAny tells whether one was.
+void appendJoinedValues(TextWriter &writer, const uint8_t *text, size_t length, uint8_t encoding,
+                        ValuePick pick, bool &wroteAny) {
+  static const uint8_t SLASH = '/';
+  static const uint8_t OPEN = '(';
+  static const uint8_t CLOSE = ')';
+  size_t position = 0;
+  bool terminated = true;
+  while (terminated && position < length) {
+    const uint8_t *value = text + position;
+    const size_t taken = valueLength(value, length - position, encoding, terminated);
+    position += taken;
+    if (pick != ValuePick::Every &&
+        isGenreReference(value, taken, encoding) != (pick == ValuePick::References)) {
+      continue;
+    }
+    const size_t mark = writer.length;
+    if (pick == ValuePick::References) {
+      appendBytes(writer, &OPEN, 1);
+    } else if (wroteAny) {
+      appendBytes(writer, &SLASH, 1);
+    }
+    const size_t valueStart = writer.length;
+    bool valueTerminated = false;
+    convertValue(writer, value, taken, encoding, valueTerminated);
+    flushUnits(writer, true);
+    if (writer.length == valueStart) {
+      writer.length = mark; // no character: neither the value nor its separator
+      continue;
+    }
+    if (pick == ValuePick::References) {
+      appendBytes(writer, &CLOSE, 1);
+    }
+    wroteAny = true;
+  }
+}
 
 bool writeFrameText(TextWriter &writer, const uint8_t *text, size_t length, uint8_t encoding,
-                    bool isList, size_t &outLength) {
+                    ValueJoin join, size_t &outLength) {
+  if (join == ValueJoin::Slash || join == ValueJoin::Genres) {
+    bool wroteAny = false;
+    if (join == ValueJoin::Genres) {
+      appendJoinedValues(writer, text, length, encoding, ValuePick::References, wroteAny);
+      wroteAny = false; // the first other value follows the references without a "/"
+    }
+    appendJoinedValues(
+        writer, text, length, encoding,
+        join == ValueJoin::Genres ? ValuePick::OtherThanReferences : ValuePick::Every, wroteAny);
+    outLength = writer.length;
+    return !writer.overflow;
+  }
   static const uint8_t SEPARATOR = 0;
-  size_t keptLength = 0; // the output up to the end of the last non-empty value
+  size_t keptLength = writer.length; // the output up to the end of the last non-empty value
   size_t position = 0;
   bool terminated = true;
   while (terminated && position < length) {
@@ -196,7 +310,7 @@ bool writeFrameText(TextWriter &writer, const uint8_t *text, size_t length, uint
     if (writer.length > valueStart) {
       keptLength = writer.length;
     }
-    if (!isList) {
+    if (join == ValueJoin::FirstValue) {
       break;
     }
   }
@@ -205,6 +319,51 @@ bool writeFrameText(TextWriter &writer, const uint8_t *text, size_t length, uint
 }
 
 } // namespace
+
+size_t valueLength(const uint8_t *text, size_t length, uint8_t encoding, bool &terminated) {
+  terminated = false;
+  if (encoding == TEXT_ENCODING_SINGLE_BYTE || encoding == TEXT_ENCODING_UTF8) {
+    const size_t end = findZeroByte(text, length);
+    terminated = end < length;
+    return terminated ? end + 1 : length;
+  }
+  for (size_t i = 0; i + 1 < length; i += 2) {
+    if (text[i] == 0 && text[i + 1] == 0) {
+      terminated = true;
+      return i + 2;
+    }
+  }
+  return length;
+}
+
+bool holdsGenreReference(const uint8_t *text, size_t length, uint8_t encoding) {
+  bool terminated = true;
+  for (size_t position = 0; terminated && position < length;) {
+    const size_t taken = valueLength(text + position, length - position, encoding, terminated);
+    if (isGenreReference(text + position, taken, encoding)) {
+      return true;
+    }
+    position += taken;
+  }
+  return false;
+}
+
+size_t shownValueLength(const uint8_t *text, size_t length, uint8_t encoding) {
+  bool terminated = false;
+  const size_t first = valueLength(text, length, encoding, terminated);
+  const bool utf16 = encoding == TEXT_ENCODING_UTF16 || encoding == TEXT_ENCODING_UTF16BE;
+  const size_t unit = utf16 ? 2 : 1; // a terminator, and the least a character takes
+  for (size_t position = first; position < length;) {
+    const uint8_t *value = text + position;
+    const size_t taken = valueLength(value, length - position, encoding, terminated);
+    const size_t content = terminated ? taken - unit : taken;
+    if (content >= byteOrderMarkLength(value, content, encoding) + unit) {
+      return first;
+    }
+    position += taken;
+  }
+  return length;
+}
 
 size_t byteOrderMarkLength(const uint8_t *text, size_t length, uint8_t encoding) {
   static const uint8_t UTF8_MARK[] = {0xEF, 0xBB, 0xBF};
@@ -226,13 +385,26 @@ size_t byteOrderMarkLength(const uint8_t *text, size_t length, uint8_t encoding)
   }
 }
 
-bool convertFrameText(const uint8_t *text, size_t length, uint8_t encoding, bool isList,
-                      TextSettings settings, uint8_t *out, size_t capacity, size_t &outLength) {
+bool convertText(const uint8_t *text, size_t length, uint8_t encoding, ValueJoin join,
+                 TextTarget target, TextSettings settings, uint8_t *out, size_t capacity,
+                 size_t &outLength) {
+  static const uint8_t LITTLE_ENDIAN_MARK[] = {0xFF, 0xFE};
   TextWriter writer = {};
   writer.out = out;
   writer.capacity = capacity;
   writer.foldLookAlikes = settings.foldLookAlikes;
-  return writeFrameText(writer, text, length, encoding, isList, outLength);
+  if (target == TextTarget::Utf16) {
+    writer.utf16 = true;
+    appendRawBytes(writer, LITTLE_ENDIAN_MARK, sizeof LITTLE_ENDIAN_MARK);
+  }
+  return writeFrameText(writer, text, length, encoding, join, outLength);
+}
+
+bool convertFrameText(const uint8_t *text, size_t length, uint8_t encoding, bool isList,
+                      TextSettings settings, uint8_t *out, size_t capacity, size_t &outLength) {
+  return convertText(text, length, encoding,
+                     isList ? ValueJoin::ZeroSeparated : ValueJoin::FirstValue,
+                     TextTarget::AnsiCodePage, settings, out, capacity, outLength);
 }
 
 bool decodeFrameText(const uint8_t *text, size_t length, uint8_t encoding, bool isList,
@@ -240,5 +412,6 @@ bool decodeFrameText(const uint8_t *text, size_t length, uint8_t encoding, bool 
   TextWriter writer = {};
   writer.unitOut = out;
   writer.capacity = capacity;
-  return writeFrameText(writer, text, length, encoding, isList, outLength);
+  return writeFrameText(writer, text, length, encoding,
+                        isList ? ValueJoin::ZeroSeparated : ValueJoin::FirstValue, outLength);
 }

@@ -23,6 +23,47 @@ struct TextSettings {
 // character U+FFFE); 0 when there is none.
 size_t byteOrderMarkLength(const uint8_t *text, size_t length, uint8_t encoding);
 
+// The length of the value at text (its terminator included, when it has
+// one): a zero byte ends encodings 0 and 3, a zero unit the UTF-16 ones.
+size_t valueLength(const uint8_t *text, size_t length, uint8_t encoding, bool &terminated);
+
+// What a reader of versions 2 and 3 shows of a text frame's text, which
+// holds one value there: the bytes up to and including the first
+// terminator when values that hold a character follow it (the values
+// such a reader drops), otherwise the whole text.
+size_t shownValueLength(const uint8_t *text, size_t length, uint8_t encoding);
+
+// Whether one of the values of TCON's text is a reference that version 2.3
+// writes in parentheses (ValueJoin::Genres).
+bool holdsGenreReference(const uint8_t *text, size_t length, uint8_t encoding);
+
+// How the values of a text frame's text are taken and joined.
+enum class ValueJoin : uint8_t {
+  FirstValue,    // the text ends at its first terminator
+  ZeroSeparated, // every value, separated by one zero byte (a zero unit); empty values at the
+                 // end dropped
+  Slash,         // every value that holds a character, joined with "/": the one value of a
+                 // version 2.3 text frame, as its readers expect several
+  Genres,        // TCON in version 2.3: the values that are genre numbers (0 to 255), "RX"
+                 // (remix) or "CR" (cover) first, each in parentheses, then the others joined
+                 // with "/"
+};
+
+// What a conversion writes.
+enum class TextTarget : uint8_t {
+  AnsiCodePage, // the ANSI code page; encoding-0 bytes are kept as they are
+  Utf16,        // text encoding 1: a little-endian byte-order mark, then UTF-16LE units;
+                // encoding-0 bytes are read as ANSI code page text
+};
+
+// Converts a frame's text (the data after its encoding byte, or one string
+// of a frame) into out, its values taken as join says; no terminator is
+// written. Returns false when the result does not fit in capacity;
+// outLength receives the bytes written.
+bool convertText(const uint8_t *text, size_t length, uint8_t encoding, ValueJoin join,
+                 TextTarget target, TextSettings settings, uint8_t *out, size_t capacity,
+                 size_t &outLength);
+
 // Converts a frame's text (the data after its encoding byte) into out.
 // With isList (a version 4 text frame's values) every value separated by
 // terminators is converted, empty values at the end are dropped and the

@@ -212,4 +212,32 @@ TEST(RewriteAllFrames, FrameStringsAsTheTableSplitsThem) {
   }
 }
 
+// What a reader of versions 2 and 3 shows of a text frame: the first
+// value, when values that hold a character follow it; a version 4 list and
+// empty values after the first are shown whole.
+TEST(RewriteAllFrames, FrameStringsTellTheValuesVersion3ReadersDrop) {
+  const struct {
+    const char *name;
+    uint8_t major;
+    Bytes data;
+    uint32_t shown; // 0: the whole text
+  } cases[] = {
+      {"a value after the terminator", 3, Bytes{0} + ascii("a\0b", 3), 2},
+      {"UTF-16 values", 3, Bytes{1} + AI16Z + AI16, static_cast<uint32_t>(AI16Z.size())},
+      {"an empty value after it", 2, Bytes{1} + AI16Z + BOM_LE + ZERO16, 0},
+      {"a list in version 4", 4, Bytes{3} + AI8 + ZERO + AI8, 0},
+  };
+  for (const auto &row : cases) {
+    const Bytes input =
+        buildTag(row.major, {frame(row.major, row.major == 2 ? "TP1" : "TPE1", row.data)});
+    const FileImage image{input.data(), static_cast<uint32_t>(input.size())};
+    const TagRecord record = walkTag(image);
+    FrameStrings strings;
+    readFrameStrings(image, record, record.frames[0], strings);
+    ASSERT_EQ(strings.strings.size(), 1u) << row.name;
+    const FrameString &string = strings.strings[0];
+    EXPECT_EQ(string.shownLength, row.shown == 0 ? string.length : row.shown) << row.name;
+  }
+}
+
 } // namespace

@@ -139,6 +139,42 @@ RewriteRun runRewrite(const Bytes &input, TextSettings settings) {
   return run;
 }
 
+Version3Run runVersion3(const Bytes &input, FrameScope scope, std::optional<uint32_t> capacity) {
+  const size_t n = input.size();
+  std::unique_ptr<uint8_t[]> in(new uint8_t[n]);
+  if (n > 0) {
+    std::memcpy(in.get(), input.data(), n);
+  }
+  const FileImage image{in.get(), static_cast<uint32_t>(n)};
+  const TagRecord record = walkTag(image);
+  RewriteSettings settings{scope, TextSettings{false}};
+  settings.version = TagVersion::Version3;
+  const RewriteNeeds needs = rewriteNeedsOf(image, record, settings);
+  const auto outputLength = capacity ? *capacity : static_cast<uint32_t>(needs.outputLength);
+  std::unique_ptr<uint8_t[]> out(new uint8_t[outputLength]);
+  std::unique_ptr<uint8_t[]> scratch(new uint8_t[needs.scratchLength]);
+  Version3Run run{};
+  run.outputBound = needs.outputLength;
+  run.outcome = rewriteTag(
+      image, record, RewriteBuffers{out.get(), outputLength, scratch.get(), needs.scratchLength},
+      settings, run.report);
+  if (run.outcome.kind == RewriteKind::Rewritten && run.outcome.length <= outputLength) {
+    run.output.assign(out.get(), out.get() + run.outcome.length);
+  }
+  return run;
+}
+
+Bytes unsynchronised(const Bytes &bytes) {
+  Bytes out;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    out.push_back(bytes[i]);
+    if (bytes[i] == 0xFF && i + 1 < bytes.size() && (bytes[i + 1] == 0 || bytes[i + 1] >= 0xE0)) {
+      out.push_back(0);
+    }
+  }
+  return out;
+}
+
 std::string hex(const Bytes &bytes) {
   std::string text;
   char digits[4];

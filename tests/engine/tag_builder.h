@@ -84,6 +84,22 @@ struct RewriteRun {
 // bytes, so the sanitizer sees any access past either end.
 RewriteRun runRewrite(const Bytes &input, TextSettings settings = TextSettings{false});
 
+struct Version3Run {
+  RewriteOutcome outcome;
+  RewriteReport report;
+  Bytes output;         // the first outcome.length bytes, for Rewritten only
+  uint64_t outputBound; // rewriteNeedsOf's output length
+};
+
+// The rewrite into version 2.3 with exact-size heap buffers of the sizes
+// rewriteNeedsOf gives (output capacity overrides the output's).
+Version3Run runVersion3(const Bytes &input, FrameScope scope = FrameScope::TitleFrames,
+                        std::optional<uint32_t> capacity = std::nullopt);
+
+// The bytes with unsynchronisation applied: a zero byte after every 0xFF
+// that a zero or a byte of 0xE0 or more follows.
+Bytes unsynchronised(const Bytes &bytes);
+
 std::string hex(const Bytes &bytes);
 const char *kindName(RewriteKind kind);
 const char *reasonName(RewriteReason reason);

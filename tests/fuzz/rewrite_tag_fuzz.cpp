@@ -6,11 +6,15 @@
 // (listTargetTexts, decodeFrameText) must agree with the rewrite and stay
 // inside its buffers, as must --info's reading of every frame
 // (readFrameStrings). The rewrite of every frame (--all-frames) is checked
-// the same way.
+// the same way. Version 2.3 output, in buffers of the sizes rewriteNeedsOf
+// gives: a version 2.3 tag that walkTag accepts, never unsynchronised, the
+// bytes after the tag unchanged, the same bytes again from a second run;
+// and when it cannot be written, the ordinary conversion.
 #include "engine/frame_fields.h"
 #include "engine/rewrite_tag.h"
 #include "engine/text_values.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -132,7 +136,8 @@ void checkDescription(const std::vector<uint8_t> &input, const TagRecord &record
     const uint8_t *data = input.data() + frame.data.start;
     for (const FrameString &string : strings.strings) {
       check(strings.split == FrameSplit::Split && string.text > data &&
-            string.length <= static_cast<size_t>(data + frame.data.length - string.text));
+            string.length <= static_cast<size_t>(data + frame.data.length - string.text) &&
+            string.shownLength <= string.length);
       decodeInto(string.text, string.length, strings.encoding, string.isList, 7);
     }
   }
@@ -192,6 +197,78 @@ void checkAllFrames(const std::vector<uint8_t> &input, const RewriteOutcome &tit
   check(leftAgain.count == left.count);
 }
 
+struct Version3Result {
+  RewriteOutcome outcome;
+  RewriteReport report;
+  std::vector<uint8_t> output;
+};
+
+Version3Result rewriteVersion3(const std::vector<uint8_t> &input, RewriteSettings settings) {
+  const FileImage image{input.data(), static_cast<uint32_t>(input.size())};
+  const TagRecord record = walkTag(image);
+  settings.version = TagVersion::Version3;
+  const RewriteNeeds needs = rewriteNeedsOf(image, record, settings);
+  check(needs.outputLength >= input.size() && needs.outputLength <= UINT32_MAX);
+  Version3Result result{};
+  result.output.resize(needs.outputLength);
+  std::vector<uint8_t> scratch(needs.scratchLength);
+  result.outcome = rewriteTag(image, record,
+                              {result.output.data(), static_cast<uint32_t>(result.output.size()),
+                               scratch.data(), static_cast<uint32_t>(scratch.size())},
+                              settings, result.report);
+  check(result.report.version.obstacle != Version3Obstacle::BuffersTooSmall);
+  check(result.outcome.length <= result.output.size());
+  result.output.resize(result.outcome.length);
+  return result;
+}
+
+bool changedNothing(const VersionChanges &changes) {
+  for (uint32_t count : changes.counts) {
+    if (count > 0) {
+      return false;
+    }
+  }
+  return changes.leftOut.count == 0;
+}
+
+void checkVersion3(const std::vector<uint8_t> &input, const TagRecord &record,
+                   RewriteSettings settings) {
+  const Version3Result first = rewriteVersion3(input, settings);
+  const VersionChanges &changes = first.report.version;
+  check(changes.named <= FRAME_CHANGES_NAMED && changes.leftOut.named <= changes.leftOut.count);
+  std::vector<uint8_t> ordinary(input.size());
+  FramesLeft left;
+  const RewriteOutcome expected = rewriteTag({input.data(), static_cast<uint32_t>(input.size())},
+                                             record, ordinary.data(), settings, left);
+  ordinary.resize(expected.length);
+  if (!changes.converted) {
+    if (changes.obstacle != Version3Obstacle::TagNotRewritten) {
+      check(first.outcome.kind == expected.kind && first.output == ordinary);
+    }
+    check(first.outcome.kind != RewriteKind::Rewritten || first.output == ordinary);
+    return;
+  }
+  check(first.outcome.kind == RewriteKind::Rewritten);
+  const TagRecord written = walkTag({first.output.data(), first.outcome.length});
+  check(written.verdict == TagVerdict::Accepted && written.majorVersion == 3 &&
+        !written.flags.unsynchronisation && written.tagEnd == changes.tagLengthWritten);
+  const uint32_t tail = record.tagEnd + record.footer.length;
+  check(first.output.size() - written.tagEnd == input.size() - tail &&
+        std::memcmp(first.output.data() + written.tagEnd, input.data() + tail,
+                    input.size() - tail) == 0);
+  if (resynchronisationLength(record) == 0) {
+    check(written.padding.length == record.padding.length);
+  }
+  // A version 2.3 tag that needed nothing mended: the ordinary conversion.
+  if (record.majorVersion == 3 && expected.kind == RewriteKind::Rewritten && left.count == 0 &&
+      changedNothing(changes)) {
+    check(first.output == ordinary);
+  }
+  const Version3Result second = rewriteVersion3(first.output, settings);
+  check(second.report.version.converted && changedNothing(second.report.version) &&
+        second.output == first.output);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -211,6 +288,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       rewriteTag({input.data(), length}, record, output.data(), settings, left);
   checkPreviewReading(input, record, first);
   checkDescription(input, record);
+  // Callers rewrite a tag into version 2.3 only when it begins with "ID3"
+  // (the version 2.3 header is written anew). Every other length converts
+  // every frame.
+  if (length >= 3 && std::memcmp(input.data(), "ID3", 3) == 0) {
+    checkVersion3(
+        input, record,
+        RewriteSettings{(length & 2) != 0 ? FrameScope::AllFrames : FrameScope::TitleFrames,
+                        settings.text});
+  }
   if (first.kind != RewriteKind::Rewritten) {
     check(first.length == 0);
     checkAllFrames(input, first, true);
