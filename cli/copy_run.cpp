@@ -7,13 +7,13 @@
 // complete, and the destination's disk is flushed once at the end.
 #include "cli/copy_run.h"
 
-#include "cli/file_list.h"
 #include "cli/preview.h"
 #include "cli/progress.h"
 #include "cli/run_results.h"
 #include "cli/texts.h"
-#include "command/destination_names.h"
 #include "command/temporary_name.h"
+#include "library/destination_names.h"
+#include "library/file_list.h"
 
 #include <chrono>
 #include <set>

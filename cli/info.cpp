@@ -1,6 +1,5 @@
 #include "cli/info.h"
 
-#include "cli/file_list.h"
 #include "cli/progress.h"
 #include "cli/run_results.h"
 #include "cli/texts.h"
@@ -12,6 +11,7 @@
 #include "engine/tag_layout.h"
 #include "engine/text_values.h"
 #include "engine/unicode.h"
+#include "library/file_list.h"
 
 #include <cstddef>
 #include <cstdio>

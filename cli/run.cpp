@@ -4,7 +4,6 @@
 
 #include "cli/console.h"
 #include "cli/copy_run.h"
-#include "cli/file_list.h"
 #include "cli/info.h"
 #include "cli/options.h"
 #include "cli/preview.h"
@@ -13,6 +12,7 @@
 #include "cli/texts.h"
 #include "command/file_conversion.h"
 #include "command/platform_files.h"
+#include "library/file_list.h"
 
 #include <cctype>
 #include <string>

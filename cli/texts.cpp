@@ -1,8 +1,8 @@
 #include "cli/texts.h"
 
 #include "cli/console.h"
-#include "command/destination_names.h"
 #include "engine/id3v1.h"
+#include "library/destination_names.h"
 
 #include <cinttypes>
 #include <cstdio>

@@ -1,5 +1,6 @@
-// The files a run converts: the files named on the command line, and the
-// MP3 files of the folders named there. Folders are walked through open
+// The files a run converts or copies: the files it is given (on the command
+// line, or in the copy window), and the MP3 files of the folders it is
+// given. Folders are walked through open
 // folder handles, so that no path grows too long to use however deep a tree
 // goes; every entry that cannot be examined is kept to be reported.
 #pragma once
@@ -13,17 +14,17 @@
 constexpr size_t NO_PARENT = static_cast<size_t>(-1);
 
 // A folder met in a walk: a name in its parent, or with no parent a path
-// from the command line.
+// the run was given.
 struct ListedFolder {
   size_t parent;
   std::string name;
 };
 
 struct ListedFile {
-  size_t folder; // NO_PARENT: name is a path from the command line
+  size_t folder; // NO_PARENT: name is a path the run was given
   std::string name;
   std::string shownPath; // as the user named it, joined with the folders' names
-  bool isMp3;            // an MP3 by its name, or named on the command line
+  bool isMp3;            // an MP3 by its name, or given to the run itself
 };
 
 // A folder that could not be read or an entry that could not be examined.

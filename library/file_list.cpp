@@ -1,7 +1,7 @@
-#include "cli/file_list.h"
+#include "library/file_list.h"
 
-#include "command/destination_names.h"
 #include "command/temporary_name.h"
+#include "library/destination_names.h"
 
 #include <algorithm>
 #include <cctype>
