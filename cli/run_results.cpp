@@ -3,6 +3,7 @@
 bool needsAttention(PathOutcome outcome) {
   switch (outcome) {
   case PathOutcome::Converted:
+  case PathOutcome::WouldConvert:
   case PathOutcome::AlreadyConverted:
   case PathOutcome::NoTag:
   case PathOutcome::Refused:
@@ -15,20 +16,6 @@ bool needsAttention(PathOutcome outcome) {
 bool needsAttention(const CopyReport &copy) {
   return copy.action == CopyAction::Taken || copy.action == CopyAction::None ||
          (copy.action == CopyAction::Write && needsAttention(copy.report.outcome));
-}
-
-bool tagsWereRead(PathOutcome outcome) {
-  switch (outcome) {
-  case PathOutcome::Converted:
-  case PathOutcome::AlreadyConverted:
-  case PathOutcome::NoTag:
-  case PathOutcome::Refused:
-  case PathOutcome::Unsupported:
-  case PathOutcome::Damaged:
-    return true;
-  default:
-    return false;
-  }
 }
 
 int exitStatus(size_t filesNeedingAttention, bool runFailed) {

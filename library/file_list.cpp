@@ -163,3 +163,18 @@ void closeFolderChain(FolderChain &chain) {
   chain.handles.clear();
   chain.indices.clear();
 }
+
+bool placeOfListedFile(const FileList &list, size_t i, FolderChain &chain, FilePlace *place,
+                       PathReport *failure) {
+  const ListedFile &file = list.files[i];
+  if (file.folder == NO_PARENT)
+    return placeOfPathFor(file.name.c_str(), place, failure);
+  FolderHandle folder = NO_FOLDER;
+  const FileProblem problem = openListedFolder(list.folders, file.folder, chain, &folder);
+  if (problem != FileProblem::None) {
+    *failure = failedReport(PathOutcome::CannotOpen, problem);
+    return false;
+  }
+  *place = placeInFolder(folder, file.name.c_str());
+  return true;
+}

@@ -5,6 +5,7 @@
 // goes; every entry that cannot be examined is kept to be reported.
 #pragma once
 
+#include "command/file_conversion.h"
 #include "command/platform_files.h"
 
 #include <cstddef>
@@ -61,3 +62,10 @@ struct FolderChain {
 FileProblem openListedFolder(const std::vector<ListedFolder> &folders, size_t folder,
                              FolderChain &chain, FolderHandle *handle);
 void closeFolderChain(FolderChain &chain);
+
+// The place of listed file i: its name in its folder, opened through the
+// chain; or a path the run was given, with its own folder opened (which
+// closePlace releases). False with the report of a file that could not be
+// opened when its folder cannot be.
+bool placeOfListedFile(const FileList &list, size_t i, FolderChain &chain, FilePlace *place,
+                       PathReport *failure);

@@ -1,8 +1,7 @@
-// The dry run's preview: which characters it marks as replaced, and the code
-// page 932 reading it relies on. Natively the project's own tables answer;
-// under Wine the platform's conversion does, with the same results.
+// The dry run's preview: which characters it marks as replaced. Natively the
+// project's own tables answer; under Wine the platform's conversion does,
+// with the same results.
 #include "cli/preview.h"
-#include "engine/ansi_text.h"
 #include "tests/engine/tag_builder.h"
 
 #include <gtest/gtest.h>
@@ -26,12 +25,6 @@ Described describe(const std::u16string &text, bool bytesKept = false, bool fold
   described.marked = marks.marked;
   described.foldableMarks = marks.foldableMarks;
   return described;
-}
-
-std::u16string decoded(const Bytes &bytes) {
-  char16_t units[16] = {};
-  const size_t count = decodeCp932(bytes.data(), bytes.size(), units, 16);
-  return std::u16string(units, count);
 }
 
 } // namespace
@@ -80,23 +73,14 @@ TEST(Preview, ListsEachTargetFrameOfATag) {
                   frame(3, "COMM", repeat(0x41, 20)),
                   frame(3, "TPE1", Bytes{0x00} + ascii("\x82\xA0") + ZERO)};
   const Bytes tag = buildTag(parts);
+  const FileImage image{tag.data(), static_cast<uint32_t>(tag.size())};
   PreviewMarks marks{false, 0};
   const std::string text =
-      previewText(englishCatalogue(), FileImage{tag.data(), static_cast<uint32_t>(tag.size())},
+      previewText(englishCatalogue(), image, walkTag(image),
                   RewriteSettings{FrameScope::TitleFrames, TextSettings{false}}, marks);
   EXPECT_TRUE(marks.marked);
   EXPECT_EQ(text, "  TIT2  before: Caf\u00E9\n"
                   "        after:  Caf[e]\n"
                   "  TPE1  before: \u3042\n"
                   "        after:  \u3042\n");
-}
-
-TEST(Cp932Decoding, ReadsCodesAsWindowsDoes) {
-  EXPECT_EQ(decoded({0x41, 0x82, 0xA0, 0xB1}), u"A\u3042\uFF71");
-  EXPECT_EQ(decoded({0x81, 0x60}), u"\uFF5E"); // the fullwidth tilde, not the wave dash
-  EXPECT_EQ(decoded({0x81, 0xE1}), u"\u226A"); // not «, which best-fits to it
-  EXPECT_EQ(decoded({0xED, 0x40, 0xFA, 0x5C}), u"\u7E8A\u7E8A"); // NEC-selected and IBM rows
-  EXPECT_EQ(decoded({0x87, 0x90}), u"\u2252");                   // NEC row 13 duplicate of 81 E0
-  EXPECT_EQ(decoded({0x82}), u"\uFFFD");                         // a lead byte at the end
-  EXPECT_EQ(decoded({0x82, 0x20, 0x41}), u"\uFFFD A");           // a trail that makes no character
 }
