@@ -19,7 +19,7 @@ const char *const SONGS[] = {"01.mp3", "02.mp3", "03.mp3"};
 // file with this many copies done (before its write when the count is the
 // files before it, after it otherwise).
 struct StopAt {
-  std::string file;
+  const char *file;
   size_t filesDone;
 };
 
