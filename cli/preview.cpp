@@ -38,6 +38,29 @@ void appendLine(std::string &lines, const std::string &label, const std::string 
   lines += '\n';
 }
 
+// One frame's text: its UTF-16 units (values of a list separated by a zero
+// unit) and, unless its bytes are kept as they are, the converted text.
+void describeText(const char16_t *units, size_t count, bool bytesKept, TextSettings settings,
+                  std::string &before, std::string &after, PreviewMarks &marks) {
+  size_t i = 0;
+  while (i < count) {
+    if (units[i] == 0) {
+      before += VALUE_SEPARATOR;
+      after += VALUE_SEPARATOR;
+      ++i;
+      continue;
+    }
+    const size_t length = characterLength(units, i, count);
+    appendShown(units + i, length, before);
+    if (bytesKept) {
+      appendShown(units + i, length, after);
+    } else {
+      appendConverted(units + i, length, settings, after, marks);
+    }
+    i += length;
+  }
+}
+
 struct Preview {
   const Catalogue &messages;
   TextSettings settings;
@@ -62,27 +85,6 @@ void previewTarget(void *context, const DecodedTarget &target) {
 }
 
 } // namespace
-
-void describeText(const char16_t *units, size_t count, bool bytesKept, TextSettings settings,
-                  std::string &before, std::string &after, PreviewMarks &marks) {
-  size_t i = 0;
-  while (i < count) {
-    if (units[i] == 0) {
-      before += VALUE_SEPARATOR;
-      after += VALUE_SEPARATOR;
-      ++i;
-      continue;
-    }
-    const size_t length = characterLength(units, i, count);
-    appendShown(units + i, length, before);
-    if (bytesKept) {
-      appendShown(units + i, length, after);
-    } else {
-      appendConverted(units + i, length, settings, after, marks);
-    }
-    i += length;
-  }
-}
 
 std::string previewText(const Catalogue &messages, FileImage tagRegion, const TagRecord &record,
                         RewriteSettings settings, PreviewMarks &marks) {

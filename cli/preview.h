@@ -13,8 +13,3 @@
 // would convert with these settings.
 std::string previewText(const Catalogue &messages, FileImage tagRegion, const TagRecord &record,
                         RewriteSettings settings, PreviewMarks &marks);
-
-// One frame's text: its UTF-16 units (values of a list separated by a zero
-// unit) and, unless its bytes are kept as they are, the converted text.
-void describeText(const char16_t *units, size_t count, bool bytesKept, TextSettings settings,
-                  std::string &before, std::string &after, PreviewMarks &marks);

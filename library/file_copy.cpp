@@ -2,6 +2,11 @@
 
 namespace {
 
+bool sameCopyTime(int64_t copyTime, int64_t sourceTime) {
+  const int64_t difference = copyTime > sourceTime ? copyTime - sourceTime : sourceTime - copyTime;
+  return difference < 2 * TIME_UNITS_PER_SECOND;
+}
+
 // What a copy of `size` bytes from a source last written at sourceTime
 // finds at its target.
 CopyAction actionAtTarget(const CopyTarget &target, uint64_t size, int64_t sourceTime,
@@ -66,11 +71,6 @@ CopyAction copyToTarget(FileConversion &conversion, const CopyTarget &target, bo
 }
 
 } // namespace
-
-bool sameCopyTime(int64_t copyTime, int64_t sourceTime) {
-  const int64_t difference = copyTime > sourceTime ? copyTime - sourceTime : sourceTime - copyTime;
-  return difference < 2 * TIME_UNITS_PER_SECOND;
-}
 
 CopyReport copyFileAt(const FilePlace &place, PathSettings settings, CopyTarget target,
                       TagInspector inspect, void *context, StopPoll stop) {

@@ -22,7 +22,7 @@ struct CopyTarget {
 enum class CopyAction {
   None,     // nothing to do there: the source could not be read or the copy failed
   Write,    // a new file was written, or would be when not writing
-  UpToDate, // a file of the copy's size and the source's time is there already
+  UpToDate, // a file of the copy's size and the source's time (to FAT's two seconds) is there
   Taken,    // another file has the name; it is left as it is
   Stopped,  // the copy was stopped on request while it was written; nothing is left of it
 };
@@ -36,10 +36,6 @@ struct CopyReport {
   PathReport report;
   CopyAction action;
 };
-
-// A copy is up to date when it has the source's modification time as FAT
-// keeps it: to two seconds.
-bool sameCopyTime(int64_t copyTime, int64_t sourceTime);
 
 // The file at place (closed by the call when the place owns its folder),
 // copied to target. settings.write false only examines; backup and keepTime

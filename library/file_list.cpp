@@ -15,6 +15,20 @@ constexpr char SEPARATOR = '\\';
 constexpr char SEPARATOR = '/';
 #endif
 
+// True for names ending in ".mp3" in any letter case.
+bool isMp3Name(const std::string &name) {
+  static const char EXTENSION[] = ".mp3";
+  const size_t length = sizeof EXTENSION - 1;
+  if (name.size() <= length)
+    return false;
+  for (size_t i = 0; i < length; ++i) {
+    const auto c = static_cast<unsigned char>(name[name.size() - length + i]);
+    if (std::tolower(c) != EXTENSION[i])
+      return false;
+  }
+  return true;
+}
+
 struct FolderEntry {
   std::string name;
   EntryKind kind;
@@ -81,19 +95,6 @@ void walkFolder(Walk &walk, size_t index, FolderHandle handle, const std::string
 }
 
 } // namespace
-
-bool isMp3Name(const std::string &name) {
-  static const char EXTENSION[] = ".mp3";
-  const size_t length = sizeof EXTENSION - 1;
-  if (name.size() <= length)
-    return false;
-  for (size_t i = 0; i < length; ++i) {
-    const auto c = static_cast<unsigned char>(name[name.size() - length + i]);
-    if (std::tolower(c) != EXTENSION[i])
-      return false;
-  }
-  return true;
-}
 
 std::string joinPath(const std::string &folder, const std::string &name) {
   const bool separated = !folder.empty() && (folder.back() == SEPARATOR || folder.back() == '/');

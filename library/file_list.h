@@ -42,8 +42,6 @@ struct FileList {
   std::vector<std::string> leftovers; // temporary files of interrupted runs, as shown paths
 };
 
-// True for names ending in ".mp3" in any letter case.
-bool isMp3Name(const std::string &name);
 std::string joinPath(const std::string &folder, const std::string &name);
 
 // allFiles: the folders' other files too (isMp3 false).

@@ -17,14 +17,32 @@ struct Described {
   size_t foldableMarks = 0;
 };
 
-Described describe(const std::u16string &text, bool bytesKept = false, bool fold = false) {
-  Described described;
+// The preview of a version 4 tag whose title frame holds `data` (its
+// encoding byte first), split into what its two lines show.
+Described preview(const Bytes &data, bool fold) {
+  const Bytes tag = buildTag(4, {frame(4, "TIT2", data)});
+  const FileImage image{tag.data(), static_cast<uint32_t>(tag.size())};
   PreviewMarks marks{false, 0};
-  describeText(text.data(), text.size(), bytesKept, TextSettings{fold}, described.before,
-               described.after, marks);
+  const std::string lines =
+      previewText(englishCatalogue(), image, walkTag(image),
+                  RewriteSettings{FrameScope::TitleFrames, TextSettings{fold}}, marks);
+  const std::string beforeLabel = "  TIT2  before: ";
+  const std::string afterLabel = "        after:  ";
+  const size_t end = lines.find('\n');
+  EXPECT_EQ(lines.compare(0, beforeLabel.size(), beforeLabel), 0) << lines;
+  EXPECT_EQ(lines.compare(end + 1, afterLabel.size(), afterLabel), 0) << lines;
+  Described described;
+  described.before = lines.substr(beforeLabel.size(), end - beforeLabel.size());
+  described.after = lines.substr(end + 1 + afterLabel.size());
+  described.after.pop_back(); // the line's end
   described.marked = marks.marked;
   described.foldableMarks = marks.foldableMarks;
   return described;
+}
+
+// A title in UTF-16.
+Described describe(const std::u16string &text, bool fold = false) {
+  return preview(Bytes{0x01} + BOM_LE + utf16le(text) + ZERO16, fold);
 }
 
 } // namespace
@@ -50,7 +68,7 @@ TEST(Preview, CountsWhatFoldingKeepsAndShowsTheLookAlikes) {
   const Described plain = describe(text);
   EXPECT_EQ(plain.after, "[?][?][??][\uFFE0][?][?]");
   EXPECT_EQ(plain.foldableMarks, 4U);
-  const Described folded = describe(text, false, true);
+  const Described folded = describe(text, true);
   EXPECT_EQ(folded.after, "[\uFF5E][\uFF0D][??][\uFFE0][-][fi]");
   EXPECT_EQ(folded.foldableMarks, 0U);
 }
@@ -60,9 +78,10 @@ TEST(Preview, ShowsValuesAndKeptBytesAsTheyAre) {
   EXPECT_EQ(list.before, "one / two");
   EXPECT_EQ(list.after, "one / two");
   // Encoding-0 text keeps its bytes: nothing is marked even where the text
-  // holds what code page 932 could not produce.
-  const Described kept = describe(u"\uFFFD\u00E9", true);
+  // holds what code page 932 could not produce (a lead byte at the end).
+  const Described kept = preview(Bytes{0x00, 0x81, 0x60, 0x82}, false);
   EXPECT_FALSE(kept.marked);
+  EXPECT_EQ(kept.before, "\uFF5E\uFFFD");
   EXPECT_EQ(kept.after, kept.before);
 }
 
