@@ -12,6 +12,7 @@
 #include "engine/text_values.h"
 #include "engine/unicode.h"
 #include "library/file_list.h"
+#include "library/text_marks.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -21,10 +22,7 @@
 
 namespace {
 
-constexpr size_t UNITS_SHOWN = 4096;
 constexpr size_t TEXT_COLUMNS = 48; // of a frame's text on its line
-const char VALUE_SEPARATOR[] = " / ";
-const char ELLIPSIS[] = "…";
 
 struct FrameView {
   std::string identifier;

@@ -2,11 +2,10 @@
 
 #include "catalogue/catalogue.h"
 #include "cli/console.h"
+#include "cli/texts.h"
 #include "engine/text_values.h"
 
 namespace {
-
-const char VALUE_SEPARATOR[] = " / ";
 
 // Control characters would move the cursor or forge lines: they are shown
 // escaped, before and after alike.
@@ -74,7 +73,7 @@ void previewTarget(void *context, const DecodedTarget &target) {
   std::string after;
   describeText(target.units, target.count, target.bytesKept, preview.settings, before, after,
                preview.marks);
-  const char *ellipsis = target.whole ? "" : "…";
+  const char *ellipsis = target.whole ? "" : ELLIPSIS;
   std::string identifier = target.text->identifier;
   identifier.resize(4, ' ');
   appendLine(preview.lines,

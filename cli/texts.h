@@ -13,6 +13,12 @@
 #include <cstdint>
 #include <string>
 
+// Between the values of a list, and the strings of a frame, as a line shows
+// them.
+constexpr char VALUE_SEPARATOR[] = " / ";
+// At the end of a text cut short.
+constexpr char ELLIPSIS[] = "…";
+
 // A message as a line of its own.
 std::string messageLine(const Catalogue &messages, Message message);
 // "sorabun-cli: TEXT" as a line, for standard error.

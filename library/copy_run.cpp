@@ -36,23 +36,15 @@ struct CopyRun {
   CopyRunSummary summary;
 };
 
-bool isSeparator(char c) {
-#ifdef _WIN32
-  return c == '/' || c == '\\';
-#else
-  return c == '/';
-#endif
-}
-
 // The last part of a path given: the name its copy takes in the
 // destination; empty for ".", ".." and a root, whose content goes into the
 // destination itself.
 std::string lastPart(const std::string &path) {
   size_t end = path.size();
-  while (end > 0 && isSeparator(path[end - 1]))
+  while (end > 0 && isPathSeparator(path[end - 1]))
     --end;
   size_t start = end;
-  while (start > 0 && !isSeparator(path[start - 1]))
+  while (start > 0 && !isPathSeparator(path[start - 1]))
     --start;
   std::string part = path.substr(start, end - start);
 #ifdef _WIN32

@@ -96,8 +96,16 @@ void walkFolder(Walk &walk, size_t index, FolderHandle handle, const std::string
 
 } // namespace
 
+bool isPathSeparator(char c) {
+#ifdef _WIN32
+  return c == '/' || c == '\\';
+#else
+  return c == '/';
+#endif
+}
+
 std::string joinPath(const std::string &folder, const std::string &name) {
-  const bool separated = !folder.empty() && (folder.back() == SEPARATOR || folder.back() == '/');
+  const bool separated = !folder.empty() && isPathSeparator(folder.back());
 #ifdef _WIN32
   if (separated || (folder.size() == 2 && folder[1] == ':'))
     return folder + name;

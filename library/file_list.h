@@ -43,6 +43,8 @@ struct FileList {
 };
 
 std::string joinPath(const std::string &folder, const std::string &name);
+// Whether c separates the parts of a path: '/', and on Windows '\\' too.
+bool isPathSeparator(char c);
 
 // allFiles: the folders' other files too (isMp3 false).
 void collectFiles(const std::vector<const char *> &paths, bool recursive, bool allFiles,

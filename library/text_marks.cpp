@@ -7,7 +7,6 @@
 namespace {
 
 constexpr size_t TEXTS_SHOWN = 64; // --all-frames lists every string of a tag
-constexpr size_t UNITS_SHOWN = 4096;
 
 // One unit as its bytes in the code page read back; out holds at most 4.
 size_t convertedUnits(char16_t unit, TextSettings settings, char16_t *out) {

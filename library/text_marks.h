@@ -30,6 +30,9 @@ struct ConvertedCharacter {
 ConvertedCharacter convertCharacter(const char16_t *units, size_t count, TextSettings settings,
                                     PreviewMarks &marks);
 
+// The units of a text decoded at most to show it.
+constexpr size_t UNITS_SHOWN = 4096;
+
 // One string that a rewrite converts, decoded into UTF-16 units (the values
 // of a list separated by a zero unit).
 struct DecodedTarget {
