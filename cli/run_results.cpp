@@ -1,16 +1,8 @@
 #include "cli/run_results.h"
 
 bool needsAttention(PathOutcome outcome) {
-  switch (outcome) {
-  case PathOutcome::Converted:
-  case PathOutcome::WouldConvert:
-  case PathOutcome::AlreadyConverted:
-  case PathOutcome::NoTag:
-  case PathOutcome::Refused:
-    return false;
-  default:
-    return true;
-  }
+  return !tagWasExamined(outcome) || outcome == PathOutcome::Unsupported ||
+         outcome == PathOutcome::Damaged;
 }
 
 bool needsAttention(const CopyReport &copy) {
