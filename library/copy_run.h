@@ -81,16 +81,21 @@ struct CopyProgress {
   const std::string *currentFile; // being written, or the last reported: its path as shown
 };
 
-// The run's events, in the order they come; paths as shown (as given, joined
-// with the names below them), not escaped. Every member may be nullptr.
+// The run's events. They come in this order: the listing's problems and
+// the leftovers among the files given; the renamed folders and files; once
+// every file is examined, planned; then per file in the listing's order the
+// leftovers at its destination folder (the first time the run comes there),
+// progress before its copy is written, fileDone and progress; last
+// filesThrough. A run stopped while it examines the files ends there,
+// having written nothing. Paths are as shown (as given, joined with the
+// names below them), not escaped; what the events are handed lives for the
+// call only. Every member may be nullptr.
 struct CopyRunEvents {
   void *context;
   // A folder that could not be read or an entry that could not be examined
-  // (counted as failed); first, in the listing.
+  // (counted as failed).
   void (*listingProblem)(void *context, const ListingProblem &problem);
-  // A temporary file of an interrupted run: those among the files given
-  // after the listing, those at the destination when the run comes to
-  // their folder; problem is the cause for Kept.
+  // A temporary file of an interrupted run; problem is the cause for Kept.
   void (*leftover)(void *context, const std::string &path, LeftoverFate fate, FileProblem problem);
   // A folder or file whose copy has a name changed for the stick: from the
   // source's path to the copy's; changes: NameChange bits
@@ -99,10 +104,9 @@ struct CopyRunEvents {
   // Every file is examined and the copies fit (the summary's space and
   // counts to write): the writing starts.
   void (*planned)(void *context, const CopyRunSummary &summary);
-  // A file of the listing, in order: what its copy found and became (the
-  // copy written, up to date, not replaced, failed, or Stopped).
+  // File `index` of the listing: what its copy found and became (written,
+  // or in a dry run to be; up to date, not replaced, failed, or Stopped).
   void (*fileDone)(void *context, size_t index, const ListedFile &file, const CopyReport &copy);
-  // Before each copy is written, and after each file.
   void (*progress)(void *context, const CopyProgress &progress);
   // Every file is through, or the run stopped: the counts are final. In a
   // run that writes, the flush follows.
