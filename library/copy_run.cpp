@@ -197,7 +197,9 @@ CopyReport copyListed(CopyRun &run, size_t i, bool write, FolderHandle destinati
   FilePlace place;
   if (!placeOfListedFile(run.list, i, run.sourceFolders, &place, &copy.report))
     return copy;
-  return copyFileAt(place, settings, target, inspect, &run, StopPoll{askStop, &run});
+  // Without a stop to ask for, a copy is written whole rather than in blocks.
+  const StopPoll stop = run.events.stopRequested == nullptr ? NEVER_STOP : StopPoll{askStop, &run};
+  return copyFileAt(place, settings, target, inspect, &run, stop);
 }
 
 CopyReport failedCopy(FileProblem problem) {
