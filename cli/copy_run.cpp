@@ -1,451 +1,153 @@
-// A run with --to: the files are only read, and a converted copy of each
-// goes to the destination folder, laid out as the command line names them
-// (a folder becomes a folder of the same name), with names a FAT stick
-// holds, written in natural order (many car units play files in the order
-// they were written). First everything is examined and the space checked;
-// then the copies are written, each under a temporary name and renamed when
-// complete, and the destination's disk is flushed once at the end.
+// A run with --to: the copy run (library/copy_run.h) told as lines, with a
+// progress line on a terminal and the exit status of what it found.
 #include "cli/copy_run.h"
 
-#include "cli/file_list.h"
-#include "cli/preview.h"
 #include "cli/progress.h"
 #include "cli/run_results.h"
 #include "cli/texts.h"
-#include "command/destination_names.h"
-#include "command/temporary_name.h"
+#include "library/copy_run.h"
 
 #include <chrono>
-#include <set>
 #include <string>
-#include <vector>
 
 namespace {
 
-constexpr size_t DESTINATION_ROOT = 0; // the folder given with --to
-
-enum class FolderState { Unknown, Missing, Present };
-
-struct DestinationFolder {
-  FolderState state;
-  bool leftoversDone;
-  std::vector<std::string> leftovers; // temporary files of interrupted runs
-  std::set<std::string> takenNames;   // as FAT compares them
-};
-
-struct CopyRun {
-  const Catalogue *messages;
-  Options options;
-  FileList list;
-  // The destination folders as paths from DESTINATION_ROOT, which is the
-  // folder given with --to, by its path.
-  std::vector<ListedFolder> destinationFolders;
-  std::vector<DestinationFolder> folderStates;
-  std::vector<std::string> destinationPaths; // as shown
-  std::vector<size_t> destinationOfFolder;   // per listed folder
-  std::vector<size_t> destinationOfFile;     // per listed file
-  std::vector<std::string> copyNames;        // per listed file
-  std::vector<CopyReport> plans;             // per listed file
-  FolderChain sourceFolders;
-  FolderChain openDestinations;
-  CopyCounts counts;
+struct CopyLines {
+  const Catalogue &messages;
+  const Options &options;
   ProgressLine progress;
   size_t needingAttention; // files that count against the exit status
-  PreviewMarks marks;      // what a dry run would mark, for its count of '?'
 };
 
-bool isSeparator(char c) {
-#ifdef _WIN32
-  return c == '/' || c == '\\';
-#else
-  return c == '/';
-#endif
+CopyLines &linesOf(void *context) {
+  return *static_cast<CopyLines *>(context);
 }
 
-// The last part of a path from the command line: the name its copy takes
-// in the destination; empty for ".", ".." and a root, whose content goes
-// into the destination itself.
-std::string lastPart(const std::string &path) {
-  size_t end = path.size();
-  while (end > 0 && isSeparator(path[end - 1]))
-    --end;
-  size_t start = end;
-  while (start > 0 && !isSeparator(path[start - 1]))
-    --start;
-  std::string part = path.substr(start, end - start);
-#ifdef _WIN32
-  if (start == 0 && part.size() >= 2 && part[1] == ':')
-    part.erase(0, 2); // "C:" or "C:name"
-#endif
-  return part == "." || part == ".." ? std::string() : part;
+void sayListingProblem(void *context, const ListingProblem &problem) {
+  CopyLines &lines = linesOf(context);
+  ++lines.needingAttention;
+  sayLine(lines.progress, listingProblemLine(lines.messages, escapeControls(problem.shownPath),
+                                             problem.problem, problem.isFolder));
 }
 
-void say(CopyRun &run, const std::string &text) {
-  sayLine(run.progress, text);
-}
-
-// The name a copy takes in a destination folder: safe on the stick, and
-// distinct (as FAT compares names) from the names taken there before.
-std::string takeName(CopyRun &run, size_t folder, const std::string &sourceName,
-                     const std::string &shownSource) {
-  const SafeName safe = fatSafeName(sourceName);
-  SafeName chosen = safe;
-  std::set<std::string> &taken = run.folderStates[folder].takenNames;
-  for (unsigned number = 2; !taken.insert(fatFoldedName(chosen.name)).second; ++number)
-    chosen = numberedName(safe, number);
-  if (chosen.changes != NAME_KEPT && !run.options.quiet)
-    say(run, renamedLine(*run.messages, escapeControls(shownSource),
-                         escapeControls(joinPath(run.destinationPaths[folder], chosen.name)),
-                         chosen.changes));
-  return chosen.name;
-}
-
-size_t addDestinationFolder(CopyRun &run, size_t parent, const std::string &name) {
-  run.destinationFolders.push_back(ListedFolder{parent, name});
-  run.folderStates.push_back(DestinationFolder{FolderState::Unknown, false, {}, {}});
-  run.destinationPaths.push_back(
-      parent == NO_PARENT ? name : joinPath(run.destinationPaths[parent], name));
-  return run.destinationFolders.size() - 1;
-}
-
-// Where each listed folder and file goes.
-void mapDestinations(CopyRun &run) {
-  addDestinationFolder(run, NO_PARENT, run.options.to);
-  std::vector<std::string> shownFolders;
-  for (const ListedFolder &folder : run.list.folders) {
-    const bool top = folder.parent == NO_PARENT;
-    const std::string shown =
-        top ? folder.name : joinPath(shownFolders[folder.parent], folder.name);
-    shownFolders.push_back(shown);
-    const std::string sourceName = top ? lastPart(folder.name) : folder.name;
-    const size_t parent = top ? DESTINATION_ROOT : run.destinationOfFolder[folder.parent];
-    if (sourceName.empty()) {
-      run.destinationOfFolder.push_back(parent);
-      continue;
-    }
-    const std::string name = takeName(run, parent, sourceName, shown);
-    run.destinationOfFolder.push_back(addDestinationFolder(run, parent, name));
-  }
-  for (const ListedFile &file : run.list.files) {
-    const bool top = file.folder == NO_PARENT;
-    const size_t folder = top ? DESTINATION_ROOT : run.destinationOfFolder[file.folder];
-    run.destinationOfFile.push_back(folder);
-    run.copyNames.push_back(
-        takeName(run, folder, top ? lastPart(file.name) : file.name, file.shownPath));
-  }
-}
-
-void keepLeftover(void *context, const char *name, EntryKind kind, FileProblem) {
-  if (kind == EntryKind::File && isTemporaryName(name))
-    static_cast<std::vector<std::string> *>(context)->push_back(name);
-}
-
-// Opens a destination folder that exists (NO_FOLDER when it does not yet),
-// noting the first time the leftovers of interrupted runs in it.
-FileProblem findDestination(CopyRun &run, size_t folder, FolderHandle *handle) {
-  *handle = NO_FOLDER;
-  DestinationFolder &state = run.folderStates[folder];
-  if (state.state == FolderState::Missing)
-    return FileProblem::None;
-  const FileProblem problem =
-      openListedFolder(run.destinationFolders, folder, run.openDestinations, handle);
-  if (problem == FileProblem::NotFound) {
-    state.state = FolderState::Missing;
-    *handle = NO_FOLDER;
-    return FileProblem::None;
-  }
-  if (problem != FileProblem::None)
-    return problem;
-  if (state.state == FolderState::Unknown)
-    listFolder(*handle, keepLeftover, &state.leftovers);
-  state.state = FolderState::Present;
-  return FileProblem::None;
-}
-
-// Opens a destination folder, made first (with the folders above it) when
-// it does not exist yet.
-FileProblem makeDestination(CopyRun &run, size_t folder, FolderHandle *handle) {
-  DestinationFolder &state = run.folderStates[folder];
-  if (state.state != FolderState::Present) {
-    const size_t parent = run.destinationFolders[folder].parent;
-    FolderHandle parentHandle = CURRENT_FOLDER;
-    FileProblem problem =
-        parent == NO_PARENT ? FileProblem::None : makeDestination(run, parent, &parentHandle);
-    if (problem == FileProblem::None)
-      problem = createFolder(parentHandle, run.destinationFolders[folder].name.c_str());
-    if (problem != FileProblem::None && problem != FileProblem::AlreadyExists)
-      return problem;
-    state.state = FolderState::Present;
-  }
-  return openListedFolder(run.destinationFolders, folder, run.openDestinations, handle);
-}
-
-// The leftovers of interrupted runs in a destination folder go (in a dry
-// run, are named) the first time the run comes to that folder.
-void removeLeftovers(CopyRun &run, size_t folder) {
-  DestinationFolder &state = run.folderStates[folder];
-  if (state.leftoversDone || state.leftovers.empty())
+void sayLeftover(void *context, const std::string &path, LeftoverFate fate, FileProblem problem) {
+  CopyLines &lines = linesOf(context);
+  const std::string shown = escapeControls(path);
+  if (fate == LeftoverFate::InSource) {
+    if (!lines.options.quiet)
+      sayLine(lines.progress, leftoverLine(lines.messages, shown));
     return;
-  state.leftoversDone = true;
-  FolderHandle handle = NO_FOLDER;
-  FileProblem opened = FileProblem::None;
-  if (!run.options.dryRun)
-    opened = openListedFolder(run.destinationFolders, folder, run.openDestinations, &handle);
-  for (const std::string &name : state.leftovers) {
-    FileProblem problem = opened;
-    if (problem == FileProblem::None && !run.options.dryRun)
-      problem = removeLeftover(handle, name.c_str());
-    if (!run.options.quiet || problem != FileProblem::None)
-      say(run, leftoverRemovedLine(*run.messages, run.options.dryRun,
-                                   escapeControls(joinPath(run.destinationPaths[folder], name)),
-                                   problem));
   }
+  if (!lines.options.quiet || problem != FileProblem::None)
+    sayLine(lines.progress,
+            leftoverRemovedLine(lines.messages, lines.options.dryRun, shown, problem));
 }
 
-// A dry run shows no texts, but counts what its previews would mark.
-void countMarks(void *context, FileImage before, FileImage) {
-  auto *run = static_cast<CopyRun *>(context);
-  previewText(*run->messages, before, pathSettings(run->options, false).rewrite, run->marks);
+void sayRenamed(void *context, const std::string &from, const std::string &to, unsigned changes) {
+  CopyLines &lines = linesOf(context);
+  if (!lines.options.quiet)
+    sayLine(lines.progress,
+            renamedLine(lines.messages, escapeControls(from), escapeControls(to), changes));
 }
 
-CopyReport copyListed(CopyRun &run, size_t i, bool write, FolderHandle destination) {
-  const ListedFile &file = run.list.files[i];
-  const CopyTarget target{destination, run.copyNames[i].c_str(), file.isMp3};
-  const PathSettings settings = pathSettings(run.options, write);
-  const TagInspector inspect = run.options.dryRun ? countMarks : nullptr;
-  if (file.folder == NO_PARENT)
-    return copyOnePath(file.name.c_str(), settings, target, inspect, &run);
-  FolderHandle folder = NO_FOLDER;
-  const FileProblem problem =
-      openListedFolder(run.list.folders, file.folder, run.sourceFolders, &folder);
-  if (problem != FileProblem::None)
-    return CopyReport{
-        PathReport{PathOutcome::CannotOpen, RewriteReason::None, problem, 0, 0, 0, 0, FramesLeft{}},
-        CopyAction::None};
-  return copyFileAt(folder, file.name.c_str(), settings, target, inspect, &run);
+void sayPlanned(void *context, const CopyRunSummary &summary) {
+  CopyLines &lines = linesOf(context);
+  if (lines.options.dryRun && !lines.options.quiet)
+    sayLine(lines.progress, spaceLine(lines.messages, escapeControls(lines.options.to),
+                                      summary.spaceNeeded, summary.spaceFree));
+  lines.progress = startProgress(lines.progress.enabled); // the rate counts from the first copy
 }
 
-CopyReport failedCopy(FileProblem problem) {
-  return CopyReport{
-      PathReport{PathOutcome::CannotWrite, RewriteReason::None, problem, 0, 0, 0, 0, FramesLeft{}},
-      CopyAction::None};
-}
-
-// Examines every file and what its copy finds at the destination.
-void planCopies(CopyRun &run) {
-  for (size_t i = 0; i < run.list.files.size(); ++i) {
-    FolderHandle destination = NO_FOLDER;
-    const FileProblem problem = findDestination(run, run.destinationOfFile[i], &destination);
-    run.plans.push_back(problem != FileProblem::None ? failedCopy(problem)
-                                                     : copyListed(run, i, false, destination));
-  }
-}
-
-struct SpaceNeeded {
-  uint64_t onDisk; // with every file rounded up to whole clusters
-  uint64_t bytes;
-  size_t files;
-};
-
-SpaceNeeded spaceNeeded(const CopyRun &run, uint64_t blockSize) {
-  SpaceNeeded needed{0, 0, 0};
-  for (const CopyReport &plan : run.plans) {
-    if (plan.action != CopyAction::Write)
-      continue;
-    needed.onDisk += (plan.report.newSize + blockSize - 1) / blockSize * blockSize;
-    needed.bytes += plan.report.newSize;
-    ++needed.files;
-  }
-  for (const DestinationFolder &folder : run.folderStates) {
-    if (folder.state == FolderState::Missing && needed.files > 0)
-      needed.onDisk += blockSize; // a new folder takes a cluster
-  }
-  return needed;
-}
-
-// The free space where the copies go: in the destination, or where it will
-// be made.
-FileProblem freeSpace(const CopyRun &run, uint64_t *freeBytes, uint64_t *blockSize) {
-  FolderHandle destination = NO_FOLDER;
-  if (openFolder(CURRENT_FOLDER, run.options.to, &destination) == FileProblem::None) {
-    const FileProblem problem = querySpace(destination, freeBytes, blockSize);
-    closeFolder(destination);
-    return problem;
-  }
-  FilePlace place;
-  FileProblem problem = placeOfPath(run.options.to, &place);
-  if (problem == FileProblem::None)
-    problem = querySpace(place.folder, freeBytes, blockSize);
-  closePlace(&place);
-  return problem;
-}
-
-void count(CopyRun &run, const CopyReport &copy) {
-  ++run.counts.files;
-  switch (copy.action) {
-  case CopyAction::Write:
-    ++(copy.report.outcome == PathOutcome::Converted ? run.counts.converted : run.counts.asItIs);
-    break;
-  case CopyAction::UpToDate:
-    ++run.counts.upToDate;
-    break;
-  case CopyAction::Taken:
-    ++run.counts.taken;
-    break;
-  case CopyAction::None:
-    ++run.counts.failed;
-    break;
-  }
-  if (needsAttention(copy))
-    ++run.needingAttention;
-}
-
-void reportCopy(CopyRun &run, size_t i, const CopyReport &copy) {
-  count(run, copy);
-  if (run.options.quiet && !needsAttention(copy))
+void sayFileDone(void *context, size_t, const ListedFile &file, const CopyReport &copy) {
+  CopyLines &lines = linesOf(context);
+  const bool attention = needsAttention(copy);
+  lines.needingAttention += attention ? 1 : 0;
+  if (lines.options.quiet && !attention)
     return;
-  const ListedFile &file = run.list.files[i];
-  say(run, copyLine(*run.messages, run.options.dryRun, escapeControls(file.shownPath), copy,
-                    file.isMp3));
+  sayLine(lines.progress, copyLine(lines.messages, lines.options.dryRun,
+                                   escapeControls(file.shownPath), copy, file.isMp3));
 }
 
-// Writes the copies the plan found missing, reporting every file in order.
-void writeCopies(CopyRun &run, const SpaceNeeded &needed) {
-  run.progress = startProgress(run.progress.enabled);
-  uint64_t bytesDone = 0;
-  size_t filesDone = 0;
-  for (size_t i = 0; i < run.list.files.size(); ++i) {
-    const size_t folder = run.destinationOfFile[i];
-    removeLeftovers(run, folder);
-    CopyReport copy = run.plans[i];
-    if (copy.action == CopyAction::Write && !run.options.dryRun) {
-      FolderHandle destination = NO_FOLDER;
-      const FileProblem problem = makeDestination(run, folder, &destination);
-      copy = problem != FileProblem::None ? failedCopy(problem)
-                                          : copyListed(run, i, true, destination);
-      bytesDone += run.plans[i].report.newSize;
-      ++filesDone;
-    }
-    reportCopy(run, i, copy);
-    if (progressDue(run.progress)) {
-      const double seconds =
-          std::chrono::duration<double>(std::chrono::steady_clock::now() - run.progress.started)
-              .count();
-      showProgress(run.progress, copyProgressText(*run.messages, filesDone, needed.files, bytesDone,
-                                                  needed.bytes, seconds));
-    }
-  }
-  clearProgress(run.progress);
+void showCopyProgress(void *context, const CopyProgress &progress) {
+  CopyLines &lines = linesOf(context);
+  if (!progressDue(lines.progress))
+    return;
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - lines.progress.started)
+          .count();
+  showProgress(lines.progress,
+               copyProgressText(lines.messages, progress.filesDone, progress.filesTotal,
+                                progress.bytesDone, progress.bytesTotal, seconds));
 }
 
-// Sends everything to the destination's disk; false when that failed.
-bool flushDestination(CopyRun &run) {
-  FolderHandle destination = NO_FOLDER;
-  FileProblem problem = openFolder(CURRENT_FOLDER, run.options.to, &destination);
-  if (problem == FileProblem::NotFound)
-    return true; // nothing was written
-  if (problem == FileProblem::None) {
-    problem = flushFileSystem(destination);
-    closeFolder(destination);
-  }
-  if (problem == FileProblem::None)
+void sayFilesThrough(void *context, const CopyRunSummary &summary) {
+  CopyLines &lines = linesOf(context);
+  clearProgress(lines.progress);
+  if (lines.options.quiet)
+    return;
+  if (summary.marks.foldableMarks > 0)
+    writeOutput(foldHintText(lines.messages, summary.marks.foldableMarks));
+  writeOutput(copySummaryLine(lines.messages, lines.options.dryRun, summary.counts));
+}
+
+// What the run found as a whole, once it returned; false when it failed as
+// a whole: the destination could not be used, had no room or could not be
+// flushed.
+bool sayEnd(CopyLines &lines, const CopyRunSummary &summary) {
+  const Catalogue &messages = lines.messages;
+  const std::string shownDestination = escapeControls(lines.options.to);
+  if (summary.filesListed == 0) {
+    if (!lines.options.quiet)
+      writeOutput(messageLine(messages, Message::NoMp3Files));
     return true;
-  writeError(flushFailedText(*run.messages, problem));
-  return false;
-}
-
-// Returns false when the run failed as a whole: the destination could not
-// be used, had no room or could not be flushed.
-bool copyAll(CopyRun &run) {
-  mapDestinations(run);
-  planCopies(run);
-  uint64_t freeBytes = 0;
-  uint64_t blockSize = 0;
-  const FileProblem problem = freeSpace(run, &freeBytes, &blockSize);
-  if (problem != FileProblem::None) {
-    writeError(destinationProblemText(*run.messages, escapeControls(run.options.to), problem));
+  }
+  if (summary.destinationProblem != FileProblem::None) {
+    writeError(destinationProblemText(messages, shownDestination, summary.destinationProblem));
     return false;
   }
-  const SpaceNeeded needed = spaceNeeded(run, blockSize == 0 ? 1 : blockSize);
-  const std::string shownDestination = escapeControls(run.options.to);
-  if (needed.files > 0 && needed.onDisk > freeBytes) {
-    writeError(noSpaceText(*run.messages, shownDestination, needed.onDisk, freeBytes));
+  if (summary.noSpace) {
+    writeError(noSpaceText(messages, shownDestination, summary.spaceNeeded, summary.spaceFree));
     return false;
   }
-  if (run.options.dryRun && !run.options.quiet)
-    say(run, spaceLine(*run.messages, shownDestination, needed.onDisk, freeBytes));
-  writeCopies(run, needed);
-  if (run.marks.foldableMarks > 0 && !run.options.quiet)
-    writeOutput(foldHintText(*run.messages, run.marks.foldableMarks));
-  if (!run.options.quiet)
-    writeOutput(copySummaryLine(*run.messages, run.options.dryRun, run.counts));
-  if (!run.options.dryRun) {
-    if (!flushDestination(run))
-      return false;
-    if (!run.options.quiet)
-      writeOutput(messageLine(*run.messages, Message::Removable));
+  if (!summary.flushed)
+    return true;
+  if (summary.flushProblem != FileProblem::None) {
+    writeError(flushFailedText(messages, summary.flushProblem));
+    return false;
   }
+  if (!lines.options.quiet)
+    writeOutput(messageLine(messages, Message::Removable));
   return true;
-}
-
-// With -r, a destination inside a folder that is copied would take in the
-// copies themselves on the next run (cp -r refuses it too). Returns that
-// folder as the command line names it, or null. A destination not made yet
-// is judged by the folder it is to be made in.
-const char *sourceHoldingDestination(const Options &options) {
-  if (!options.recursive)
-    return nullptr;
-  FilePlace place{CURRENT_FOLDER, false, {}};
-  FolderHandle destination = NO_FOLDER;
-  if (openFolder(CURRENT_FOLDER, options.to, &destination) != FileProblem::None) {
-    destination = NO_FOLDER;
-    if (placeOfPath(options.to, &place) == FileProblem::None) {
-      if (place.folder != CURRENT_FOLDER)
-        destination = place.folder;
-      else if (openFolder(CURRENT_FOLDER, ".", &destination) != FileProblem::None)
-        destination = NO_FOLDER;
-    }
-  }
-  const char *holder = nullptr;
-  for (size_t i = 0; destination != NO_FOLDER && holder == nullptr && i < options.paths.size();
-       ++i) {
-    FolderHandle source = NO_FOLDER;
-    if (openFolder(CURRENT_FOLDER, options.paths[i], &source) != FileProblem::None)
-      continue;
-    if (folderIsWithin(destination, source))
-      holder = options.paths[i];
-    closeFolder(source);
-  }
-  if (destination != place.folder)
-    closeFolder(destination);
-  closePlace(&place);
-  return holder;
 }
 
 } // namespace
 
 int copyRun(const Catalogue &messages, const Options &options, const ConsoleState &console) {
-  if (const char *holder = sourceHoldingDestination(options)) {
-    writeError(destinationInSourceText(messages, escapeControls(holder)));
+  CopyLines lines{messages, options, startProgress(console.errorIsTerminal && !options.quiet), 0};
+  CopyRunSettings settings{};
+  settings.sources = options.paths;
+  settings.destination = options.to;
+  settings.recursive = options.recursive;
+  settings.allFiles = options.allFiles;
+  settings.write = !options.dryRun;
+  settings.rewrite = pathSettings(options, false).rewrite;
+  settings.id3v1 = options.id3v1;
+  CopyRunEvents events{};
+  events.context = &lines;
+  events.listingProblem = sayListingProblem;
+  events.leftover = sayLeftover;
+  events.renamed = sayRenamed;
+  events.planned = sayPlanned;
+  events.fileDone = sayFileDone;
+  events.progress = showCopyProgress;
+  events.filesThrough = sayFilesThrough;
+  // No stop is asked: an interruption ends the program, removing the copy
+  // under way.
+  const CopyRunSummary summary = runCopies(settings, events);
+  if (summary.destinationInSource != nullptr) {
+    writeError(destinationInSourceText(messages, escapeControls(summary.destinationInSource)));
     return EXIT_USAGE;
   }
-  CopyRun run{};
-  run.messages = &messages;
-  run.options = options;
-  run.progress = startProgress(console.errorIsTerminal && !options.quiet);
-  collectFiles(options.paths, options.recursive, options.allFiles, run.list);
-  const size_t problems = reportListingProblems(run.list, messages, options.quiet, run.progress);
-  run.counts.files += problems;
-  run.counts.failed += problems;
-  run.needingAttention = problems;
-  bool runFailed = false;
-  if (run.list.files.empty()) {
-    if (!options.quiet)
-      writeOutput(messageLine(messages, Message::NoMp3Files));
-  } else {
-    runFailed = !copyAll(run);
-  }
-  closeFolderChain(run.sourceFolders);
-  closeFolderChain(run.openDestinations);
-  return exitStatus(run.needingAttention, runFailed);
+  const bool runFailed = !sayEnd(lines, summary);
+  return exitStatus(lines.needingAttention, runFailed);
 }

@@ -1,6 +1,5 @@
 #include "cli/info.h"
 
-#include "cli/file_list.h"
 #include "cli/progress.h"
 #include "cli/run_results.h"
 #include "cli/texts.h"
@@ -12,6 +11,8 @@
 #include "engine/tag_layout.h"
 #include "engine/text_values.h"
 #include "engine/unicode.h"
+#include "library/file_list.h"
+#include "library/text_marks.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -21,10 +22,7 @@
 
 namespace {
 
-constexpr size_t UNITS_SHOWN = 4096;
 constexpr size_t TEXT_COLUMNS = 48; // of a frame's text on its line
-const char VALUE_SEPARATOR[] = " / ";
-const char ELLIPSIS[] = "…";
 
 struct FrameView {
   std::string identifier;
@@ -155,7 +153,7 @@ std::string decodedField(const uint8_t *field, size_t size) {
 }
 
 // The ID3v1 tag as a player that reads code page 932 shows it, and how it
-// differs from the one the ID3v2 tag gives (when its checks passed).
+// differs from the one the ID3v2 tag gives.
 void describeId3v1(FileView &view, FileImage region, const TagRecord &record, const uint8_t *tag) {
   Id3v1Tag fields;
   std::memcpy(&fields, tag, sizeof fields);
@@ -175,9 +173,9 @@ void describeId3v1(FileView &view, FileImage region, const TagRecord &record, co
   shown.genre = genre == nullptr
                     ? (fields.genre == ID3V1_NO_GENRE ? "" : std::to_string(fields.genre))
                     : std::to_string(fields.genre) + " (" + genre + ")";
-  const PathOutcome outcome = view.report.outcome;
-  if (region.length > 0 &&
-      (outcome == PathOutcome::Converted || outcome == PathOutcome::AlreadyConverted)) {
+  // Compared whatever the checks of the ID3v2 tag said, as --info always
+  // has: the frames the walk found.
+  if (region.length > 0) {
     uint8_t fromTag[ID3V1_TAG_SIZE];
     buildId3v1TagFor(region, record, TextSettings{false}, fromTag);
     shown.differences = id3v1Differences(tag, fromTag);
@@ -186,13 +184,23 @@ void describeId3v1(FileView &view, FileImage region, const TagRecord &record, co
     ++view.misreads.id3v1Disagrees;
 }
 
-void readTags(void *context, FileImage region, const uint8_t *id3v1) {
-  auto &view = *static_cast<FileView *>(context);
-  const TagRecord record = region.length > 0 ? walkTag(region) : TagRecord{};
+// The tags of a file whose conversion examined them, from the walk it made;
+// the report set instead when the end of the file cannot be read.
+void describeTags(FileView &view, FileConversion &conversion) {
+  uint8_t id3v1[ID3V1_TAG_SIZE];
+  bool present = false;
+  const FileProblem problem = readExistingId3v1(conversion, id3v1, present);
+  if (problem != FileProblem::None) {
+    conversion.report.outcome = PathOutcome::CannotRead;
+    conversion.report.problem = problem;
+    return;
+  }
+  const FileImage region{conversion.before,
+                         conversion.before == nullptr ? 0 : conversion.regionLength};
   if (region.length > 0)
-    describeTag(view, region, record);
-  if (id3v1 != nullptr)
-    describeId3v1(view, region, record, id3v1);
+    describeTag(view, region, conversion.record);
+  if (present)
+    describeId3v1(view, region, conversion.record, id3v1);
 }
 
 // ---- JSON ------------------------------------------------------------------
@@ -241,7 +249,7 @@ std::string jsonString(const std::string &text) {
 
 const char *conversionName(PathOutcome outcome) {
   switch (outcome) {
-  case PathOutcome::Converted:
+  case PathOutcome::WouldConvert:
     return "would-convert";
   case PathOutcome::AlreadyConverted:
     return "already-converted";
@@ -370,7 +378,7 @@ std::string frameLine(const FrameView &frame) {
 }
 
 std::string fileLines(const Catalogue &messages, const FileView &view) {
-  std::string lines = outcomeLine(messages, true, escapeControls(view.path), view.report);
+  std::string lines = outcomeLine(messages, escapeControls(view.path), view.report);
   if (view.hasTag)
     lines += infoTagLine(messages, view.misreads.version4 > 0 || view.flags.unsynchronisation,
                          view.version, view.size, view.padding, tagFlagsText(messages, view.flags));
@@ -392,24 +400,30 @@ struct InfoRun {
   bool marked; // some line carries a mark
 };
 
+// Listed file i, its tags described into view once the conversion's checks
+// have examined them; the report tells what a conversion would give, or why
+// the file could not be read. Nothing is written.
 PathReport readListed(InfoRun &run, size_t i, FileView &view) {
-  const ListedFile &file = run.list.files[i];
-  if (file.folder == NO_PARENT)
-    return readTagsOfPath(file.name.c_str(), readTags, &view);
-  FolderHandle folder = NO_FOLDER;
-  const FileProblem problem =
-      openListedFolder(run.list.folders, file.folder, run.openFolders, &folder);
-  if (problem != FileProblem::None)
-    return PathReport{
-        PathOutcome::CannotOpen, RewriteReason::None, problem, 0, 0, 0, 0, FramesLeft{}};
-  return readTagsAt(folder, file.name.c_str(), readTags, &view);
+  FilePlace place;
+  PathReport failure{};
+  if (!placeOfListedFile(run.list, i, run.openFolders, &place, &failure))
+    return failure;
+  FileConversion conversion{};
+  if (openConversion(conversion, place, FileUse::Read)) {
+    convertOpenFile(conversion, RewriteSettings{FrameScope::TitleFrames, TextSettings{false}},
+                    false);
+    if (tagWasExamined(conversion.report.outcome))
+      describeTags(view, conversion);
+  }
+  releaseConversion(conversion);
+  return conversion.report;
 }
 
 void count(InfoRun &run, const FileView &view) {
   MisreadCounts &counts = run.counts;
   const MisreadCounts &found = view.misreads;
   ++counts.files;
-  if (!tagsWereRead(view.report.outcome))
+  if (!tagWasExamined(view.report.outcome))
     ++counts.failed;
   counts.wideTexts += found.wideTexts;
   counts.unsynchronised += found.unsynchronised;
@@ -423,11 +437,9 @@ bool hasMisreads(const MisreadCounts &found) {
 
 void reportListingAsJson(InfoRun &run) {
   for (const ListingProblem &problem : run.list.problems) {
-    const PathReport report{
-        PathOutcome::CannotOpen, RewriteReason::None, problem.problem, 0, 0, 0, 0, FramesLeft{}};
     FileView view{};
     view.path = problem.shownPath;
-    view.report = report;
+    view.report = failedReport(PathOutcome::CannotOpen, problem.problem);
     sayLine(run.progress, jsonLine(view));
     count(run, view);
   }
@@ -455,7 +467,7 @@ int infoRun(const Catalogue &messages, const Options &options, const ConsoleStat
     run.marked = run.marked || marked;
     if (options.json)
       sayLine(run.progress, jsonLine(view));
-    else if (!options.quiet || marked || !tagsWereRead(view.report.outcome))
+    else if (!options.quiet || marked || !tagWasExamined(view.report.outcome))
       sayLine(run.progress, fileLines(messages, view));
     if (progressDue(run.progress))
       showProgress(run.progress, progressText(messages, i + 1, run.list.files.size()));

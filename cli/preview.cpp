@@ -2,31 +2,10 @@
 
 #include "catalogue/catalogue.h"
 #include "cli/console.h"
-#include "engine/ansi_text.h"
-#include "engine/rewrite_tag.h"
+#include "cli/texts.h"
 #include "engine/text_values.h"
-#include "engine/unicode.h"
 
 namespace {
-
-constexpr size_t TEXTS_SHOWN = 64; // --all-frames lists every string of a tag
-constexpr size_t UNITS_SHOWN = 4096;
-const char VALUE_SEPARATOR[] = " / ";
-
-// How a player reading code page text shows one unit after the conversion:
-// the unit's bytes read back. Each unit converts on its own, as the rewrite
-// converts them, a look-alike taking the place of '?' when folding.
-size_t convertedUnits(char16_t unit, TextSettings settings, char16_t out[4]) {
-  const LookAlike lookAlike = settings.foldLookAlikes ? ansiLookAlike(unit) : LookAlike{};
-  if (lookAlike.length != 0)
-    return decodeAnsi(lookAlike.bytes, lookAlike.length, out, 4);
-  const char16_t text[2] = {unit, 0};
-  uint8_t bytes[8] = {};
-  const size_t written = encodeAnsi(text, bytes, sizeof bytes);
-  if (written <= 1)
-    return 0;
-  return decodeAnsi(bytes, written - 1, out, 4);
-}
 
 // Control characters would move the cursor or forge lines: they are shown
 // escaped, before and after alike.
@@ -39,23 +18,13 @@ void appendShown(const char16_t *units, size_t count, std::string &out) {
 // Appends one character (one unit, or a surrogate pair) as it is converted.
 void appendConverted(const char16_t *units, size_t count, TextSettings settings, std::string &after,
                      PreviewMarks &marks) {
-  char16_t converted[8];
-  size_t convertedCount = 0;
-  for (size_t i = 0; i < count; ++i) {
-    convertedCount += convertedUnits(units[i], settings, converted + convertedCount);
-    if (!settings.foldLookAlikes && ansiLookAlike(units[i]).length != 0)
-      ++marks.foldableMarks;
-  }
-  bool same = convertedCount == count;
-  for (size_t i = 0; same && i < count; ++i)
-    same = converted[i] == units[i];
-  if (same) {
+  const ConvertedCharacter converted = convertCharacter(units, count, settings, marks);
+  if (!converted.replaced) {
     appendShown(units, count, after);
     return;
   }
-  marks.marked = true;
   after += '[';
-  appendShown(converted, convertedCount, after);
+  appendShown(converted.units, converted.count, after);
   after += ']';
 }
 
@@ -68,8 +37,8 @@ void appendLine(std::string &lines, const std::string &label, const std::string 
   lines += '\n';
 }
 
-} // namespace
-
+// One frame's text: its UTF-16 units (values of a list separated by a zero
+// unit) and, unless its bytes are kept as they are, the converted text.
 void describeText(const char16_t *units, size_t count, bool bytesKept, TextSettings settings,
                   std::string &before, std::string &after, PreviewMarks &marks) {
   size_t i = 0;
@@ -80,8 +49,7 @@ void describeText(const char16_t *units, size_t count, bool bytesKept, TextSetti
       ++i;
       continue;
     }
-    const size_t length =
-        isHighSurrogate(units[i]) && i + 1 < count && isLowSurrogate(units[i + 1]) ? 2 : 1;
+    const size_t length = characterLength(units, i, count);
     appendShown(units + i, length, before);
     if (bytesKept) {
       appendShown(units + i, length, after);
@@ -92,28 +60,34 @@ void describeText(const char16_t *units, size_t count, bool bytesKept, TextSetti
   }
 }
 
-std::string previewText(const Catalogue &messages, FileImage tagRegion, RewriteSettings settings,
-                        PreviewMarks &marks) {
-  TargetText texts[TEXTS_SHOWN];
-  size_t count = 0;
-  listTargetTexts(tagRegion, settings.scope, texts, TEXTS_SHOWN, count);
+struct Preview {
+  const Catalogue &messages;
+  TextSettings settings;
+  PreviewMarks &marks;
   std::string lines;
-  static char16_t units[UNITS_SHOWN];
-  for (size_t i = 0; i < count; ++i) {
-    const TargetText &text = texts[i];
-    size_t unitCount = 0;
-    const bool whole = decodeFrameText(text.text, text.length, text.encoding, text.isList, units,
-                                       UNITS_SHOWN, unitCount);
-    std::string before;
-    std::string after;
-    describeText(units, unitCount, text.encoding == TEXT_ENCODING_SINGLE_BYTE, settings.text,
-                 before, after, marks);
-    const char *ellipsis = whole ? "" : "…";
-    std::string identifier = text.identifier;
-    identifier.resize(4, ' ');
-    appendLine(lines, "  " + identifier + "  " + messageText(messages, Message::BeforeLabel),
-               before, ellipsis);
-    appendLine(lines, "        " + messageText(messages, Message::AfterLabel), after, ellipsis);
-  }
-  return lines;
+};
+
+void previewTarget(void *context, const DecodedTarget &target) {
+  auto &preview = *static_cast<Preview *>(context);
+  std::string before;
+  std::string after;
+  describeText(target.units, target.count, target.bytesKept, preview.settings, before, after,
+               preview.marks);
+  const char *ellipsis = target.whole ? "" : ELLIPSIS;
+  std::string identifier = target.text->identifier;
+  identifier.resize(4, ' ');
+  appendLine(preview.lines,
+             "  " + identifier + "  " + messageText(preview.messages, Message::BeforeLabel), before,
+             ellipsis);
+  appendLine(preview.lines, "        " + messageText(preview.messages, Message::AfterLabel), after,
+             ellipsis);
+}
+
+} // namespace
+
+std::string previewText(const Catalogue &messages, FileImage tagRegion, const TagRecord &record,
+                        RewriteSettings settings, PreviewMarks &marks) {
+  Preview preview{messages, settings.text, marks, std::string()};
+  visitTargets(tagRegion, record, settings.scope, previewTarget, &preview);
+  return preview.lines;
 }

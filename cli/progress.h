@@ -4,7 +4,7 @@
 #pragma once
 
 #include "catalogue/catalogue.h"
-#include "cli/file_list.h"
+#include "library/file_list.h"
 
 #include <chrono>
 #include <cstddef>

@@ -4,7 +4,6 @@
 
 #include "cli/console.h"
 #include "cli/copy_run.h"
-#include "cli/file_list.h"
 #include "cli/info.h"
 #include "cli/options.h"
 #include "cli/preview.h"
@@ -13,6 +12,7 @@
 #include "cli/texts.h"
 #include "command/file_conversion.h"
 #include "command/platform_files.h"
+#include "library/file_list.h"
 
 #include <cctype>
 #include <string>
@@ -49,23 +49,18 @@ void reportFile(Run &run, const std::string &path, const PathReport &report) {
   run.needingAttention += attention ? 1 : 0;
   if (run.options.quiet && !attention)
     return;
-  say(run, outcomeLine(*run.messages, run.options.dryRun, escapeControls(path), report));
+  say(run, outcomeLine(*run.messages, escapeControls(path), report));
 }
 
 // One listed file, looked up in its folder (opened through the folders
 // above it, however deep).
 PathReport convertListed(Run &run, size_t i, PathSettings settings, TagInspector inspect,
                          void *context) {
-  const ListedFile &file = run.list.files[i];
-  if (file.folder == NO_PARENT)
-    return convertOnePath(file.name.c_str(), settings, inspect, context);
-  FolderHandle folder = NO_FOLDER;
-  const FileProblem problem =
-      openListedFolder(run.list.folders, file.folder, run.openFolders, &folder);
-  if (problem != FileProblem::None)
-    return PathReport{
-        PathOutcome::CannotOpen, RewriteReason::None, problem, 0, 0, 0, 0, FramesLeft{}};
-  return convertFileAt(folder, file.name.c_str(), settings, inspect, context);
+  FilePlace place;
+  PathReport failure{};
+  if (!placeOfListedFile(run.list, i, run.openFolders, &place, &failure))
+    return failure;
+  return convertFileAt(place, settings, inspect, context);
 }
 
 struct PreviewContext {
@@ -73,11 +68,11 @@ struct PreviewContext {
   std::string text;
 };
 
-void collectPreview(void *context, FileImage before, FileImage) {
+void collectPreview(void *context, FileImage before, const TagRecord &record, FileImage) {
   auto *preview = static_cast<PreviewContext *>(context);
   Run &run = *preview->run;
-  preview->text =
-      previewText(*run.messages, before, pathSettings(run.options, false).rewrite, run.marks);
+  preview->text = previewText(*run.messages, before, record,
+                              pathSettings(run.options, false).rewrite, run.marks);
 }
 
 void reportListing(Run &run) {
@@ -106,7 +101,7 @@ int finish(Run &run) {
   if (run.options.dryRun && run.marks.foldableMarks > 0 && !run.options.quiet)
     writeOutput(foldHintText(*run.messages, run.marks.foldableMarks));
   if (!run.options.quiet)
-    writeOutput(summaryLine(*run.messages, run.options.dryRun, run.counts));
+    writeOutput(summaryLine(*run.messages, run.counts));
   return exitStatus(run.needingAttention, false);
 }
 
@@ -117,7 +112,7 @@ int dryRun(Run &run) {
     PreviewContext preview{&run, std::string()};
     const PathReport report = convertListed(run, i, settings, collectPreview, &preview);
     reportFile(run, path, report);
-    if (!run.options.quiet && report.outcome == PathOutcome::Converted)
+    if (!run.options.quiet && report.outcome == PathOutcome::WouldConvert)
       say(run, preview.text);
     showRunProgress(run, i + 1);
   }
@@ -132,9 +127,9 @@ int convertFiles(Run &run, bool planned) {
   const PathSettings writing = pathSettings(run.options, true);
   const PathSettings examining = pathSettings(run.options, false);
   for (size_t i = 0; i < run.list.files.size(); ++i) {
-    const bool write = !planned || run.reports[i].outcome == PathOutcome::Converted;
+    const bool write = !planned || run.reports[i].outcome == PathOutcome::WouldConvert;
     PathReport report = convertListed(run, i, write ? writing : examining, nullptr, nullptr);
-    if (!write && report.outcome == PathOutcome::Converted)
+    if (!write && report.outcome == PathOutcome::WouldConvert)
       report.outcome = PathOutcome::Changed;
     reportFile(run, run.list.files[i].shownPath, report);
     showRunProgress(run, i + 1);
@@ -149,7 +144,7 @@ size_t planRun(Run &run) {
   size_t toConvert = 0;
   for (size_t i = 0; i < run.list.files.size(); ++i) {
     run.reports.push_back(convertListed(run, i, settings, nullptr, nullptr));
-    if (run.reports.back().outcome == PathOutcome::Converted)
+    if (run.reports.back().outcome == PathOutcome::WouldConvert)
       ++toConvert;
     showRunProgress(run, i + 1);
   }

@@ -1,34 +1,13 @@
 #include "cli/run_results.h"
 
 bool needsAttention(PathOutcome outcome) {
-  switch (outcome) {
-  case PathOutcome::Converted:
-  case PathOutcome::AlreadyConverted:
-  case PathOutcome::NoTag:
-  case PathOutcome::Refused:
-    return false;
-  default:
-    return true;
-  }
+  return !tagWasExamined(outcome) || outcome == PathOutcome::Unsupported ||
+         outcome == PathOutcome::Damaged;
 }
 
 bool needsAttention(const CopyReport &copy) {
   return copy.action == CopyAction::Taken || copy.action == CopyAction::None ||
          (copy.action == CopyAction::Write && needsAttention(copy.report.outcome));
-}
-
-bool tagsWereRead(PathOutcome outcome) {
-  switch (outcome) {
-  case PathOutcome::Converted:
-  case PathOutcome::AlreadyConverted:
-  case PathOutcome::NoTag:
-  case PathOutcome::Refused:
-  case PathOutcome::Unsupported:
-  case PathOutcome::Damaged:
-    return true;
-  default:
-    return false;
-  }
 }
 
 int exitStatus(size_t filesNeedingAttention, bool runFailed) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "command/file_conversion.h"
+#include "library/file_copy.h"
 
 #include <cstddef>
 #include <string>
@@ -20,9 +21,6 @@ bool needsAttention(PathOutcome outcome);
 // copy's name, or it was copied as it is because it is damaged or
 // unsupported.
 bool needsAttention(const CopyReport &copy);
-// With --info: whether its tags were read (a damaged or unsupported one
-// too); a file that was not needs attention.
-bool tagsWereRead(PathOutcome outcome);
 
 // The exit status of a run that went through its files: some needed
 // attention, or the run failed as a whole (its destination could not be
@@ -32,15 +30,6 @@ int exitStatus(size_t filesNeedingAttention, bool runFailed);
 struct RunCounts {
   size_t files;
   size_t byOutcome[static_cast<size_t>(PathOutcome::CannotBackUp) + 1];
-};
-
-struct CopyCounts {
-  size_t files;
-  size_t converted; // copies written converted
-  size_t asItIs;    // copies written as the files are
-  size_t upToDate;
-  size_t taken;  // not replaced: another file has the name
-  size_t failed; // failures, and entries that could not be examined
 };
 
 // What a player that reads nothing but code page 932 misreads, counted per

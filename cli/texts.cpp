@@ -1,8 +1,8 @@
 #include "cli/texts.h"
 
 #include "cli/console.h"
-#include "command/destination_names.h"
 #include "engine/id3v1.h"
+#include "library/destination_names.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -188,22 +188,21 @@ std::string withFramesLeft(const Catalogue &messages, const std::string &detail,
                      {{"detail", detail}, {"frames", left}});
 }
 
-// Counted in the summary in this order; failures are one count.
+// Counted in the summary in this order (a run converts, or tells what it
+// would convert); failures are one count.
 struct SummaryItem {
   PathOutcome outcome;
   CountedMessage label;
-  CountedMessage dryRunLabel;
 };
 
 const SummaryItem SUMMARY_ITEMS[] = {
-    {PathOutcome::Converted, CountedMessage::SummaryConverted, CountedMessage::SummaryWouldConvert},
-    {PathOutcome::AlreadyConverted, CountedMessage::SummaryAlreadyConverted,
-     CountedMessage::SummaryAlreadyConverted},
-    {PathOutcome::NoTag, CountedMessage::SummaryNoTag, CountedMessage::SummaryNoTag},
-    {PathOutcome::Refused, CountedMessage::SummaryRefused, CountedMessage::SummaryRefused},
-    {PathOutcome::Unsupported, CountedMessage::SummaryUnsupported,
-     CountedMessage::SummaryUnsupported},
-    {PathOutcome::Damaged, CountedMessage::SummaryDamaged, CountedMessage::SummaryDamaged},
+    {PathOutcome::Converted, CountedMessage::SummaryConverted},
+    {PathOutcome::WouldConvert, CountedMessage::SummaryWouldConvert},
+    {PathOutcome::AlreadyConverted, CountedMessage::SummaryAlreadyConverted},
+    {PathOutcome::NoTag, CountedMessage::SummaryNoTag},
+    {PathOutcome::Refused, CountedMessage::SummaryRefused},
+    {PathOutcome::Unsupported, CountedMessage::SummaryUnsupported},
+    {PathOutcome::Damaged, CountedMessage::SummaryDamaged},
 };
 
 // "12.3 MB", in the decimal units sticks are sold in.
@@ -337,12 +336,15 @@ std::string usageErrorText(const Catalogue &messages, const ParsedCommandLine &p
   return errorLine(problem) + messageLine(messages, Message::TryHelp);
 }
 
-std::string outcomeLine(const Catalogue &messages, bool dryRun, const std::string &path,
+std::string outcomeLine(const Catalogue &messages, const std::string &path,
                         const PathReport &report) {
   switch (report.outcome) {
   case PathOutcome::Converted:
-    return withDetail(messages, dryRun ? Message::LabelWouldConvert : Message::LabelConverted, path,
-                      withFramesLeft(messages, savedBytes(messages, report), report));
+  case PathOutcome::WouldConvert:
+    return withDetail(messages,
+                      report.outcome == PathOutcome::Converted ? Message::LabelConverted
+                                                               : Message::LabelWouldConvert,
+                      path, withFramesLeft(messages, savedBytes(messages, report), report));
   case PathOutcome::AlreadyConverted:
     return withDetail(messages, Message::LabelAlreadyConverted, path,
                       withFramesLeft(messages, "", report));
@@ -373,7 +375,7 @@ std::string leftoverLine(const Catalogue &messages, const std::string &path) {
                     messageText(messages, Message::LeftoverOfRun));
 }
 
-std::string summaryLine(const Catalogue &messages, bool dryRun, const RunCounts &counts) {
+std::string summaryLine(const Catalogue &messages, const RunCounts &counts) {
   std::string items;
   size_t failed = 0;
   for (size_t count : counts.byOutcome)
@@ -382,8 +384,7 @@ std::string summaryLine(const Catalogue &messages, bool dryRun, const RunCounts 
     const size_t count = counts.byOutcome[static_cast<size_t>(item.outcome)];
     failed -= count;
     if (count > 0)
-      appendItem(messages, countedText(messages, dryRun ? item.dryRunLabel : item.label, count),
-                 items);
+      appendItem(messages, countedText(messages, item.label, count), items);
   }
   if (failed > 0 || items.empty())
     appendItem(messages, countedText(messages, CountedMessage::SummaryFailed, failed), items);
@@ -419,7 +420,7 @@ std::string copyLine(const Catalogue &messages, bool dryRun, const std::string &
   switch (copy.action) {
   case CopyAction::Write: {
     const Message label = dryRun ? Message::LabelWouldCopy : Message::LabelCopied;
-    if (report.outcome == PathOutcome::Converted)
+    if (report.outcome == PathOutcome::WouldConvert)
       return withDetail(messages, label, path,
                         withFramesLeft(messages,
                                        messageText(messages, Message::ConvertedCopy,
@@ -433,12 +434,13 @@ std::string copyLine(const Catalogue &messages, bool dryRun, const std::string &
     return withDetail(messages, Message::LabelNotReplaced, path,
                       messageText(messages, Message::TakenAtDestination));
   case CopyAction::None:
+  case CopyAction::Stopped: // never asked: the command line ends on an interruption
     break;
   }
   if (report.outcome == PathOutcome::CannotWrite)
     return withDetail(messages, Message::LabelFailed, path,
                       failureDetail(messages, Message::StageCopy, report.problem, false));
-  return outcomeLine(messages, dryRun, path, report);
+  return outcomeLine(messages, path, report);
 }
 
 std::string renamedLine(const Catalogue &messages, const std::string &from, const std::string &to,
@@ -601,6 +603,7 @@ std::string infoSummaryLine(const Catalogue &messages, const MisreadCounts &coun
 std::string outcomeDetail(const Catalogue &messages, const PathReport &report) {
   switch (report.outcome) {
   case PathOutcome::Converted:
+  case PathOutcome::WouldConvert:
   case PathOutcome::AlreadyConverted:
   case PathOutcome::NoTag:
     return "";

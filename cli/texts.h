@@ -7,10 +7,17 @@
 #include "cli/run_results.h"
 #include "command/file_conversion.h"
 #include "engine/tag_layout.h"
+#include "library/copy_run.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+// Between the values of a list, and the strings of a frame, as a line shows
+// them.
+constexpr char VALUE_SEPARATOR[] = " / ";
+// At the end of a text cut short.
+constexpr char ELLIPSIS[] = "…";
 
 // A message as a line of its own.
 std::string messageLine(const Catalogue &messages, Message message);
@@ -21,15 +28,15 @@ std::string versionText();
 // What was wrong with the command line, and the hint to try --help.
 std::string usageErrorText(const Catalogue &messages, const ParsedCommandLine &parsed);
 
-// "converted: PATH (12 bytes saved)" and the like; dryRun says "would".
-std::string outcomeLine(const Catalogue &messages, bool dryRun, const std::string &path,
+// "converted: PATH (12 bytes saved)", "would convert: ..." and the like.
+std::string outcomeLine(const Catalogue &messages, const std::string &path,
                         const PathReport &report);
 // A folder that could not be read, or an entry that could not be examined.
 std::string listingProblemLine(const Catalogue &messages, const std::string &path,
                                FileProblem problem, bool isFolder);
 // A temporary file of an interrupted run, found in a folder and left alone.
 std::string leftoverLine(const Catalogue &messages, const std::string &path);
-std::string summaryLine(const Catalogue &messages, bool dryRun, const RunCounts &counts);
+std::string summaryLine(const Catalogue &messages, const RunCounts &counts);
 
 std::string confirmationText(const Catalogue &messages, size_t toConvert, size_t total,
                              bool backup);

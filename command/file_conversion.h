@@ -1,16 +1,20 @@
 // One file's conversion for callers that report rather than ask (the command
 // line): the checks, the rewrite of the tag region and the safe write, with
-// the outcome returned as a record; and the steps the Convert command
-// shares with it.
+// the outcome returned as a record; the steps of it for one open file, on
+// which the copies (library/file_copy.h) and --info build; and the steps the
+// Convert command shares with it.
 #pragma once
 
 #include "command/platform_files.h"
+#include "command/safe_write.h"
+#include "engine/id3v1.h"
 #include "engine/rewrite_tag.h"
 
 #include <cstdint>
 
 enum class PathOutcome {
-  Converted,        // written; or, when not writing, would be
+  Converted,        // written
+  WouldConvert,     // examined only, a write would change it; for a copy, the copy is converted
   AlreadyConverted, // the rewrite gives the same bytes; nothing written
   NoTag,            // no "ID3" at the start
   Refused,          // the version gate said no
@@ -29,6 +33,11 @@ enum class PathOutcome {
   CannotBackUp,
 };
 
+// Whether an outcome is the conversion's verdict on the file's tag (it is
+// converted or would be, or it is left as it is for what its tag is) rather
+// than a failure to read or write the file.
+bool tagWasExamined(PathOutcome outcome);
+
 struct PathSettings {
   bool write;              // false: examine only, touch nothing
   bool backup;             // keep the original as NAME.bak, never overwriting one
@@ -44,74 +53,73 @@ struct PathReport {
   uint8_t majorVersion; // the tag's version, once its header was read
   uint8_t revision;
   uint64_t size;    // the file's size before
-  uint64_t newSize; // after the conversion (Converted)
+  uint64_t newSize; // after the conversion (Converted, WouldConvert)
   FramesLeft left;  // frames an AllFrames conversion left as they are
 };
 
-// Shown the tag region before and after the rewrite when the rewrite changes
-// it, before anything is written.
-typedef void (*TagInspector)(void *context, FileImage before, FileImage after);
+// The report of a file that failed before anything of it was known: the
+// outcome and the cause the platform gave.
+PathReport failedReport(PathOutcome outcome, FileProblem problem);
 
-// The file named `name` in an open folder; a link is followed to its file.
-PathReport convertFileAt(FolderHandle folder, const char *name, PathSettings settings,
-                         TagInspector inspect, void *context);
-// The file at a path.
-PathReport convertOnePath(const char *path, PathSettings settings, TagInspector inspect,
-                          void *context);
+// The place of a path, its folder opened (closePlace releases it); false
+// with the report of a file that was not found or could not be opened when
+// the folder cannot be opened.
+bool placeOfPathFor(const char *path, FilePlace *place, PathReport *failure);
 
-// What --info reads of a file, nothing written: the tag region (length 0
-// when the file has no ID3v2 tag) and the ID3v1 tag at its end (nullptr
-// when there is none).
-typedef void (*TagReader)(void *context, FileImage tagRegion, const uint8_t *id3v1Tag);
+// Shown the tag region before and after the rewrite, and the walk of the
+// region before, when the rewrite changes it, before anything is written.
+typedef void (*TagInspector)(void *context, FileImage before, const TagRecord &record,
+                             FileImage after);
 
-// The file's tags, shown to read unless the file cannot be read; the
-// report tells what a conversion would give (Converted for "would convert")
-// or why the file could not be read.
-PathReport readTagsAt(FolderHandle folder, const char *name, TagReader read, void *context);
-PathReport readTagsOfPath(const char *path, TagReader read, void *context);
+// The file at place, a link followed to its file; a place that owns its
+// folder is closed on the way.
+PathReport convertFileAt(const FilePlace &place, PathSettings settings, TagInspector inspect,
+                         void *context);
 
-// Copies: the library is only read, and a converted copy of each file (or,
-// when it cannot be converted, the file as it is) goes to another folder,
-// most often on a memory stick.
+// ---- One open file: the steps the conversion, the copies and --info share --
 
-// Where a copy goes: a destination folder (NO_FOLDER when it is not made
-// yet, so that nothing is there) and the copy's name in it. A file that is
-// no MP3 (examineTag false) is copied as it is.
-struct CopyTarget {
-  FolderHandle folder;
-  const char *name;
-  bool examineTag;
-};
-
-enum class CopyAction {
-  None,     // nothing to do there: the source could not be read or the copy failed
-  Write,    // a new file was written, or would be when not writing
-  UpToDate, // a file of the copy's size and the source's time is there already
-  Taken,    // another file has the name; it is left as it is
-};
-
-// report.outcome tells what the conversion gives (Converted; or for a copy
-// of the file as it is AlreadyConverted, NoTag, Refused, Unsupported or
-// Damaged) or why there is no copy (a failure; CannotWrite and Changed for
-// the copy's own); report.newSize is the copy's size.
-struct CopyReport {
+// What the conversion of one open file holds while it runs; releaseConversion
+// releases it all.
+struct FileConversion {
+  FilePlace place; // a link followed: the place of the file itself
+  FileHandle source;
+  FileState whenOpened;
+  uint8_t *before;       // the tag region as read: the tag, and a footer's worth of bytes after it
+  uint8_t *after;        // its rewrite
+  uint32_t regionLength; // of the tag region read, and of its rewrite
+  uint32_t newRegionLength;
+  TagRecord record; // the one walk of the tag region, once read
+  uint64_t keptEnd; // the file is kept up to here: its end, or an ID3v1 tag that is replaced
+  bool writesId3v1; // the new content ends with newId3v1
+  uint8_t newId3v1[ID3V1_TAG_SIZE];
   PathReport report;
-  CopyAction action;
 };
 
-// A copy is up to date when it has the source's modification time as FAT
-// keeps it: to two seconds.
-bool sameCopyTime(int64_t copyTime, int64_t sourceTime);
+// How a file is opened for its conversion.
+enum class FileUse {
+  Replace, // converted in place: a regular file of one name, locked against a second run
+  Examine, // the same checks, without the lock, for a run that writes nothing
+  Read,    // only read (the source of a copy, --info): other names do not matter, no lock
+};
 
-// The file `name` in an open folder, copied to target. settings.write false
-// only examines; backup and keepTime do not apply (a copy always has the
-// source's time).
-CopyReport copyFileAt(FolderHandle folder, const char *name, PathSettings settings,
-                      CopyTarget target, TagInspector inspect, void *context);
-CopyReport copyOnePath(const char *path, PathSettings settings, CopyTarget target,
-                       TagInspector inspect, void *context);
+// Opens the file at place and learns its state (its size in
+// conversion.report); false with the report set when it cannot.
+bool openConversion(FileConversion &conversion, const FilePlace &place, FileUse use);
+// Reads the tag region, walks it once and rewrites it with these settings,
+// making the ID3v1 tag too when asked. conversion.report then says what a
+// write would give: WouldConvert (with its newSize), AlreadyConverted
+// (nothing to write), the tag's verdict, or why the file could not be read.
+void convertOpenFile(FileConversion &conversion, RewriteSettings rewrite, bool id3v1);
+// The content a WouldConvert conversion writes: the rewritten tag region,
+// the rest of the file, and the new ID3v1 tag.
+NewContent convertedContent(const FileConversion &conversion);
+// The ID3v1 tag at the end of the file; present only when it lies wholly
+// after the ID3v2 tag and its footer.
+FileProblem readExistingId3v1(const FileConversion &conversion, uint8_t (&tag)[ID3V1_TAG_SIZE],
+                              bool &present);
+void releaseConversion(FileConversion &conversion);
 
-// The steps the Convert command shares.
+// ---- The steps the Convert command shares ------------------------------------
 
 // Zero-initialised memory for a file's content, released by releaseBlock;
 // nullptr when there is none.
@@ -120,7 +128,6 @@ void releaseBlock(uint8_t *block);
 
 bool hasTagIdentifier(const uint8_t *bytes, uint64_t length);
 
-// rewriteTag for a file's content, a file too short for a tag header included.
+// rewriteTag for a whole file's content, a file too short for a tag header
+// included, converting the title frames as the dialog always has.
 RewriteOutcome rewriteContent(FileImage input, uint8_t *output);
-RewriteOutcome rewriteContent(FileImage input, uint8_t *output, RewriteSettings settings,
-                              FramesLeft &left);

@@ -132,6 +132,8 @@ FileProblem checkReplaceable(const FilePlace &place, FileHandle file);
 // installInterruptCleanup).
 FileProblem createTemporary(FolderHandle folder, FilePlace *temporary, FileHandle *file);
 FileProblem writeAll(FileHandle file, const uint8_t *bytes, uint64_t length);
+// The block a copy through memory reads and writes at a time.
+constexpr size_t COPY_BLOCK_SIZE = 1 << 20;
 // Copies length bytes of `from`, starting at offset, to the end of `to`.
 FileProblem copyRange(FileHandle from, uint64_t offset, uint64_t length, FileHandle to);
 // Gives the new file the original's owner, group, mode, ACLs and extended

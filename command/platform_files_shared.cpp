@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr size_t COPY_BLOCK_SIZE = 1 << 20;
 constexpr int TEMPORARY_NAME_TRIES = 100;
 
 // The temporary files an interruption must remove (the new file, and a

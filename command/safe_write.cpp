@@ -11,12 +11,28 @@ WriteResult result(WriteOutcome outcome, FileProblem problem = FileProblem::None
   return WriteResult{outcome, problem};
 }
 
-FileProblem writePieces(FileHandle file, const NewContent &content) {
+// Writes the pieces in order: each whole, or in blocks of COPY_BLOCK_SIZE
+// bytes when `stop` may be asked between them. A stop gives Other, with
+// *stopped set.
+FileProblem writePieces(FileHandle file, const NewContent &content, StopPoll stop, bool *stopped) {
   FileProblem problem = FileProblem::None;
+  bool first = true;
   for (size_t i = 0; i < content.count && problem == FileProblem::None; ++i) {
     const ContentPiece &piece = content.pieces[i];
-    problem = piece.bytes != nullptr ? writeAll(file, piece.bytes, piece.length)
-                                     : copyRange(piece.file, piece.offset, piece.length, file);
+    const uint64_t block = stop.stopRequested == nullptr ? piece.length : COPY_BLOCK_SIZE;
+    uint64_t done = 0;
+    do {
+      if (!first && stop.stopRequested != nullptr && stop.stopRequested(stop.context)) {
+        *stopped = true;
+        return FileProblem::Other;
+      }
+      first = false;
+      const uint64_t left = piece.length - done;
+      const uint64_t length = left < block ? left : block;
+      problem = piece.bytes != nullptr ? writeAll(file, piece.bytes + done, length)
+                                       : copyRange(piece.file, piece.offset + done, length, file);
+      done += length;
+    } while (problem == FileProblem::None && done < piece.length);
   }
   return problem;
 }
@@ -31,9 +47,11 @@ enum class NewFileKind {
 // Writes `content` into a new file under a temporary name in `folder`,
 // gives it what `kind` asks of `source` (the file it stands for) and the
 // last-write time *lastWriteTime when given, flushes and closes it;
-// *temporary then names it. On failure nothing is left.
+// *temporary then names it. On failure, or when `stop` stopped it
+// (*stopped), nothing is left.
 FileProblem writeTemporary(FolderHandle folder, const NewContent &content, NewFileKind kind,
-                           FileHandle source, const int64_t *lastWriteTime, FilePlace *temporary) {
+                           FileHandle source, const int64_t *lastWriteTime, StopPoll stop,
+                           FilePlace *temporary, bool *stopped) {
   FileHandle file = NO_FILE;
   FileProblem problem = createTemporary(folder, temporary, &file);
   if (problem != FileProblem::None)
@@ -43,7 +61,7 @@ FileProblem writeTemporary(FolderHandle folder, const NewContent &content, NewFi
   if (kind == NewFileKind::Copy)
     problem = lockForConversion(file);
   if (problem == FileProblem::None)
-    problem = writePieces(file, content);
+    problem = writePieces(file, content, stop, stopped);
   if (problem == FileProblem::None)
     problem = kind == NewFileKind::Copy ? giveCopyMode(source, file) : carryMetadata(source, file);
   if (problem == FileProblem::None && lastWriteTime != nullptr)
@@ -96,8 +114,9 @@ FileProblem makeBackup(const FilePlace &place, FileHandle source, const FileStat
     content.pieces[0] = filePiece(source, 0, whenRead.size);
     content.count = 1;
     FilePlace temporary;
+    bool stopped = false;
     problem = writeTemporary(place.folder, content, NewFileKind::Backup, source,
-                             &whenRead.lastWriteTime, &temporary);
+                             &whenRead.lastWriteTime, NEVER_STOP, &temporary, &stopped);
     if (problem != FileProblem::None)
       return problem;
     problem = placeNewFile(temporary, backupName);
@@ -125,10 +144,13 @@ ContentPiece filePiece(FileHandle file, uint64_t offset, uint64_t length) {
 }
 
 WriteResult writeCopy(FolderHandle folder, const char *name, const NewContent &content,
-                      FileHandle source, const FileState &whenRead) {
+                      FileHandle source, const FileState &whenRead, StopPoll stop) {
   FilePlace temporary;
+  bool stopped = false;
   FileProblem problem = writeTemporary(folder, content, NewFileKind::Copy, source,
-                                       &whenRead.lastWriteTime, &temporary);
+                                       &whenRead.lastWriteTime, stop, &temporary, &stopped);
+  if (stopped)
+    return result(WriteOutcome::Stopped);
   if (problem != FileProblem::None)
     return result(WriteOutcome::CannotWrite, problem);
   if (!sourceUnchanged(source, whenRead)) {
@@ -151,8 +173,10 @@ WriteResult replaceContent(const FilePlace &place, FileHandle *source, const Fil
   if (settings.backup && !backupNameOf(place.name, backupName))
     return result(WriteOutcome::CannotBackUp, FileProblem::NameTooLong);
   FilePlace temporary;
+  bool stopped = false;
   problem = writeTemporary(place.folder, content, NewFileKind::Replacement, *source,
-                           settings.keepTime ? &whenRead.lastWriteTime : nullptr, &temporary);
+                           settings.keepTime ? &whenRead.lastWriteTime : nullptr, NEVER_STOP,
+                           &temporary, &stopped);
   if (problem != FileProblem::None)
     return result(WriteOutcome::CannotWrite, problem);
   if (!unchangedSince(place, *source, whenRead)) {

@@ -51,7 +51,15 @@ enum class WriteOutcome {
   CannotBackUp,    // problem says why; nothing written
   CannotWrite,     // problem says why; the original is as it was
   LeftInTemporary, // the original is gone; the content is under the temporary name
+  Stopped,         // a copy stopped on request between two of its blocks; nothing is left
 };
+
+// Asked between the blocks of a copy whether to stop it.
+struct StopPoll {
+  bool (*stopRequested)(void *context); // nullptr: never stops
+  void *context;
+};
+constexpr StopPoll NEVER_STOP{nullptr, nullptr};
 
 struct WriteResult {
   WriteOutcome outcome;
@@ -65,9 +73,11 @@ struct WriteResult {
 // be (flushCopy), and placed as `name`, never replacing anything there
 // (CannotWrite with AlreadyExists when the name was taken meanwhile).
 // Changed when the source, open as `source`, is no longer in the state
-// whenRead once the copy is complete. On failure nothing is left.
+// whenRead once the copy is complete. `stop` is asked between the blocks of
+// COPY_BLOCK_SIZE bytes the content is written in. On failure, or when
+// stopped, nothing is left.
 WriteResult writeCopy(FolderHandle folder, const char *name, const NewContent &content,
-                      FileHandle source, const FileState &whenRead);
+                      FileHandle source, const FileState &whenRead, StopPoll stop);
 
 // Replaces the content of the regular file at `place`, open as *source (and
 // locked by the caller) and in state whenRead when its content was read.

@@ -1,8 +1,8 @@
 #include "ui/file_chooser.h"
 
 #include "command/convert_command.h"
-#include "command/dialog_binding.h"
 #include "resources/resource_ids.h"
+#include "ui/dialog_binding.h"
 
 #include <cderr.h>
 #include <commdlg.h>

@@ -1,8 +1,8 @@
 #include "ui/file_drop.h"
 
 #include "command/convert_command.h"
-#include "command/dialog_binding.h"
 #include "resources/resource_ids.h"
+#include "ui/dialog_binding.h"
 
 // Index 0xFFFFFFFF asks DragQueryFile for the number of files.
 constexpr UINT DROPPED_FILE_COUNT = 0xFFFFFFFF;

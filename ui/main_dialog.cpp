@@ -1,7 +1,7 @@
 #include "ui/main_dialog.h"
 
-#include "command/dialog_binding.h"
 #include "resources/resource_ids.h"
+#include "ui/dialog_binding.h"
 #include "ui/file_chooser.h"
 #include "ui/file_drop.h"
 

@@ -35,6 +35,15 @@ Conversation convert(const std::string &path, bool answer, std::function<void()>
   return conversation;
 }
 
+PathReport convertOnePath(const char *path, PathSettings settings, TagInspector inspect,
+                          void *context) {
+  FilePlace place;
+  PathReport failure{};
+  if (!placeOfPathFor(path, &place, &failure))
+    return failure;
+  return convertFileAt(place, settings, inspect, context);
+}
+
 fs::path makeFolder(const char *name) {
   auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
   fs::path folder =

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "command/convert_command.h"
+#include "command/file_conversion.h"
 #include "tests/engine/tag_builder.h"
 
 #include <filesystem>
@@ -28,6 +29,10 @@ UserPrompt recordingPrompt(Conversation *conversation);
 // Runs the command on `path` and returns what it said.
 Conversation convert(const std::string &path, bool answer = true,
                      std::function<void()> whileAsking = nullptr);
+
+// The command line's conversion of the file at a path.
+PathReport convertOnePath(const char *path, PathSettings settings, TagInspector inspect,
+                          void *context);
 
 // A new empty folder under the system's temporary folder; removed again by
 // removeFolder.

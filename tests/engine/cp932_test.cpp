@@ -1,6 +1,7 @@
 // The portable code page 932 encoder against values taken from Windows'
 // WideCharToMultiByte(932): the plain table, its best-fit mappings, what
-// gives '?', and how the capacity is honoured.
+// gives '?', and how the capacity is honoured; and the decoder against
+// codes as Windows reads them.
 #include "engine/ansi_text.h"
 
 #include <gtest/gtest.h>
@@ -30,6 +31,12 @@ Bytes encoded(const std::u16string &text, size_t capacity = TEXT_BUFFER_SIZE) {
   size_t count = encodeCp932(text.c_str(), out.data(), capacity);
   out.resize(count);
   return out;
+}
+
+std::u16string decoded(const Bytes &bytes) {
+  char16_t units[16] = {};
+  const size_t count = decodeCp932(bytes.data(), bytes.size(), units, 16);
+  return std::u16string(units, count);
 }
 
 void expectUnits(const std::vector<UnitCase> &cases) {
@@ -198,3 +205,13 @@ TEST(AnsiText, WithoutAnsiCodePageConvertsToCp932) {
   EXPECT_EQ(encodeAnsi(text.c_str(), ansi, 4), 0u);
 }
 #endif
+
+TEST(Cp932Decoding, ReadsCodesAsWindowsDoes) {
+  EXPECT_EQ(decoded({0x41, 0x82, 0xA0, 0xB1}), u"A\u3042\uFF71");
+  EXPECT_EQ(decoded({0x81, 0x60}), u"\uFF5E"); // the fullwidth tilde, not the wave dash
+  EXPECT_EQ(decoded({0x81, 0xE1}), u"\u226A"); // not «, which best-fits to it
+  EXPECT_EQ(decoded({0xED, 0x40, 0xFA, 0x5C}), u"\u7E8A\u7E8A"); // NEC-selected and IBM rows
+  EXPECT_EQ(decoded({0x87, 0x90}), u"\u2252");                   // NEC row 13 duplicate of 81 E0
+  EXPECT_EQ(decoded({0x82}), u"\uFFFD");                         // a lead byte at the end
+  EXPECT_EQ(decoded({0x82, 0x20, 0x41}), u"\uFFFD A");           // a trail that makes no character
+}

@@ -1,4 +1,4 @@
-#include "command/destination_names.h"
+#include "library/destination_names.h"
 
 #include "command/utf8_text.h"
 

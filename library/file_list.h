@@ -1,9 +1,11 @@
-// The files a run converts: the files named on the command line, and the
-// MP3 files of the folders named there. Folders are walked through open
+// The files a run converts or copies: the files it is given (on the command
+// line, or in the copy window), and the MP3 files of the folders it is
+// given. Folders are walked through open
 // folder handles, so that no path grows too long to use however deep a tree
 // goes; every entry that cannot be examined is kept to be reported.
 #pragma once
 
+#include "command/file_conversion.h"
 #include "command/platform_files.h"
 
 #include <cstddef>
@@ -13,17 +15,17 @@
 constexpr size_t NO_PARENT = static_cast<size_t>(-1);
 
 // A folder met in a walk: a name in its parent, or with no parent a path
-// from the command line.
+// the run was given.
 struct ListedFolder {
   size_t parent;
   std::string name;
 };
 
 struct ListedFile {
-  size_t folder; // NO_PARENT: name is a path from the command line
+  size_t folder; // NO_PARENT: name is a path the run was given
   std::string name;
   std::string shownPath; // as the user named it, joined with the folders' names
-  bool isMp3;            // an MP3 by its name, or named on the command line
+  bool isMp3;            // an MP3 by its name, or given to the run itself
 };
 
 // A folder that could not be read or an entry that could not be examined.
@@ -40,9 +42,9 @@ struct FileList {
   std::vector<std::string> leftovers; // temporary files of interrupted runs, as shown paths
 };
 
-// True for names ending in ".mp3" in any letter case.
-bool isMp3Name(const std::string &name);
 std::string joinPath(const std::string &folder, const std::string &name);
+// Whether c separates the parts of a path: '/', and on Windows '\\' too.
+bool isPathSeparator(char c);
 
 // allFiles: the folders' other files too (isMp3 false).
 void collectFiles(const std::vector<const char *> &paths, bool recursive, bool allFiles,
@@ -60,3 +62,10 @@ struct FolderChain {
 FileProblem openListedFolder(const std::vector<ListedFolder> &folders, size_t folder,
                              FolderChain &chain, FolderHandle *handle);
 void closeFolderChain(FolderChain &chain);
+
+// The place of listed file i: its name in its folder, opened through the
+// chain; or a path the run was given, with its own folder opened (which
+// closePlace releases). False with the report of a file that could not be
+// opened when its folder cannot be.
+bool placeOfListedFile(const FileList &list, size_t i, FolderChain &chain, FilePlace *place,
+                       PathReport *failure);

@@ -1,7 +1,7 @@
-#include "cli/file_list.h"
+#include "library/file_list.h"
 
-#include "command/destination_names.h"
 #include "command/temporary_name.h"
+#include "library/destination_names.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,6 +14,20 @@ constexpr char SEPARATOR = '\\';
 #else
 constexpr char SEPARATOR = '/';
 #endif
+
+// True for names ending in ".mp3" in any letter case.
+bool isMp3Name(const std::string &name) {
+  static const char EXTENSION[] = ".mp3";
+  const size_t length = sizeof EXTENSION - 1;
+  if (name.size() <= length)
+    return false;
+  for (size_t i = 0; i < length; ++i) {
+    const auto c = static_cast<unsigned char>(name[name.size() - length + i]);
+    if (std::tolower(c) != EXTENSION[i])
+      return false;
+  }
+  return true;
+}
 
 struct FolderEntry {
   std::string name;
@@ -82,21 +96,16 @@ void walkFolder(Walk &walk, size_t index, FolderHandle handle, const std::string
 
 } // namespace
 
-bool isMp3Name(const std::string &name) {
-  static const char EXTENSION[] = ".mp3";
-  const size_t length = sizeof EXTENSION - 1;
-  if (name.size() <= length)
-    return false;
-  for (size_t i = 0; i < length; ++i) {
-    const auto c = static_cast<unsigned char>(name[name.size() - length + i]);
-    if (std::tolower(c) != EXTENSION[i])
-      return false;
-  }
-  return true;
+bool isPathSeparator(char c) {
+#ifdef _WIN32
+  return c == '/' || c == '\\';
+#else
+  return c == '/';
+#endif
 }
 
 std::string joinPath(const std::string &folder, const std::string &name) {
-  const bool separated = !folder.empty() && (folder.back() == SEPARATOR || folder.back() == '/');
+  const bool separated = !folder.empty() && isPathSeparator(folder.back());
 #ifdef _WIN32
   if (separated || (folder.size() == 2 && folder[1] == ':'))
     return folder + name;
@@ -162,4 +171,19 @@ void closeFolderChain(FolderChain &chain) {
     closeFolder(handle);
   chain.handles.clear();
   chain.indices.clear();
+}
+
+bool placeOfListedFile(const FileList &list, size_t i, FolderChain &chain, FilePlace *place,
+                       PathReport *failure) {
+  const ListedFile &file = list.files[i];
+  if (file.folder == NO_PARENT)
+    return placeOfPathFor(file.name.c_str(), place, failure);
+  FolderHandle folder = NO_FOLDER;
+  const FileProblem problem = openListedFolder(list.folders, file.folder, chain, &folder);
+  if (problem != FileProblem::None) {
+    *failure = failedReport(PathOutcome::CannotOpen, problem);
+    return false;
+  }
+  *place = placeInFolder(folder, file.name.c_str());
+  return true;
 }

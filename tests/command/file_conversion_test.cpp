@@ -1,7 +1,6 @@
 // The command line's conversion of one file against the dialog's command on
 // the same files: the same bytes on disk, over hand-made and mutated tags with
 // more audio than one copy block; and the failures of the write path.
-#include "command/file_conversion.h"
 #include "command/file_faults.h"
 #include "tests/command/command_test_support.h"
 
@@ -89,7 +88,7 @@ bool confirmYes(void *, const char *) {
 class PathConversion : public ::testing::Test {
 protected:
   void SetUp() override {
-    folder = makeFolder("cli-conversion");
+    folder = makeFolder("path-conversion");
     song = folder / "song.mp3";
     songPath = song.string();
   }
@@ -143,7 +142,7 @@ TEST_F(PathConversion, ExaminingTouchesNothingAndShowsTheTagRegion) {
     Bytes before;
     Bytes after;
   } seen;
-  auto inspect = [](void *context, FileImage before, FileImage after) {
+  auto inspect = [](void *context, FileImage before, const TagRecord &, FileImage after) {
     auto *into = static_cast<Seen *>(context);
     ++into->calls;
     into->before.assign(before.bytes, before.bytes + before.length);
@@ -151,7 +150,7 @@ TEST_F(PathConversion, ExaminingTouchesNothingAndShowsTheTagRegion) {
   };
   const PathReport report =
       convertOnePath(songPath.c_str(), PathSettings{false, true, true, {}, false}, inspect, &seen);
-  EXPECT_EQ(report.outcome, PathOutcome::Converted);
+  EXPECT_EQ(report.outcome, PathOutcome::WouldConvert);
   EXPECT_EQ(report.size - report.newSize, seen.before.size() - seen.after.size());
   EXPECT_EQ(seen.calls, 1u);
   EXPECT_LT(seen.before.size(), 1000u); // the tag region, not the whole file

@@ -1,6 +1,6 @@
 // The main dialog's Convert command: the path field's text, converted with
 // message boxes owned by the dialog as the way to talk to the user.
-#include "command/dialog_binding.h"
+#include "ui/dialog_binding.h"
 
 #include "command/messages.h"
 #include "resources/resource_ids.h"

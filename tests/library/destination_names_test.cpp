@@ -1,6 +1,6 @@
 // Names for copies on FAT and exFAT sticks, and the natural order copies are
 // written in.
-#include "command/destination_names.h"
+#include "library/destination_names.h"
 
 #include <gtest/gtest.h>
 

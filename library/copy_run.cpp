@@ -1,0 +1,418 @@
+#include "library/copy_run.h"
+
+#include "command/temporary_name.h"
+#include "library/destination_names.h"
+
+#include <set>
+
+namespace {
+
+constexpr size_t DESTINATION_ROOT = 0; // the destination folder itself
+
+enum class FolderState { Unknown, Missing, Present };
+
+struct DestinationFolder {
+  FolderState state;
+  bool leftoversDone;
+  std::vector<std::string> leftovers; // temporary files of interrupted runs
+  std::set<std::string> takenNames;   // as FAT compares them
+};
+
+struct CopyRun {
+  const CopyRunSettings &settings;
+  const CopyRunEvents &events;
+  FileList list;
+  // The destination folders as paths from DESTINATION_ROOT, which is the
+  // destination by its path.
+  std::vector<ListedFolder> destinationFolders;
+  std::vector<DestinationFolder> folderStates;
+  std::vector<std::string> destinationPaths; // as shown
+  std::vector<size_t> destinationOfFolder;   // per listed folder
+  std::vector<size_t> destinationOfFile;     // per listed file
+  std::vector<std::string> copyNames;        // per listed file
+  std::vector<CopyReport> plans;             // per listed file
+  FolderChain sourceFolders;
+  FolderChain openDestinations;
+  CopyRunSummary summary;
+};
+
+// The last part of a path given: the name its copy takes in the
+// destination; empty for ".", ".." and a root, whose content goes into the
+// destination itself.
+std::string lastPart(const std::string &path) {
+  size_t end = path.size();
+  while (end > 0 && isPathSeparator(path[end - 1]))
+    --end;
+  size_t start = end;
+  while (start > 0 && !isPathSeparator(path[start - 1]))
+    --start;
+  std::string part = path.substr(start, end - start);
+#ifdef _WIN32
+  if (start == 0 && part.size() >= 2 && part[1] == ':')
+    part.erase(0, 2); // "C:" or "C:name"
+#endif
+  return part == "." || part == ".." ? std::string() : part;
+}
+
+bool stopRequested(const CopyRun &run) {
+  return run.events.stopRequested != nullptr && run.events.stopRequested(run.events.context);
+}
+
+bool askStop(void *context) {
+  return stopRequested(*static_cast<const CopyRun *>(context));
+}
+
+// The name a copy takes in a destination folder: safe on the stick, and
+// distinct (as FAT compares names) from the names taken there before.
+std::string takeName(CopyRun &run, size_t folder, const std::string &sourceName,
+                     const std::string &shownSource) {
+  const SafeName safe = fatSafeName(sourceName);
+  SafeName chosen = safe;
+  std::set<std::string> &taken = run.folderStates[folder].takenNames;
+  for (unsigned number = 2; !taken.insert(fatFoldedName(chosen.name)).second; ++number)
+    chosen = numberedName(safe, number);
+  if (chosen.changes != NAME_KEPT && run.events.renamed != nullptr)
+    run.events.renamed(run.events.context, shownSource,
+                       joinPath(run.destinationPaths[folder], chosen.name), chosen.changes);
+  return chosen.name;
+}
+
+size_t addDestinationFolder(CopyRun &run, size_t parent, const std::string &name) {
+  run.destinationFolders.push_back(ListedFolder{parent, name});
+  run.folderStates.push_back(DestinationFolder{FolderState::Unknown, false, {}, {}});
+  run.destinationPaths.push_back(
+      parent == NO_PARENT ? name : joinPath(run.destinationPaths[parent], name));
+  return run.destinationFolders.size() - 1;
+}
+
+// Where each listed folder and file goes.
+void mapDestinations(CopyRun &run) {
+  addDestinationFolder(run, NO_PARENT, run.settings.destination);
+  std::vector<std::string> shownFolders;
+  for (const ListedFolder &folder : run.list.folders) {
+    const bool top = folder.parent == NO_PARENT;
+    const std::string shown =
+        top ? folder.name : joinPath(shownFolders[folder.parent], folder.name);
+    shownFolders.push_back(shown);
+    const std::string sourceName = top ? lastPart(folder.name) : folder.name;
+    const size_t parent = top ? DESTINATION_ROOT : run.destinationOfFolder[folder.parent];
+    if (sourceName.empty()) {
+      run.destinationOfFolder.push_back(parent);
+      continue;
+    }
+    const std::string name = takeName(run, parent, sourceName, shown);
+    run.destinationOfFolder.push_back(addDestinationFolder(run, parent, name));
+  }
+  for (const ListedFile &file : run.list.files) {
+    const bool top = file.folder == NO_PARENT;
+    const size_t folder = top ? DESTINATION_ROOT : run.destinationOfFolder[file.folder];
+    run.destinationOfFile.push_back(folder);
+    run.copyNames.push_back(
+        takeName(run, folder, top ? lastPart(file.name) : file.name, file.shownPath));
+  }
+}
+
+void keepLeftover(void *context, const char *name, EntryKind kind, FileProblem) {
+  if (kind == EntryKind::File && isTemporaryName(name))
+    static_cast<std::vector<std::string> *>(context)->push_back(name);
+}
+
+// Opens a destination folder that exists (NO_FOLDER when it does not yet),
+// noting the first time the leftovers of interrupted runs in it.
+FileProblem findDestination(CopyRun &run, size_t folder, FolderHandle *handle) {
+  *handle = NO_FOLDER;
+  DestinationFolder &state = run.folderStates[folder];
+  if (state.state == FolderState::Missing)
+    return FileProblem::None;
+  const FileProblem problem =
+      openListedFolder(run.destinationFolders, folder, run.openDestinations, handle);
+  if (problem == FileProblem::NotFound) {
+    state.state = FolderState::Missing;
+    *handle = NO_FOLDER;
+    return FileProblem::None;
+  }
+  if (problem != FileProblem::None)
+    return problem;
+  if (state.state == FolderState::Unknown)
+    listFolder(*handle, keepLeftover, &state.leftovers);
+  state.state = FolderState::Present;
+  return FileProblem::None;
+}
+
+// Opens a destination folder, made first (with the folders above it) when
+// it does not exist yet.
+FileProblem makeDestination(CopyRun &run, size_t folder, FolderHandle *handle) {
+  DestinationFolder &state = run.folderStates[folder];
+  if (state.state != FolderState::Present) {
+    const size_t parent = run.destinationFolders[folder].parent;
+    FolderHandle parentHandle = CURRENT_FOLDER;
+    FileProblem problem =
+        parent == NO_PARENT ? FileProblem::None : makeDestination(run, parent, &parentHandle);
+    if (problem == FileProblem::None)
+      problem = createFolder(parentHandle, run.destinationFolders[folder].name.c_str());
+    if (problem != FileProblem::None && problem != FileProblem::AlreadyExists)
+      return problem;
+    state.state = FolderState::Present;
+  }
+  return openListedFolder(run.destinationFolders, folder, run.openDestinations, handle);
+}
+
+// The leftovers of interrupted runs in a destination folder go (in a dry
+// run, are named) the first time the run comes to that folder.
+void removeLeftovers(CopyRun &run, size_t folder) {
+  DestinationFolder &state = run.folderStates[folder];
+  if (state.leftoversDone || state.leftovers.empty())
+    return;
+  state.leftoversDone = true;
+  const bool write = run.settings.write;
+  FolderHandle handle = NO_FOLDER;
+  FileProblem opened = FileProblem::None;
+  if (write)
+    opened = openListedFolder(run.destinationFolders, folder, run.openDestinations, &handle);
+  for (const std::string &name : state.leftovers) {
+    FileProblem problem = opened;
+    if (problem == FileProblem::None && write)
+      problem = removeLeftover(handle, name.c_str());
+    const LeftoverFate fate = problem != FileProblem::None ? LeftoverFate::Kept
+                              : write                      ? LeftoverFate::Removed
+                                                           : LeftoverFate::WouldBeRemoved;
+    if (run.events.leftover != nullptr)
+      run.events.leftover(run.events.context, joinPath(run.destinationPaths[folder], name), fate,
+                          problem);
+  }
+}
+
+// A dry run shows no texts, but counts what their previews would mark.
+void countPreviewMarks(void *context, FileImage before, const TagRecord &record, FileImage) {
+  auto &run = *static_cast<CopyRun *>(context);
+  countMarks(before, record, run.settings.rewrite, run.summary.marks);
+}
+
+CopyReport copyListed(CopyRun &run, size_t i, bool write, FolderHandle destination) {
+  const ListedFile &file = run.list.files[i];
+  const CopyTarget target{destination, run.copyNames[i].c_str(), file.isMp3};
+  const PathSettings settings{write, false, false, run.settings.rewrite, run.settings.id3v1};
+  const TagInspector inspect = run.settings.write ? nullptr : countPreviewMarks;
+  CopyReport copy{PathReport{}, CopyAction::None};
+  FilePlace place;
+  if (!placeOfListedFile(run.list, i, run.sourceFolders, &place, &copy.report))
+    return copy;
+  // Without a stop to ask for, a copy is written whole rather than in blocks.
+  const StopPoll stop = run.events.stopRequested == nullptr ? NEVER_STOP : StopPoll{askStop, &run};
+  return copyFileAt(place, settings, target, inspect, &run, stop);
+}
+
+CopyReport failedCopy(FileProblem problem) {
+  return CopyReport{failedReport(PathOutcome::CannotWrite, problem), CopyAction::None};
+}
+
+// Examines every file and what its copy finds at the destination; false
+// when the run was stopped meanwhile.
+bool planCopies(CopyRun &run) {
+  for (size_t i = 0; i < run.list.files.size(); ++i) {
+    if (stopRequested(run))
+      return false;
+    FolderHandle destination = NO_FOLDER;
+    const FileProblem problem = findDestination(run, run.destinationOfFile[i], &destination);
+    run.plans.push_back(problem != FileProblem::None ? failedCopy(problem)
+                                                     : copyListed(run, i, false, destination));
+  }
+  return true;
+}
+
+void addSpaceNeeded(CopyRun &run, uint64_t blockSize) {
+  CopyRunSummary &summary = run.summary;
+  for (const CopyReport &plan : run.plans) {
+    if (plan.action != CopyAction::Write)
+      continue;
+    summary.spaceNeeded += (plan.report.newSize + blockSize - 1) / blockSize * blockSize;
+    summary.bytesToWrite += plan.report.newSize;
+    ++summary.filesToWrite;
+  }
+  for (const DestinationFolder &folder : run.folderStates) {
+    if (folder.state == FolderState::Missing && summary.filesToWrite > 0)
+      summary.spaceNeeded += blockSize; // a new folder takes a cluster
+  }
+}
+
+// The free space where the copies go: in the destination, or where it will
+// be made.
+FileProblem freeSpace(const CopyRun &run, uint64_t *freeBytes, uint64_t *blockSize) {
+  FolderHandle destination = NO_FOLDER;
+  if (openFolder(CURRENT_FOLDER, run.settings.destination, &destination) == FileProblem::None) {
+    const FileProblem problem = querySpace(destination, freeBytes, blockSize);
+    closeFolder(destination);
+    return problem;
+  }
+  FilePlace place;
+  FileProblem problem = placeOfPath(run.settings.destination, &place);
+  if (problem == FileProblem::None)
+    problem = querySpace(place.folder, freeBytes, blockSize);
+  closePlace(&place);
+  return problem;
+}
+
+void count(CopyRun &run, const CopyReport &copy) {
+  CopyCounts &counts = run.summary.counts;
+  ++counts.files;
+  switch (copy.action) {
+  case CopyAction::Write:
+    ++(copy.report.outcome == PathOutcome::WouldConvert ? counts.converted : counts.asItIs);
+    break;
+  case CopyAction::UpToDate:
+    ++counts.upToDate;
+    break;
+  case CopyAction::Taken:
+    ++counts.taken;
+    break;
+  case CopyAction::None:
+    ++counts.failed;
+    break;
+  case CopyAction::Stopped:
+    break;
+  }
+}
+
+void tellProgress(const CopyRun &run, const CopyProgress &progress) {
+  if (run.events.progress != nullptr)
+    run.events.progress(run.events.context, progress);
+}
+
+// Writes the copies the plan found missing, reporting every file in order,
+// until the end or a stop.
+void writeCopies(CopyRun &run) {
+  CopyProgress progress{0, run.summary.filesToWrite, 0, run.summary.bytesToWrite, nullptr};
+  for (size_t i = 0; i < run.list.files.size() && !run.summary.stopped; ++i) {
+    const ListedFile &file = run.list.files[i];
+    if (stopRequested(run)) {
+      run.summary.stopped = true;
+      break;
+    }
+    const size_t folder = run.destinationOfFile[i];
+    removeLeftovers(run, folder);
+    CopyReport copy = run.plans[i];
+    progress.currentFile = &file.shownPath;
+    if (copy.action == CopyAction::Write && run.settings.write) {
+      tellProgress(run, progress);
+      FolderHandle destination = NO_FOLDER;
+      const FileProblem problem = makeDestination(run, folder, &destination);
+      copy = problem != FileProblem::None ? failedCopy(problem)
+                                          : copyListed(run, i, true, destination);
+      run.summary.stopped = copy.action == CopyAction::Stopped;
+      if (!run.summary.stopped) {
+        progress.bytesDone += run.plans[i].report.newSize;
+        ++progress.filesDone;
+      }
+    }
+    count(run, copy);
+    if (run.events.fileDone != nullptr)
+      run.events.fileDone(run.events.context, i, file, copy);
+    tellProgress(run, progress);
+  }
+}
+
+// Sends everything to the destination's disk.
+FileProblem flushDestination(const CopyRun &run) {
+  FolderHandle destination = NO_FOLDER;
+  FileProblem problem = openFolder(CURRENT_FOLDER, run.settings.destination, &destination);
+  if (problem == FileProblem::NotFound)
+    return FileProblem::None; // nothing was written
+  if (problem == FileProblem::None) {
+    problem = flushFileSystem(destination);
+    closeFolder(destination);
+  }
+  return problem;
+}
+
+// Everything after the listing: the plan, the space, the copies and the
+// flush.
+void copyAll(CopyRun &run) {
+  mapDestinations(run);
+  if (!planCopies(run)) {
+    run.summary.stopped = true;
+    return;
+  }
+  uint64_t blockSize = 0;
+  run.summary.destinationProblem = freeSpace(run, &run.summary.spaceFree, &blockSize);
+  if (run.summary.destinationProblem != FileProblem::None)
+    return;
+  addSpaceNeeded(run, blockSize == 0 ? 1 : blockSize);
+  run.summary.noSpace =
+      run.summary.filesToWrite > 0 && run.summary.spaceNeeded > run.summary.spaceFree;
+  if (run.summary.noSpace)
+    return;
+  if (run.events.planned != nullptr)
+    run.events.planned(run.events.context, run.summary);
+  writeCopies(run);
+  if (run.events.filesThrough != nullptr)
+    run.events.filesThrough(run.events.context, run.summary);
+  if (run.settings.write) {
+    run.summary.flushed = true;
+    run.summary.flushProblem = flushDestination(run);
+  }
+}
+
+// With recursive, a destination inside a folder that is copied would take
+// in the copies themselves on the next run (cp -r refuses it too). Returns
+// that folder as it was given, or null. A destination not made yet is
+// judged by the folder it is to be made in.
+const char *sourceHoldingDestination(const CopyRunSettings &settings) {
+  if (!settings.recursive)
+    return nullptr;
+  FilePlace place{CURRENT_FOLDER, false, {}};
+  FolderHandle destination = NO_FOLDER;
+  if (openFolder(CURRENT_FOLDER, settings.destination, &destination) != FileProblem::None) {
+    destination = NO_FOLDER;
+    if (placeOfPath(settings.destination, &place) == FileProblem::None) {
+      if (place.folder != CURRENT_FOLDER)
+        destination = place.folder;
+      else if (openFolder(CURRENT_FOLDER, ".", &destination) != FileProblem::None)
+        destination = NO_FOLDER;
+    }
+  }
+  const char *holder = nullptr;
+  for (size_t i = 0; destination != NO_FOLDER && holder == nullptr && i < settings.sources.size();
+       ++i) {
+    FolderHandle source = NO_FOLDER;
+    if (openFolder(CURRENT_FOLDER, settings.sources[i], &source) != FileProblem::None)
+      continue;
+    if (folderIsWithin(destination, source))
+      holder = settings.sources[i];
+    closeFolder(source);
+  }
+  if (destination != place.folder)
+    closeFolder(destination);
+  closePlace(&place);
+  return holder;
+}
+
+void reportListing(CopyRun &run) {
+  const CopyRunEvents &events = run.events;
+  for (const ListingProblem &problem : run.list.problems) {
+    if (events.listingProblem != nullptr)
+      events.listingProblem(events.context, problem);
+  }
+  for (const std::string &path : run.list.leftovers) {
+    if (events.leftover != nullptr)
+      events.leftover(events.context, path, LeftoverFate::InSource, FileProblem::None);
+  }
+  run.summary.counts.files += run.list.problems.size();
+  run.summary.counts.failed += run.list.problems.size();
+}
+
+} // namespace
+
+CopyRunSummary runCopies(const CopyRunSettings &settings, const CopyRunEvents &events) {
+  CopyRun run{settings, events, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, CopyRunSummary{}};
+  run.summary.destinationInSource = sourceHoldingDestination(settings);
+  if (run.summary.destinationInSource != nullptr)
+    return run.summary;
+  collectFiles(settings.sources, settings.recursive, settings.allFiles, run.list);
+  reportListing(run);
+  run.summary.filesListed = run.list.files.size();
+  if (!run.list.files.empty())
+    copyAll(run);
+  closeFolderChain(run.sourceFolders);
+  closeFolderChain(run.openDestinations);
+  return run.summary;
+}

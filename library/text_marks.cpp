@@ -1,0 +1,83 @@
+#include "library/text_marks.h"
+
+#include "engine/ansi_text.h"
+#include "engine/text_values.h"
+#include "engine/unicode.h"
+
+namespace {
+
+constexpr size_t TEXTS_SHOWN = 64; // --all-frames lists every string of a tag
+
+// One unit as its bytes in the code page read back; out holds at most 4.
+size_t convertedUnits(char16_t unit, TextSettings settings, char16_t *out) {
+  const LookAlike lookAlike = settings.foldLookAlikes ? ansiLookAlike(unit) : LookAlike{};
+  if (lookAlike.length != 0)
+    return decodeAnsi(lookAlike.bytes, lookAlike.length, out, 4);
+  const char16_t text[2] = {unit, 0};
+  uint8_t bytes[8] = {};
+  const size_t written = encodeAnsi(text, bytes, sizeof bytes);
+  if (written <= 1)
+    return 0;
+  return decodeAnsi(bytes, written - 1, out, 4);
+}
+
+struct Counting {
+  TextSettings settings;
+  PreviewMarks *marks;
+};
+
+void countTarget(void *context, const DecodedTarget &target) {
+  const auto &counting = *static_cast<Counting *>(context);
+  if (target.bytesKept)
+    return;
+  size_t length = 0;
+  for (size_t i = 0; i < target.count; i += length) {
+    length = characterLength(target.units, i, target.count);
+    if (target.units[i] != 0) // a zero unit separates the values of a list
+      convertCharacter(target.units + i, length, counting.settings, *counting.marks);
+  }
+}
+
+} // namespace
+
+size_t characterLength(const char16_t *units, size_t i, size_t count) {
+  return isHighSurrogate(units[i]) && i + 1 < count && isLowSurrogate(units[i + 1]) ? 2 : 1;
+}
+
+ConvertedCharacter convertCharacter(const char16_t *units, size_t count, TextSettings settings,
+                                    PreviewMarks &marks) {
+  ConvertedCharacter converted{};
+  for (size_t i = 0; i < count; ++i) {
+    converted.count += convertedUnits(units[i], settings, converted.units + converted.count);
+    if (!settings.foldLookAlikes && ansiLookAlike(units[i]).length != 0)
+      ++marks.foldableMarks;
+  }
+  bool same = converted.count == count;
+  for (size_t i = 0; same && i < count; ++i)
+    same = converted.units[i] == units[i];
+  converted.replaced = !same;
+  marks.marked = marks.marked || converted.replaced;
+  return converted;
+}
+
+void visitTargets(FileImage tagRegion, const TagRecord &record, FrameScope scope,
+                  TargetVisitor visit, void *context) {
+  TargetText texts[TEXTS_SHOWN];
+  size_t count = 0;
+  listTargetTexts(tagRegion, record, scope, texts, TEXTS_SHOWN, count);
+  char16_t units[UNITS_SHOWN];
+  for (size_t i = 0; i < count; ++i) {
+    const TargetText &text = texts[i];
+    size_t unitCount = 0;
+    const bool whole = decodeFrameText(text.text, text.length, text.encoding, text.isList, units,
+                                       UNITS_SHOWN, unitCount);
+    visit(context, DecodedTarget{&text, units, unitCount, whole,
+                                 text.encoding == TEXT_ENCODING_SINGLE_BYTE});
+  }
+}
+
+void countMarks(FileImage tagRegion, const TagRecord &record, RewriteSettings settings,
+                PreviewMarks &marks) {
+  Counting counting{settings.text, &marks};
+  visitTargets(tagRegion, record, settings.scope, countTarget, &counting);
+}
