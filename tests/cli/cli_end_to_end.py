@@ -393,14 +393,21 @@ class CliEndToEnd(unittest.TestCase):
         folder.write("a\nconverted: forged.mp3", SONG)
         folder.write("\x1b[31mred.mp3", tag([frame("TIT2", utf16("x\x1b[2Jy"))]))
         folder.write("kept.mp3", tag([frame("TIT2", single_byte(b"p\x07q"))]))
+        # Names that would pass for others: turned around, or holding an escape.
+        folder.write("bidi\u202egpj.mp3", tag([frame("TIT2", utf16("\u2067r\\x1B"))]))
         status, out, _ = run(["-n", "."], folder.path)
         self.assertEqual(status, 0, out)
-        self.assertNotRegex(out, "[\x00-\x09\x0b-\x1f\x7f]")
+        self.assertNotRegex(out, "[\x00-\x09\x0b-\x1f\x7f\u200e\u200f\u2028-\u202e\u2066-\u2069]")
         self.assertIn("would convert: ./\\x1B[31mred.mp3", out)
         self.assertIn("would convert: ./a\\nconverted: forged.mp3", out)
         self.assertIn("  TIT2  before: x\\x1B[2Jy\n        after:  x\\x1B[2Jy\n", out)
         self.assertIn("already in code page 932: ./kept.mp3", out)
-        self.assertEqual(len([l for l in out.splitlines() if l.startswith("would convert")]), 2)
+        self.assertIn("would convert: ./bidi\\u202Egpj.mp3", out)
+        self.assertIn("  TIT2  before: \\u2067r\\\\x1B\n", out)
+        self.assertEqual(len([l for l in out.splitlines() if l.startswith("would convert")]), 3)
+        status, out, _ = run(["--info", "bidi\u202egpj.mp3"], folder.path)
+        self.assertIn("would convert: bidi\\u202Egpj.mp3 (", out)
+        self.assertIn("  UTF-16    \\u2067r\\\\x1B\n", out)
 
     def test_a_report_that_cannot_be_written_fails_the_run(self):
         folder = Folder(self)
@@ -655,7 +662,7 @@ class CliUnderWine(unittest.TestCase):
                               "2 ファイル: 変換 1、タグなし 1\n")
         status, out, _ = run(["-n", "."], folder.path)
         self.assertEqual(status, 0)
-        self.assertIn("変換済み (コードページ 932): .\\song.mp3", out)
+        self.assertIn("変換済み (コードページ 932): .\\\\song.mp3", out)  # the backslash escaped
 
     def test_copies_never_land_in_a_copied_folder(self):
         check_copies_never_land_in_a_copied_folder(self)
