@@ -72,6 +72,7 @@ enum class Message {
   CauseTooManyLinks,
   CauseSizeChanged,
   CauseNotAFolder,
+  CauseUntrustedLink,
 
   // How a file failed.
   StageWithCause, // {stage}, {cause}

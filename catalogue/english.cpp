@@ -114,6 +114,8 @@ constexpr MessageEntry MESSAGES[] = {
     {Message::CauseTooManyLinks, "too many levels of links"},
     {Message::CauseSizeChanged, "the file changed size while it was read"},
     {Message::CauseNotAFolder, "not a folder"},
+    {Message::CauseUntrustedLink,
+     "a link another user made in a folder all may write (sticky): not followed"},
 
     {Message::StageWithCause, "{stage}: {cause}"},
     {Message::KeptAsItWas, "{detail}; the file is as it was"},

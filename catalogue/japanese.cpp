@@ -114,6 +114,8 @@ constexpr MessageEntry MESSAGES[] = {
     {Message::CauseTooManyLinks, "リンクの階層が深すぎます"},
     {Message::CauseSizeChanged, "読み込み中にファイルの大きさが変わりました"},
     {Message::CauseNotAFolder, "フォルダーではありません"},
+    {Message::CauseUntrustedLink, "全員が書き込めるフォルダー (スティッキー) "
+                                  "にほかのユーザーが作ったリンクのため、たどりません"},
 
     {Message::StageWithCause, "{stage}。{cause}"},
     {Message::KeptAsItWas, "{detail}。ファイルは元のままです"},

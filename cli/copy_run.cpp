@@ -342,7 +342,7 @@ void writeCopies(CopyRun &run, const SpaceNeeded &needed) {
 bool flushDestination(CopyRun &run) {
   FolderHandle destination = NO_FOLDER;
   FileProblem problem = openFolder(CURRENT_FOLDER, run.options.to, &destination);
-  if (problem == FileProblem::NotFound)
+  if (problem == FileProblem::NotFound || problem == FileProblem::NotAFolder)
     return true; // nothing was written
   if (problem == FileProblem::None) {
     problem = flushFileSystem(destination);

@@ -86,6 +86,8 @@ std::string reportCause(const Catalogue &messages, FileProblem problem) {
     return messageText(messages, Message::CauseSizeChanged);
   case FileProblem::NotAFolder:
     return messageText(messages, Message::CauseNotAFolder);
+  case FileProblem::UntrustedLink:
+    return messageText(messages, Message::CauseUntrustedLink);
   case FileProblem::None:
   case FileProblem::Other:
     break;
@@ -113,8 +115,9 @@ std::string failureDetail(const Catalogue &messages, Message stage, FileProblem 
                           bool keptAsItWas) {
   const std::string cause = reportCause(messages, problem);
   // These causes say all: the file is not one to convert.
-  const bool causeAlone =
-      problem == FileProblem::NotRegularFile || problem == FileProblem::HardLinked;
+  const bool causeAlone = problem == FileProblem::NotRegularFile ||
+                          problem == FileProblem::HardLinked ||
+                          problem == FileProblem::UntrustedLink;
   std::string detail = causeAlone ? cause : messageText(messages, stage);
   if (!causeAlone && !cause.empty())
     detail = messageText(messages, Message::StageWithCause, {{"stage", detail}, {"cause", cause}});

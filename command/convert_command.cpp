@@ -97,6 +97,8 @@ const char *causeText(FileProblem cause) {
     return CAUSE_SIZE_CHANGED;
   case FileProblem::NotAFolder:
     return CAUSE_NOT_A_FOLDER;
+  case FileProblem::UntrustedLink:
+    return CAUSE_UNTRUSTED_LINK;
   case FileProblem::None:
   case FileProblem::AlreadyExists:
   case FileProblem::Other:
@@ -123,7 +125,9 @@ void show(const UserPrompt &prompt, Notice notice) {
 // A file that may not be converted at all, against one that could not be
 // opened this time.
 Notice cannotOpen(FileProblem problem) {
-  const bool refused = problem == FileProblem::HardLinked || problem == FileProblem::NotRegularFile;
+  const bool refused = problem == FileProblem::HardLinked ||
+                       problem == FileProblem::NotRegularFile ||
+                       problem == FileProblem::UntrustedLink;
   return warning(refused ? MESSAGE_CANNOT_CONVERT : MESSAGE_CANNOT_OPEN, problem);
 }
 

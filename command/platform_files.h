@@ -41,6 +41,10 @@ enum class FileProblem {
   TooManyLinks,
   SizeChanged,
   NotAFolder,
+  // A link in a sticky folder that everyone may write, made by another user
+  // than the folder's owner and the one running the program: not followed
+  // (the kernel's rule of fs.protected_symlinks, held here too).
+  UntrustedLink,
   Other,
 };
 
@@ -74,8 +78,11 @@ struct FileState {
 bool sameFileState(const FileState &a, const FileState &b);
 
 // Opens a folder: one found in a folder, never through a link; one named by
-// a path relative to CURRENT_FOLDER, through links. NotFound when nothing
-// or no folder has that name (a file, or a path through a file).
+// a path relative to CURRENT_FOLDER, through links (POSIX: each judged as
+// the kernel's rule for sticky folders judges it, UntrustedLink when it
+// refuses one). NotFound when nothing has that name, NotAFolder when
+// something else has it (a file, a path through one, or a link found in a
+// folder).
 FileProblem openFolder(FolderHandle parent, const char *name, FolderHandle *folder);
 void closeFolder(FolderHandle folder);
 // Whether `folder` is `outer` or lies anywhere below it, told by the
@@ -105,7 +112,9 @@ FileProblem listFolder(FolderHandle folder, EntryVisitor visit, void *context);
 
 // Opens the regular file at place for reading, without blocking on a FIFO or
 // device. A symbolic link is followed: place then names the file itself.
-// The state is the file's when opened.
+// (POSIX: the kernel follows it, from the link's own name, once each link on
+// the way has been judged as the kernel's rule for sticky folders judges it;
+// UntrustedLink when it refuses one.) The state is the file's when opened.
 FileProblem openSourceFile(FilePlace *place, FileHandle *file, FileState *state);
 // The same for a file that is only read, never replaced (the source of a
 // copy): other names (hard links) do not matter then.

@@ -180,7 +180,7 @@ FileProblem openFolder(FolderHandle parent, const char *name, FolderHandle *fold
   // A folder found in a folder is not entered through a link or junction.
   const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && parent != CURRENT_FOLDER;
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || link)
-    return FileProblem::NotFound;
+    return FileProblem::NotAFolder;
   *folder = newFolder(path);
   return FileProblem::None;
 }

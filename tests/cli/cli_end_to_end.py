@@ -483,6 +483,42 @@ class CliEndToEnd(unittest.TestCase):
     def test_copies_never_land_in_a_copied_folder(self):
         check_copies_never_land_in_a_copied_folder(self)
 
+    @unittest.skipIf(os.name != "posix" or os.geteuid() != 0, "another user's links: as root")
+    def test_another_users_link_in_a_shared_folder_is_not_followed(self):
+        import pwd
+        folder = Folder(self)
+        folder.write("R/song.mp3", SONG)
+        folder.write("R/s.txt", b"secret")
+        os.chmod(folder.file("R"), 0o700)
+        os.mkdir(folder.file("S"))
+        os.chmod(folder.file("S"), 0o1777)
+        for name, target in (("x.mp3", "R/song.mp3"), ("notes.txt", "R/s.txt")):
+            os.symlink(folder.file(target), folder.file("S/" + name))
+            os.lchown(folder.file("S/" + name), pwd.getpwnam("nobody").pw_uid, -1)
+        cause = "a link another user made in a folder all may write (sticky): not followed"
+        for arguments in (["-y", "S/x.mp3"], ["-y", "S"]):
+            status, out, _ = run(arguments, folder.path)
+            self.assertEqual((status, out), (1, f"failed: S/x.mp3 ({cause})\n1 file: 1 failed\n"))
+        status, out, _ = run(["-q", "--to", "stick", "--all-files", "S"], folder.path)
+        self.assertEqual((status, out), (1, f"failed: S/notes.txt ({cause})\n"
+                                            f"failed: S/x.mp3 ({cause})\n"))
+        self.assertFalse(os.path.exists(folder.file("stick/S")))
+        self.assertEqual(folder.read("R/song.mp3"), SONG)
+
+    def test_a_destination_folder_that_is_no_folder_is_named_and_nothing_lands_outside(self):
+        folder = Folder(self)
+        folder.write("lib/sub/song.mp3", SONG)
+        os.mkdir(folder.file("outside"))
+        for make in (lambda path: open(path, "wb").close(),
+                     lambda path: os.symlink(folder.file("outside"), path)):
+            shutil.rmtree(folder.file("stick"), ignore_errors=True)
+            os.makedirs(folder.file("stick/lib"))
+            make(folder.file("stick/lib/sub"))
+            status, out, _ = run(["-q", "--to", "stick", "-r", "lib"], folder.path)
+            self.assertEqual((status, out), (1, "failed: lib/sub/song.mp3 (the copy cannot be "
+                                                "written: not a folder)\n"))
+            self.assertEqual(os.listdir(folder.file("outside")), [])
+
     def test_all_frames_converts_every_text_names_what_it_leaves_and_reaches_copies(self):
         comment = frame("COMM", b"\x01jpn\xff\xfe\0\0" + utf16("あい")[1:])
         broken = frame("APIC", b"\x01image/png")  # the MIME type has no terminator

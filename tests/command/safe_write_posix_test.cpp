@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <functional>
 #include <grp.h>
 #include <map>
@@ -235,6 +236,14 @@ TEST_F(SafeWrite, ALinkIsFollowedAndStaysALink) {
   }
   EXPECT_EQ(readFile(folder / "song.mp3.bak"), taggedSong());
   EXPECT_EQ(folderEntries(folder / "links"), std::vector<std::string>{"song.mp3"});
+  // A link to a link, the second naming a file beside itself.
+  fs::create_symlink("links/next.mp3", folder / "chain.mp3");
+  fs::create_symlink("inner.mp3", folder / "links" / "next.mp3");
+  for (const char *named : {"chain.mp3", "links/next.mp3"}) {
+    writeFile(folder / "links" / "inner.mp3", taggedSong());
+    EXPECT_EQ(convertAt(folder / named).outcome, PathOutcome::Converted) << named;
+    EXPECT_EQ(readFile(folder / "links" / "inner.mp3"), converted) << named;
+  }
 }
 
 // Names as long as a folder entry can be (80 kanji and more) convert: the
@@ -263,4 +272,77 @@ TEST_F(SafeWrite, NamesUpTo255BytesConvert) {
     fs::remove(path);
   }
   EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"song.mp3"});
+}
+
+namespace {
+
+// fs.protected_symlinks as a test sets it, put back at the end.
+struct ProtectedSymlinks {
+  static constexpr const char *SETTING = "/proc/sys/fs/protected_symlinks";
+  std::string before;
+  ProtectedSymlinks() { std::ifstream(SETTING) >> before; }
+  ~ProtectedSymlinks() { set(before); }
+  static bool set(const std::string &value) {
+    std::ofstream out(SETTING);
+    out << value << "\n" << std::flush;
+    return out.good();
+  }
+};
+
+} // namespace
+
+// A link in a sticky folder that everyone may write is followed only when
+// the folder's owner or the user running the program made it, whether or
+// not the kernel's own rule is on; the file it leads to is converted in
+// place, through the link, or refused with that cause and left as it was.
+TEST_F(SafeWrite, LinksInSharedFoldersAreFollowedOnlyAsTheKernelsRuleAllows) {
+  needSuperuser();
+  const uid_t nobody = nobodyUser();
+  const fs::path shared = folder / "shared";
+  const fs::path inner = folder / "inner";
+  fs::create_directory(shared);
+  fs::create_directory(inner);
+  struct Row {
+    const char *what;
+    mode_t folderMode;
+    uid_t folderOwner;
+    uid_t linkOwner;
+    bool throughFolderLink; // the link is a folder on the way, not the file's own
+    bool followed;
+  };
+  const Row rows[] = {
+      {"another user's link, sticky", 01777, 0, nobody, false, false},
+      {"another user's link to a folder on the way", 01777, 0, nobody, true, false},
+      {"the folder owner's link", 01777, nobody, nobody, false, true},
+      {"the running user's link", 01777, nobody, 0, false, true},
+      {"not sticky", 0777, 0, nobody, false, true},
+      {"sticky, not everyone's", 01775, 0, nobody, false, true},
+  };
+  const ProtectedSymlinks kernelRule;
+  for (const char *setting : {"0", "1"}) {
+    if (!ProtectedSymlinks::set(setting))
+      GTEST_SKIP() << "fs.protected_symlinks cannot be set here";
+    for (const Row &row : rows) {
+      const fs::path link = shared / "link";
+      fs::remove(link);
+      writeFile(inner / "song.mp3", taggedSong());
+      if (row.throughFolderLink)
+        fs::create_directory_symlink(inner, link);
+      else
+        fs::create_symlink(inner / "song.mp3", link);
+      ASSERT_EQ(lchown(link.c_str(), row.linkOwner, static_cast<gid_t>(-1)), 0);
+      ASSERT_EQ(chown(shared.c_str(), row.folderOwner, 0), 0);
+      ASSERT_EQ(chmod(shared.c_str(), row.folderMode), 0);
+      const fs::path named = row.throughFolderLink ? link / "song.mp3" : link;
+      const PathReport report = convertAt(named);
+      const std::string what = std::string(row.what) + ", protected_symlinks " + setting;
+      EXPECT_EQ(report.outcome, row.followed ? PathOutcome::Converted : PathOutcome::CannotOpen)
+          << what;
+      EXPECT_EQ(report.problem, row.followed ? FileProblem::None : FileProblem::UntrustedLink)
+          << what;
+      EXPECT_EQ(readFile(inner / "song.mp3"), row.followed ? converted : taggedSong()) << what;
+      EXPECT_TRUE(fs::is_symlink(link)) << what;
+      EXPECT_EQ(folderEntries(inner), std::vector<std::string>{"song.mp3"}) << what;
+    }
+  }
 }
