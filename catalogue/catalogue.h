@@ -41,6 +41,8 @@ enum class Message {
   LabelRenamed,
   LabelRemoved,
   LabelWouldRemove,
+  LabelCompleted,
+  LabelWouldComplete,
 
   // Why a tag is damaged or unsupported.
   ReasonFileTooShort,
@@ -73,10 +75,13 @@ enum class Message {
   CauseSizeChanged,
   CauseNotAFolder,
   CauseUntrustedLink,
+  CauseAppendOnlyFolder,
+  CauseUnknownLeftover,
 
   // How a file failed.
-  StageWithCause, // {stage}, {cause}
-  KeptAsItWas,    // {detail}
+  StageWithCause,      // {stage}, {cause}
+  KeptAsItWas,         // {detail}
+  TemporaryLeftBehind, // {detail}, {name}
   StageOpen,
   StageSize,
   StageRead,
@@ -104,6 +109,7 @@ enum class Message {
   TakenAtDestination,
   LeftoverOfRun,
   LeftoverOfCopy,
+  LeftoverCompleted, // {temporary}
   NameForbiddenCharacter,
   NameControlCharacter,
   NameNotACharacter,

@@ -28,7 +28,6 @@ enum class FolderState { Unknown, Missing, Present };
 
 struct DestinationFolder {
   FolderState state;
-  bool leftoversDone;
   std::vector<std::string> leftovers; // temporary files of interrupted runs
   std::set<std::string> takenNames;   // as FAT compares them
 };
@@ -102,7 +101,7 @@ std::string takeName(CopyRun &run, size_t folder, const std::string &sourceName,
 
 size_t addDestinationFolder(CopyRun &run, size_t parent, const std::string &name) {
   run.destinationFolders.push_back(ListedFolder{parent, name});
-  run.folderStates.push_back(DestinationFolder{FolderState::Unknown, false, {}, {}});
+  run.folderStates.push_back(DestinationFolder{FolderState::Unknown, {}, {}});
   run.destinationPaths.push_back(
       parent == NO_PARENT ? name : joinPath(run.destinationPaths[parent], name));
   return run.destinationFolders.size() - 1;
@@ -140,8 +139,29 @@ void keepLeftover(void *context, const char *name, EntryKind kind, FileProblem) 
     static_cast<std::vector<std::string> *>(context)->push_back(name);
 }
 
+// The leftovers of interrupted runs in a destination folder, open as
+// `handle`, are settled (in a dry run, named) the first time the run comes to
+// that folder, before its copies are examined: a copy that was being placed
+// is complete then, and the rest go or stay (command/safe_write.h).
+void settleLeftovers(CopyRun &run, size_t folder, FolderHandle handle) {
+  std::vector<const char *> copyNames;
+  for (size_t i = 0; i < run.copyNames.size(); ++i) {
+    if (run.destinationOfFile[i] == folder)
+      copyNames.push_back(run.copyNames[i].c_str());
+  }
+  const std::string &shownFolder = run.destinationPaths[folder];
+  for (const std::string &name : run.folderStates[folder].leftovers) {
+    const LeftoverResult settled = clearLeftover(handle, name.c_str(), copyNames.data(),
+                                                 copyNames.size(), !run.options.dryRun);
+    if (!run.options.quiet || settled.action == LeftoverAction::Kept)
+      say(run, settledLeftoverLine(
+                   *run.messages, run.options.dryRun, escapeControls(joinPath(shownFolder, name)),
+                   name, escapeControls(joinPath(shownFolder, settled.completedName)), settled));
+  }
+}
+
 // Opens a destination folder that exists (NO_FOLDER when it does not yet),
-// noting the first time the leftovers of interrupted runs in it.
+// settling the first time the leftovers of interrupted runs in it.
 FileProblem findDestination(CopyRun &run, size_t folder, FolderHandle *handle) {
   *handle = NO_FOLDER;
   DestinationFolder &state = run.folderStates[folder];
@@ -156,8 +176,10 @@ FileProblem findDestination(CopyRun &run, size_t folder, FolderHandle *handle) {
   }
   if (problem != FileProblem::None)
     return problem;
-  if (state.state == FolderState::Unknown)
+  if (state.state == FolderState::Unknown) {
     listFolder(*handle, keepLeftover, &state.leftovers);
+    settleLeftovers(run, folder, *handle);
+  }
   state.state = FolderState::Present;
   return FileProblem::None;
 }
@@ -178,28 +200,6 @@ FileProblem makeDestination(CopyRun &run, size_t folder, FolderHandle *handle) {
     state.state = FolderState::Present;
   }
   return openListedFolder(run.destinationFolders, folder, run.openDestinations, handle);
-}
-
-// The leftovers of interrupted runs in a destination folder go (in a dry
-// run, are named) the first time the run comes to that folder.
-void removeLeftovers(CopyRun &run, size_t folder) {
-  DestinationFolder &state = run.folderStates[folder];
-  if (state.leftoversDone || state.leftovers.empty())
-    return;
-  state.leftoversDone = true;
-  FolderHandle handle = NO_FOLDER;
-  FileProblem opened = FileProblem::None;
-  if (!run.options.dryRun)
-    opened = openListedFolder(run.destinationFolders, folder, run.openDestinations, &handle);
-  for (const std::string &name : state.leftovers) {
-    FileProblem problem = opened;
-    if (problem == FileProblem::None && !run.options.dryRun)
-      problem = removeLeftover(handle, name.c_str());
-    if (!run.options.quiet || problem != FileProblem::None)
-      say(run, leftoverRemovedLine(*run.messages, run.options.dryRun,
-                                   escapeControls(joinPath(run.destinationPaths[folder], name)),
-                                   problem));
-  }
 }
 
 // A dry run shows no texts, but counts what its previews would mark.
@@ -316,7 +316,6 @@ void writeCopies(CopyRun &run, const SpaceNeeded &needed) {
   size_t filesDone = 0;
   for (size_t i = 0; i < run.list.files.size(); ++i) {
     const size_t folder = run.destinationOfFile[i];
-    removeLeftovers(run, folder);
     CopyReport copy = run.plans[i];
     if (copy.action == CopyAction::Write && !run.options.dryRun) {
       FolderHandle destination = NO_FOLDER;

@@ -88,6 +88,10 @@ std::string reportCause(const Catalogue &messages, FileProblem problem) {
     return messageText(messages, Message::CauseNotAFolder);
   case FileProblem::UntrustedLink:
     return messageText(messages, Message::CauseUntrustedLink);
+  case FileProblem::AppendOnlyFolder:
+    return messageText(messages, Message::CauseAppendOnlyFolder);
+  case FileProblem::UnknownLeftover:
+    return messageText(messages, Message::CauseUnknownLeftover);
   case FileProblem::None:
   case FileProblem::Other:
     break;
@@ -124,6 +128,15 @@ std::string failureDetail(const Catalogue &messages, Message stage, FileProblem 
   if (keptAsItWas)
     detail = messageText(messages, Message::KeptAsItWas, {{"detail", detail}});
   return detail;
+}
+
+// A failure's detail, and the temporary file it left behind.
+std::string withLeftBehind(const Catalogue &messages, const std::string &detail,
+                           const PathReport &report) {
+  if (report.leftBehind[0] == '\0')
+    return detail;
+  return messageText(messages, Message::TemporaryLeftBehind,
+                     {{"detail", detail}, {"name", report.leftBehind}});
 }
 
 std::string failureText(const Catalogue &messages, const PathReport &report) {
@@ -359,7 +372,8 @@ std::string outcomeLine(const Catalogue &messages, bool dryRun, const std::strin
   case PathOutcome::Damaged:
     return withDetail(messages, Message::LabelDamaged, path, reasonText(messages, report.reason));
   default:
-    return withDetail(messages, Message::LabelFailed, path, failureText(messages, report));
+    return withDetail(messages, Message::LabelFailed, path,
+                      withLeftBehind(messages, failureText(messages, report), report));
   }
 }
 
@@ -439,8 +453,10 @@ std::string copyLine(const Catalogue &messages, bool dryRun, const std::string &
     break;
   }
   if (report.outcome == PathOutcome::CannotWrite)
-    return withDetail(messages, Message::LabelFailed, path,
-                      failureDetail(messages, Message::StageCopy, report.problem, false));
+    return withDetail(
+        messages, Message::LabelFailed, path,
+        withLeftBehind(messages, failureDetail(messages, Message::StageCopy, report.problem, false),
+                       report));
   return outcomeLine(messages, dryRun, path, report);
 }
 
@@ -456,13 +472,22 @@ std::string renamedLine(const Catalogue &messages, const std::string &from, cons
   return withDetail(messages, Message::LabelRenamed, from + " -> " + to, reasons);
 }
 
-std::string leftoverRemovedLine(const Catalogue &messages, bool dryRun, const std::string &path,
-                                FileProblem problem) {
-  if (problem == FileProblem::None)
+std::string settledLeftoverLine(const Catalogue &messages, bool dryRun, const std::string &path,
+                                const std::string &temporaryName, const std::string &completedPath,
+                                const LeftoverResult &settled) {
+  switch (settled.action) {
+  case LeftoverAction::Completed:
+    return withDetail(
+        messages, dryRun ? Message::LabelWouldComplete : Message::LabelCompleted, completedPath,
+        messageText(messages, Message::LeftoverCompleted, {{"temporary", temporaryName}}));
+  case LeftoverAction::Removed:
     return withDetail(messages, dryRun ? Message::LabelWouldRemove : Message::LabelRemoved, path,
                       messageText(messages, Message::LeftoverOfCopy));
+  case LeftoverAction::Kept:
+    break;
+  }
   return withDetail(messages, Message::LabelLeftover, path,
-                    failureDetail(messages, Message::StageRemoveLeftover, problem, false));
+                    failureDetail(messages, Message::StageRemoveLeftover, settled.problem, false));
 }
 
 std::string destinationProblemText(const Catalogue &messages, const std::string &folder,

@@ -6,6 +6,7 @@
 #include "cli/options.h"
 #include "cli/run_results.h"
 #include "command/file_conversion.h"
+#include "command/safe_write.h"
 #include "engine/tag_layout.h"
 
 #include <cstddef>
@@ -47,10 +48,13 @@ std::string copyLine(const Catalogue &messages, bool dryRun, const std::string &
 // A copy whose name was changed to suit the stick; changes: NameChange bits.
 std::string renamedLine(const Catalogue &messages, const std::string &from, const std::string &to,
                         unsigned changes);
-// A temporary file of an interrupted run at the destination: removed (or,
-// in a dry run, to be), or left for the cause given.
-std::string leftoverRemovedLine(const Catalogue &messages, bool dryRun, const std::string &path,
-                                FileProblem problem);
+// A temporary file of an interrupted run at the destination, shown as path
+// (its name temporaryName, of the temporary names' letters alone): the copy
+// it was to become completed, shown as completedPath; removed; or left for
+// the cause given. In a dry run, what would be done.
+std::string settledLeftoverLine(const Catalogue &messages, bool dryRun, const std::string &path,
+                                const std::string &temporaryName, const std::string &completedPath,
+                                const LeftoverResult &settled);
 std::string destinationProblemText(const Catalogue &messages, const std::string &folder,
                                    FileProblem problem);
 std::string noSpaceText(const Catalogue &messages, const std::string &folder, uint64_t needed,

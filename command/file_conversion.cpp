@@ -87,6 +87,14 @@ PathOutcome outcomeOfWrite(WriteOutcome outcome) {
   return PathOutcome::CannotWrite;
 }
 
+// What the safe write did, with the name of a temporary file it could not
+// remove again.
+void reportWrite(Conversion &conversion, const WriteResult &written) {
+  fail(conversion, outcomeOfWrite(written.outcome), written.problem);
+  std::memcpy(conversion.report.leftBehind, written.leftBehind,
+              sizeof conversion.report.leftBehind);
+}
+
 // Reads the tag region into conversion.before; false with the report set
 // when the file has no tag or cannot be read.
 bool readTagRegion(Conversion &conversion, uint32_t fileLength, uint32_t &regionLength) {
@@ -215,7 +223,7 @@ void writeConversion(Conversion &conversion) {
   const WriteResult written = replaceContent(
       conversion.place, &conversion.source, conversion.whenOpened, convertedContent(conversion),
       WriteSettings{conversion.settings.backup, conversion.settings.keepTime});
-  fail(conversion, outcomeOfWrite(written.outcome), written.problem);
+  reportWrite(conversion, written);
 }
 
 void convertOpenFile(Conversion &conversion, TagInspector inspect, void *context) {
@@ -356,7 +364,7 @@ void copyToTarget(Conversion &conversion) {
   conversion.action =
       written.problem == FileProblem::AlreadyExists ? CopyAction::Taken : CopyAction::None;
   if (conversion.action == CopyAction::None)
-    fail(conversion, outcomeOfWrite(written.outcome), written.problem);
+    reportWrite(conversion, written);
 }
 
 Conversion newConversion(const FilePlace &place, PathSettings settings, const CopyTarget *copyTo) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "command/platform_files.h"
+#include "command/temporary_name.h"
 #include "engine/rewrite_tag.h"
 
 #include <cstdint>
@@ -46,6 +47,8 @@ struct PathReport {
   uint64_t size;    // the file's size before
   uint64_t newSize; // after the conversion (Converted)
   FramesLeft left;  // frames an AllFrames conversion left as they are
+  // A temporary file a failed write could not remove again (empty: none).
+  char leftBehind[TEMPORARY_NAME_SIZE] = {};
 };
 
 // Shown the tag region before and after the rewrite when the rewrite changes

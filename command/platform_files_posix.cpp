@@ -14,8 +14,10 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <string>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -408,6 +410,7 @@ FileProblem listFolder(FolderHandle folder, EntryVisitor visit, void *context) {
       close(listed);
     return problem;
   }
+  rewinddir(directory); // the copy shares its place with the handle, which an earlier listing moved
   errno = 0;
   while (const dirent *entry = readdir(directory)) {
     const char *name = entry->d_name;
@@ -568,6 +571,20 @@ FileProblem checkReplaceable(const FilePlace &place, FileHandle file) {
   return FileProblem::None;
 }
 
+FileProblem checkFolderAllowsChanges(FolderHandle folder) {
+  const int descriptor = folder == CURRENT_FOLDER ? open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                                  : descriptorOf(folder);
+  if (descriptor < 0)
+    return lastProblem();
+  // The kernel takes an int, whatever the request's declared type says.
+  int flags = 0;
+  const bool known = ioctl(descriptor, FS_IOC_GETFLAGS, &flags) == 0;
+  if (folder == CURRENT_FOLDER)
+    close(descriptor);
+  // Where the file system keeps no such flags (ENOTTY), nothing forbids it.
+  return known && (flags & FS_APPEND_FL) != 0 ? FileProblem::AppendOnlyFolder : FileProblem::None;
+}
+
 FileProblem createExclusively(FolderHandle folder, const char *name, FileHandle *file) {
   const int descriptor =
       openat(descriptorOf(folder), name,
@@ -648,9 +665,13 @@ FileProblem carryMetadata(FileHandle original, FileHandle copy) {
 }
 
 FileProblem setLastWriteTime(FileHandle file, int64_t lastWriteTime) {
+  // The access time as it is, given rather than left out (UTIME_OMIT):
+  // fusefat ignores a change of times that leaves one out.
+  struct stat status;
+  if (fstat(descriptorOf(file), &status) != 0)
+    return lastProblem();
   struct timespec times[2];
-  times[0].tv_sec = 0;
-  times[0].tv_nsec = UTIME_OMIT;
+  times[0] = status.st_atim;
   // Rounded down, so that times before 1970 keep their value.
   int64_t seconds = lastWriteTime / TIME_UNITS_PER_SECOND;
   int64_t rest = lastWriteTime % TIME_UNITS_PER_SECOND;
@@ -732,44 +753,72 @@ FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *block
   return FileProblem::None;
 }
 
+FileProblem openLeftover(FolderHandle folder, const char *name, FileHandle *file,
+                         FileState *state) {
+  const int folderDescriptor = descriptorOf(folder);
+  // Examined first: nothing but a regular file is opened at all.
+  struct stat found;
+  if (fstatat(folderDescriptor, name, &found, AT_SYMLINK_NOFOLLOW) != 0)
+    return lastProblem();
+  if (!S_ISREG(found.st_mode))
+    return FileProblem::NotRegularFile;
+  if (found.st_nlink > 1)
+    return FileProblem::HardLinked;
+  const int descriptor =
+      openat(folderDescriptor, name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+  if (descriptor < 0)
+    return errno == ELOOP ? FileProblem::NotRegularFile : lastProblem();
+  struct stat status;
+  FileProblem problem = FileProblem::None;
+  // InUse when it was replaced meanwhile, or when a run holds its lock: the
+  // run that writes a temporary file holds it (lockForConversion) until the
+  // file has its name.
+  if (fstat(descriptor, &status) != 0)
+    problem = lastProblem();
+  else if (status.st_dev != found.st_dev || status.st_ino != found.st_ino ||
+           (flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK))
+    problem = FileProblem::InUse;
+  if (problem != FileProblem::None) {
+    close(descriptor);
+    return problem;
+  }
+  *file = fileOf(descriptor);
+  *state = stateOf(status);
+  return FileProblem::None;
+}
+
 namespace {
 
-// Why the temporary file open as `descriptor` must stay (None: it may go).
-FileProblem leftoverKept(int descriptor, int folder, const char *name) {
-  struct stat status;
-  if (fstat(descriptor, &status) != 0)
-    return lastProblem();
-  if (!S_ISREG(status.st_mode))
-    return FileProblem::NotRegularFile;
-  if (status.st_nlink > 1)
-    return FileProblem::HardLinked;
-  // The run that writes a temporary file holds its lock (lockForConversion)
-  // until it is complete.
-  if (flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK)
-    return FileProblem::InUse;
+// Whether the entry `name` in `folder` is still the file open as `file`.
+bool stillNames(int folder, const char *name, FileHandle file) {
   struct stat named;
-  if (fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) != 0 || named.st_dev != status.st_dev ||
-      named.st_ino != status.st_ino)
-    return FileProblem::InUse; // replaced meanwhile: another run is at work
-  return FileProblem::None;
+  struct stat open;
+  return fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+         fstat(descriptorOf(file), &open) == 0 && named.st_dev == open.st_dev &&
+         named.st_ino == open.st_ino;
 }
 
 } // namespace
 
-FileProblem removeLeftover(FolderHandle folder, const char *name) {
-  const int descriptor =
-      openat(descriptorOf(folder), name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
-  if (descriptor < 0)
-    return errno == ELOOP ? FileProblem::NotRegularFile : lastProblem();
-  FileProblem problem = leftoverKept(descriptor, descriptorOf(folder), name);
-  if (problem == FileProblem::None && unlinkat(descriptorOf(folder), name, 0) != 0)
-    problem = lastProblem();
-  close(descriptor);
-  return problem;
+FileProblem removeLeftover(FolderHandle folder, const char *name, FileHandle file) {
+  const int folderDescriptor = descriptorOf(folder);
+  if (!stillNames(folderDescriptor, name, file))
+    return FileProblem::InUse; // replaced meanwhile: another run is at work
+  return unlinkat(folderDescriptor, name, 0) == 0 ? FileProblem::None : lastProblem();
 }
 
-void deleteCreated(FolderHandle folder, const char *name, FileHandle) {
-  unlinkat(descriptorOf(folder), name, 0);
+FileProblem placeLeftover(FolderHandle folder, const char *name, FileHandle *file,
+                          const char *reservedName, FileHandle *reservedFile) {
+  const int folderDescriptor = descriptorOf(folder);
+  if (!stillNames(folderDescriptor, name, *file) ||
+      !stillNames(folderDescriptor, reservedName, *reservedFile))
+    return FileProblem::InUse;
+  return renameat(folderDescriptor, name, folderDescriptor, reservedName) == 0 ? FileProblem::None
+                                                                               : lastProblem();
+}
+
+bool deleteCreated(FolderHandle folder, const char *name, FileHandle) {
+  return unlinkat(descriptorOf(folder), name, 0) == 0 || errno == ENOENT; // gone is removed
 }
 
 FileProblem renameOver(const FilePlace &target, const FilePlace &temporary, FileHandle *,
@@ -781,30 +830,43 @@ FileProblem renameOver(const FilePlace &target, const FilePlace &temporary, File
              : lastProblem();
 }
 
-FileProblem renameExclusively(const FilePlace &temporary, const char *name) {
+FileProblem renameExclusively(const FilePlace &temporary, FileHandle, const char *name) {
   const int folder = descriptorOf(temporary.folder);
-  if (renameat2(folder, temporary.name, folder, name, RENAME_NOREPLACE) == 0)
-    return FileProblem::None;
-  if (errno != EINVAL && errno != ENOSYS)
-    return lastProblem();
-  // File systems without an exclusive rename: a second name, which fails
-  // when the name is taken, then the temporary name goes.
-  if (linkat(folder, temporary.name, folder, name, 0) == 0) {
-    unlinkat(folder, temporary.name, 0);
-    return FileProblem::None;
+  bool reserve = false;
+#ifdef SORABUN_FILE_FAULTS
+  reserve = g_injectedFault.step == FileStep::Reserve; // as on FAT through FUSE
+#endif
+  if (!reserve) {
+    if (renameat2(folder, temporary.name, folder, name, RENAME_NOREPLACE) == 0)
+      return FileProblem::None;
+    if (errno != EINVAL && errno != ENOSYS)
+      return lastProblem();
+    // File systems without an exclusive rename: a second name, which fails
+    // when the name is taken, then the temporary name goes.
+    if (linkat(folder, temporary.name, folder, name, 0) == 0) {
+      unlinkat(folder, temporary.name, 0);
+      return FileProblem::None;
+    }
+    if (errno != EPERM && errno != ENOTSUP)
+      return lastProblem();
   }
-  if (errno != EPERM && errno != ENOTSUP)
-    return lastProblem();
   // Nor hard links (FAT through FUSE): the name is taken first by an empty
   // file made exclusively, this run's own, which the rename then replaces.
+  // A kill in between leaves it empty beside the complete temporary file,
+  // whose name is made from it (see placeNewFile).
   const int reserved =
       openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (reserved < 0)
     return lastProblem();
   close(reserved);
-  if (renameat(folder, temporary.name, folder, name) == 0)
+  FileProblem problem = FileProblem::None;
+#ifdef SORABUN_FILE_FAULTS
+  problem = injectedProblem(FileStep::Reserve);
+#endif
+  if (problem == FileProblem::None && renameat(folder, temporary.name, folder, name) == 0)
     return FileProblem::None;
-  const FileProblem problem = lastProblem();
+  if (problem == FileProblem::None)
+    problem = lastProblem();
   unlinkat(folder, name, 0);
   return problem;
 }

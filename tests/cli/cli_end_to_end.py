@@ -483,6 +483,23 @@ class CliEndToEnd(unittest.TestCase):
     def test_copies_never_land_in_a_copied_folder(self):
         check_copies_never_land_in_a_copied_folder(self)
 
+    def test_leftovers_where_copies_go_are_removed_only_when_provably_the_programs(self):
+        folder = Folder(self)
+        folder.write("lib/a.mp3", SONG)
+        folder.write("stick/lib/.sorabun-aaaaaaaa", SONG[:100])  # a copy killed part-way
+        folder.write("stick/lib/.sorabun-cccccccc", b"notes")
+        os.mkfifo(folder.file("stick/lib/.sorabun-ffffffff"))
+        status, out, _ = run(["--to", "stick", "lib"], folder.path)
+        self.assertEqual(status, 0, out)
+        for line in ("removed: stick/lib/.sorabun-aaaaaaaa (a temporary file of an interrupted copy)",
+                     "leftover: stick/lib/.sorabun-cccccccc (not removed: it holds no MP3, so "
+                     "nothing shows that this program left it)",
+                     "leftover: stick/lib/.sorabun-ffffffff (not a regular file)",
+                     "copied: lib/a.mp3 (converted, "):
+            self.assertIn(line, out)
+        self.assertEqual(sorted(os.listdir(folder.file("stick/lib"))),
+                         [".sorabun-cccccccc", ".sorabun-ffffffff", "a.mp3"])
+
     @unittest.skipIf(os.name != "posix" or os.geteuid() != 0, "another user's links: as root")
     def test_another_users_link_in_a_shared_folder_is_not_followed(self):
         import pwd

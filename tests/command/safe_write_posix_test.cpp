@@ -5,10 +5,12 @@
 // otherwise.
 #include "command/file_conversion.h"
 #include "command/file_faults.h"
+#include "command/safe_write.h"
 #include "tests/command/command_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -16,7 +18,9 @@
 #include <grp.h>
 #include <map>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -79,6 +83,7 @@ protected:
   }
   void TearDown() override {
     g_temporaryNamesFirst = nullptr;
+    g_injectedFault = InjectedFault{FileStep::None, FileProblem::None};
     removeFolder(folder);
   }
   void needSuperuser() {
@@ -345,4 +350,154 @@ TEST_F(SafeWrite, LinksInSharedFoldersAreFollowedOnlyAsTheKernelsRuleAllows) {
       EXPECT_EQ(folderEntries(inner), std::vector<std::string>{"song.mp3"}) << what;
     }
   }
+}
+
+// A temporary file that an interrupted copy left is removed only when it is
+// provably this program's; every other entry of that name is left, with
+// the reason, and nothing but a regular file is opened.
+TEST_F(SafeWrite, LeftoversAreRemovedOnlyWhenProvablyThisProgramsOwn) {
+  int held = -1;
+  char tied[TEMPORARY_NAME_SIZE];
+  makeTemporaryNameFor("song.mp3", 3, tied);
+  struct Row {
+    const char *what;
+    std::string name;
+    std::function<void(const fs::path &)> make;
+    LeftoverAction action;
+    FileProblem problem;
+  };
+  const Row rows[] = {
+      {"a complete copy", ".sorabun-aaaaaaaa", [&](const fs::path &p) { writeFile(p, converted); },
+       LeftoverAction::Removed, FileProblem::None},
+      {"an empty copy's, named from a copy made there", tied,
+       [](const fs::path &p) { writeFile(p, {}); }, LeftoverAction::Removed, FileProblem::None},
+      {"a user's notes", ".sorabun-cccccccc",
+       [](const fs::path &p) { writeFile(p, ascii("notes")); }, LeftoverAction::Kept,
+       FileProblem::UnknownLeftover},
+      {"a copy with another name", ".sorabun-dddddddd",
+       [&](const fs::path &p) {
+         writeFile(p, converted);
+         fs::create_hard_link(p, folder / "other name");
+       },
+       LeftoverAction::Kept, FileProblem::HardLinked},
+      {"a FIFO", ".sorabun-eeeeeeee",
+       [](const fs::path &p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }, LeftoverAction::Kept,
+       FileProblem::NotRegularFile},
+      {"a link to a copy", ".sorabun-ffffffff",
+       [&](const fs::path &p) { fs::create_symlink(song, p); }, LeftoverAction::Kept,
+       FileProblem::NotRegularFile},
+      {"a device", ".sorabun-gggggggg",
+       [](const fs::path &p) {
+         if (mknod(p.c_str(), S_IFCHR | 0600, makedev(1, 3)) != 0) // /dev/null's numbers
+           writeFile(p, ascii("not a device: no permission to make one"));
+       },
+       LeftoverAction::Kept, FileProblem::NotRegularFile},
+      {"a copy another run still writes", ".sorabun-hhhhhhhh",
+       [&](const fs::path &p) {
+         writeFile(p, converted);
+         held = open(p.c_str(), O_RDONLY | O_CLOEXEC);
+         ASSERT_EQ(flock(held, LOCK_EX), 0);
+       },
+       LeftoverAction::Kept, FileProblem::InUse},
+  };
+  const char *const copyNames[] = {"song.mp3"};
+  FolderHandle handle = NO_FOLDER;
+  ASSERT_EQ(openFolder(CURRENT_FOLDER, folder.c_str(), &handle), FileProblem::None);
+  alarm(20); // a FIFO opened for reading would wait for a writer for ever
+  for (const Row &row : rows) {
+    const fs::path leftover = folder / row.name;
+    row.make(leftover);
+    if (row.problem == FileProblem::NotRegularFile && fs::is_regular_file(leftover)) {
+      fs::remove(leftover);
+      continue; // no device without the superuser
+    }
+    for (bool act : {false, true}) {
+      const LeftoverResult settled = clearLeftover(handle, row.name.c_str(), copyNames, 1, act);
+      EXPECT_EQ(settled.action, row.action) << row.what;
+      EXPECT_EQ(settled.problem, row.problem) << row.what;
+      EXPECT_EQ(fs::exists(fs::symlink_status(leftover)),
+                !act || row.action == LeftoverAction::Kept)
+          << row.what;
+    }
+    fs::remove(leftover);
+    fs::remove(folder / "other name");
+  }
+  alarm(0);
+  close(held);
+  closeFolder(handle);
+  EXPECT_EQ(readFile(song), taggedSong());
+}
+
+// Where the file system has no exclusive rename (FAT through FUSE; here the
+// fault layer stands in for it), a kill between the reservation of a copy's
+// name and the rename over it leaves an empty file and the complete
+// temporary file, tied by name, which the next run puts together; no
+// interruption leaves the empty file alone.
+TEST_F(SafeWrite, AKillBetweenTheReservationAndTheRenameLeavesACopyTheNextRunCompletes) {
+  const fs::path stick = folder / "stick";
+  fs::create_directory(stick);
+  FolderHandle handle = NO_FOLDER;
+  ASSERT_EQ(openFolder(CURRENT_FOLDER, stick.c_str(), &handle), FileProblem::None);
+  const auto copy = [&] {
+    return copyOnePath(song.c_str(), WRITE, CopyTarget{handle, "song.mp3", true}, nullptr, nullptr);
+  };
+  g_injectedFault = InjectedFault{FileStep::Reserve, FileProblem::None};
+  EXPECT_EQ(copy().action, CopyAction::Write);
+  EXPECT_EQ(readFile(stick / "song.mp3"), converted);
+  fs::remove(stick / "song.mp3");
+
+  const auto killedAtTheReservation = [&] {
+    g_injectedFault = InjectedFault{FileStep::Reserve, FileProblem::None};
+    g_injectedFault.reached = [](void *) { raise(SIGKILL); };
+    copy();
+  };
+  EXPECT_EXIT(killedAtTheReservation(), ::testing::KilledBySignal(SIGKILL), "");
+  const std::vector<std::string> left = folderEntries(stick);
+  ASSERT_EQ(left.size(), 2u);
+  EXPECT_TRUE(isTemporaryNameFor(left[0].c_str(), "song.mp3"));
+  EXPECT_EQ(readFile(stick / left[0]), converted);
+  EXPECT_EQ(readFile(stick / "song.mp3"), Bytes{});
+  for (bool act : {false, true}) {
+    const LeftoverResult settled = clearLeftover(handle, left[0].c_str(), nullptr, 0, act);
+    EXPECT_EQ(settled.action, LeftoverAction::Completed);
+    EXPECT_STREQ(settled.completedName, "song.mp3");
+    EXPECT_EQ(folderEntries(stick).size(), act ? 1u : 2u);
+  }
+  EXPECT_EQ(readFile(stick / "song.mp3"), converted);
+  closeFolder(handle);
+}
+
+// A folder that takes new names only is refused before anything is
+// written there, in place and for copies; a temporary file that a failed
+// write cannot remove (the folder made append-only meanwhile) is named.
+TEST_F(SafeWrite, AnAppendOnlyFolderIsRefusedAndATemporaryFileLeftIsNamed) {
+  needSuperuser();
+  const std::string appendOnly = "chattr +a " + folder.string() + " 2>/dev/null";
+  if (std::system(appendOnly.c_str()) != 0) // NOLINT(cert-env33-c)
+    GTEST_SKIP() << "chattr +a is not possible here: the file system keeps no such flag";
+  FolderHandle handle = NO_FOLDER;
+  ASSERT_EQ(openFolder(CURRENT_FOLDER, folder.c_str(), &handle), FileProblem::None);
+  const PathReport inPlace = convertAt(song);
+  const CopyReport copied =
+      copyOnePath(song.c_str(), WRITE, CopyTarget{handle, "copy.mp3", true}, nullptr, nullptr);
+  run("chattr -a " + folder.string());
+  closeFolder(handle);
+  for (const PathReport &report : {inPlace, copied.report}) {
+    EXPECT_EQ(report.outcome, PathOutcome::CannotWrite);
+    EXPECT_EQ(report.problem, FileProblem::AppendOnlyFolder);
+  }
+  EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"song.mp3"});
+
+  g_injectedFault = InjectedFault{FileStep::Flush, FileProblem::NoSpace};
+  g_injectedFault.context = &folder;
+  g_injectedFault.reached = [](void *context) {
+    run("chattr +a " + static_cast<fs::path *>(context)->string());
+  };
+  const PathReport failed = convertAt(song);
+  run("chattr -a " + folder.string());
+  EXPECT_EQ(failed.outcome, PathOutcome::CannotWrite);
+  EXPECT_EQ(failed.problem, FileProblem::NoSpace);
+  EXPECT_TRUE(isTemporaryName(failed.leftBehind));
+  EXPECT_EQ(folderEntries(folder), (std::vector<std::string>{failed.leftBehind, "song.mp3"}));
+  EXPECT_EQ(readFile(song), taggedSong());
 }
