@@ -41,6 +41,8 @@ enum class Message {
   LabelRenamed,
   LabelRemoved,
   LabelWouldRemove,
+  LabelCompleted,
+  LabelWouldComplete,
 
   // Why a tag is damaged or unsupported.
   ReasonFileTooShort,
@@ -72,10 +74,14 @@ enum class Message {
   CauseTooManyLinks,
   CauseSizeChanged,
   CauseNotAFolder,
+  CauseUntrustedLink,
+  CauseAppendOnlyFolder,
+  CauseUnknownLeftover,
 
   // How a file failed.
-  StageWithCause, // {stage}, {cause}
-  KeptAsItWas,    // {detail}
+  StageWithCause,      // {stage}, {cause}
+  KeptAsItWas,         // {detail}
+  TemporaryLeftBehind, // {detail}, {name}
   StageOpen,
   StageSize,
   StageRead,
@@ -103,6 +109,7 @@ enum class Message {
   TakenAtDestination,
   LeftoverOfRun,
   LeftoverOfCopy,
+  LeftoverCompleted, // {temporary}
   NameForbiddenCharacter,
   NameControlCharacter,
   NameNotACharacter,

@@ -82,6 +82,8 @@ constexpr MessageEntry MESSAGES[] = {
     {Message::LabelRenamed, "名前を変更"},
     {Message::LabelRemoved, "削除しました"},
     {Message::LabelWouldRemove, "削除予定"},
+    {Message::LabelCompleted, "完成させました"},
+    {Message::LabelWouldComplete, "完成予定"},
 
     {Message::ReasonFileTooShort, "タグのヘッダーより短いファイル"},
     {Message::ReasonTagPastEndOfFile, "タグがファイルの終わりを越えています"},
@@ -114,9 +116,14 @@ constexpr MessageEntry MESSAGES[] = {
     {Message::CauseTooManyLinks, "リンクの階層が深すぎます"},
     {Message::CauseSizeChanged, "読み込み中にファイルの大きさが変わりました"},
     {Message::CauseNotAFolder, "フォルダーではありません"},
+    {Message::CauseUntrustedLink, "全員が書き込めるフォルダー (スティッキー) "
+                                  "にほかのユーザーが作ったリンクのため、たどりません"},
+    {Message::CauseAppendOnlyFolder, "フォルダーが追加専用のため、ファイルを置き換えられません"},
+    {Message::CauseUnknownLeftover, "MP3 ではないため、このプログラムが残したものとは限りません"},
 
     {Message::StageWithCause, "{stage}。{cause}"},
     {Message::KeptAsItWas, "{detail}。ファイルは元のままです"},
+    {Message::TemporaryLeftBehind, "{detail}。一時ファイル {name} を削除できませんでした"},
     {Message::StageOpen, "開けません"},
     {Message::StageSize, "大きさを調べられません"},
     {Message::StageRead, "読み込めません"},
@@ -148,6 +155,7 @@ constexpr MessageEntry MESSAGES[] = {
     {Message::LeftoverOfRun,
      "中断された実行か、このフォルダーで実行中の処理のものです。触れていません"},
     {Message::LeftoverOfCopy, "中断したコピーの一時ファイル"},
+    {Message::LeftoverCompleted, "中断したコピーの一時ファイル {temporary} から"},
     {Message::NameForbiddenCharacter, "FAT で使えない文字"},
     {Message::NameControlCharacter, "制御文字"},
     {Message::NameNotACharacter, "文字でないバイト"},

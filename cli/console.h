@@ -33,9 +33,13 @@ bool readAnswerLine(std::string &line);
 
 // Text as it may go to a terminal: control characters (C0, DEL and C1),
 // which could move the cursor, forge report lines or send commands to the
-// terminal, as \n, \r, \t or \xHH (\u0085 for C1 characters), and bytes that
-// make no UTF-8 character (names are bytes on POSIX systems; an unpaired
-// surrogate on Windows) as \xHH. Used for every name and tag text shown.
+// terminal, as \n, \r, \t or \xHH (\u0085 for C1 characters); the marks that
+// turn the order text is shown in and the line and paragraph separators
+// (U+200E, U+200F, U+2028 to U+202E, U+2066 to U+2069), which let a name
+// pass for another, as \u202E and the like; the backslash as \\, so that no
+// text passes for an escape; and bytes that make no UTF-8 character (names
+// are bytes on POSIX systems; an unpaired surrogate on Windows) as \xHH.
+// Used for every name and tag text shown.
 std::string escapeControls(const std::string &text);
 
 // Appends a UTF-16 text as UTF-8; units that are no character (lone

@@ -30,17 +30,14 @@ void sayListingProblem(void *context, const ListingProblem &problem) {
                                              problem.problem, problem.isFolder));
 }
 
-void sayLeftover(void *context, const std::string &path, LeftoverFate fate, FileProblem problem) {
+void sayLeftover(void *context, const Leftover &leftover) {
   CopyLines &lines = linesOf(context);
-  const std::string shown = escapeControls(path);
-  if (fate == LeftoverFate::InSource) {
-    if (!lines.options.quiet)
-      sayLine(lines.progress, leftoverLine(lines.messages, shown));
+  // Quiet runs tell only those left for a cause.
+  if (lines.options.quiet && leftover.fate != LeftoverFate::Kept)
     return;
-  }
-  if (!lines.options.quiet || problem != FileProblem::None)
-    sayLine(lines.progress,
-            leftoverRemovedLine(lines.messages, lines.options.dryRun, shown, problem));
+  sayLine(lines.progress, settledLeftoverLine(lines.messages, escapeControls(leftover.path),
+                                              leftover.name, escapeControls(leftover.completedPath),
+                                              leftover.fate, leftover.problem));
 }
 
 void sayRenamed(void *context, const std::string &from, const std::string &to, unsigned changes) {

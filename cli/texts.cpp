@@ -86,6 +86,12 @@ std::string reportCause(const Catalogue &messages, FileProblem problem) {
     return messageText(messages, Message::CauseSizeChanged);
   case FileProblem::NotAFolder:
     return messageText(messages, Message::CauseNotAFolder);
+  case FileProblem::UntrustedLink:
+    return messageText(messages, Message::CauseUntrustedLink);
+  case FileProblem::AppendOnlyFolder:
+    return messageText(messages, Message::CauseAppendOnlyFolder);
+  case FileProblem::UnknownLeftover:
+    return messageText(messages, Message::CauseUnknownLeftover);
   case FileProblem::None:
   case FileProblem::Other:
     break;
@@ -113,14 +119,24 @@ std::string failureDetail(const Catalogue &messages, Message stage, FileProblem 
                           bool keptAsItWas) {
   const std::string cause = reportCause(messages, problem);
   // These causes say all: the file is not one to convert.
-  const bool causeAlone =
-      problem == FileProblem::NotRegularFile || problem == FileProblem::HardLinked;
+  const bool causeAlone = problem == FileProblem::NotRegularFile ||
+                          problem == FileProblem::HardLinked ||
+                          problem == FileProblem::UntrustedLink;
   std::string detail = causeAlone ? cause : messageText(messages, stage);
   if (!causeAlone && !cause.empty())
     detail = messageText(messages, Message::StageWithCause, {{"stage", detail}, {"cause", cause}});
   if (keptAsItWas)
     detail = messageText(messages, Message::KeptAsItWas, {{"detail", detail}});
   return detail;
+}
+
+// A failure's detail, and the temporary file it left behind.
+std::string withLeftBehind(const Catalogue &messages, const std::string &detail,
+                           const PathReport &report) {
+  if (report.leftBehind[0] == '\0')
+    return detail;
+  return messageText(messages, Message::TemporaryLeftBehind,
+                     {{"detail", detail}, {"name", report.leftBehind}});
 }
 
 std::string failureText(const Catalogue &messages, const PathReport &report) {
@@ -358,7 +374,8 @@ std::string outcomeLine(const Catalogue &messages, const std::string &path,
   case PathOutcome::Damaged:
     return withDetail(messages, Message::LabelDamaged, path, reasonText(messages, report.reason));
   default:
-    return withDetail(messages, Message::LabelFailed, path, failureText(messages, report));
+    return withDetail(messages, Message::LabelFailed, path,
+                      withLeftBehind(messages, failureText(messages, report), report));
   }
 }
 
@@ -438,8 +455,10 @@ std::string copyLine(const Catalogue &messages, bool dryRun, const std::string &
     break;
   }
   if (report.outcome == PathOutcome::CannotWrite)
-    return withDetail(messages, Message::LabelFailed, path,
-                      failureDetail(messages, Message::StageCopy, report.problem, false));
+    return withDetail(
+        messages, Message::LabelFailed, path,
+        withLeftBehind(messages, failureDetail(messages, Message::StageCopy, report.problem, false),
+                       report));
   return outcomeLine(messages, path, report);
 }
 
@@ -455,11 +474,27 @@ std::string renamedLine(const Catalogue &messages, const std::string &from, cons
   return withDetail(messages, Message::LabelRenamed, from + " -> " + to, reasons);
 }
 
-std::string leftoverRemovedLine(const Catalogue &messages, bool dryRun, const std::string &path,
-                                FileProblem problem) {
-  if (problem == FileProblem::None)
-    return withDetail(messages, dryRun ? Message::LabelWouldRemove : Message::LabelRemoved, path,
-                      messageText(messages, Message::LeftoverOfCopy));
+std::string settledLeftoverLine(const Catalogue &messages, const std::string &path,
+                                const std::string &temporaryName, const std::string &completedPath,
+                                LeftoverFate fate, FileProblem problem) {
+  switch (fate) {
+  case LeftoverFate::Completed:
+  case LeftoverFate::WouldBeCompleted:
+    return withDetail(
+        messages,
+        fate == LeftoverFate::Completed ? Message::LabelCompleted : Message::LabelWouldComplete,
+        completedPath,
+        messageText(messages, Message::LeftoverCompleted, {{"temporary", temporaryName}}));
+  case LeftoverFate::Removed:
+  case LeftoverFate::WouldBeRemoved:
+    return withDetail(
+        messages, fate == LeftoverFate::Removed ? Message::LabelRemoved : Message::LabelWouldRemove,
+        path, messageText(messages, Message::LeftoverOfCopy));
+  case LeftoverFate::InSource:
+    return leftoverLine(messages, path);
+  case LeftoverFate::Kept:
+    break;
+  }
   return withDetail(messages, Message::LabelLeftover, path,
                     failureDetail(messages, Message::StageRemoveLeftover, problem, false));
 }

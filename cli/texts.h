@@ -54,10 +54,14 @@ std::string copyLine(const Catalogue &messages, bool dryRun, const std::string &
 // A copy whose name was changed to suit the stick; changes: NameChange bits.
 std::string renamedLine(const Catalogue &messages, const std::string &from, const std::string &to,
                         unsigned changes);
-// A temporary file of an interrupted run at the destination: removed (or,
-// in a dry run, to be), or left for the cause given.
-std::string leftoverRemovedLine(const Catalogue &messages, bool dryRun, const std::string &path,
-                                FileProblem problem);
+// A temporary file of an interrupted run at the destination, shown as path
+// (its name temporaryName, of the temporary names' letters alone), as its
+// fate says: the copy it was to become completed, shown as completedPath;
+// removed; or left for the cause given (in a dry run, what would be done).
+// One found among the files given is pointed out as leftoverLine does.
+std::string settledLeftoverLine(const Catalogue &messages, const std::string &path,
+                                const std::string &temporaryName, const std::string &completedPath,
+                                LeftoverFate fate, FileProblem problem);
 std::string destinationProblemText(const Catalogue &messages, const std::string &folder,
                                    FileProblem problem);
 std::string noSpaceText(const Catalogue &messages, const std::string &folder, uint64_t needed,

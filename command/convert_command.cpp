@@ -46,11 +46,13 @@ bool pathFromAnsi(const char *ansi, char *path, size_t size) {
 }
 
 // What the command tells the user at its end: a text and, for failures of
-// the file system, the sentence that gives the cause; no text means silence.
+// the file system, the sentence that gives the cause, and the name of a
+// temporary file that could not be removed; no text means silence.
 struct Notice {
   const char *text;
   FileProblem cause;
   NoticeKind kind;
+  char leftBehind[TEMPORARY_NAME_SIZE] = {};
 };
 
 Notice silence() {
@@ -97,33 +99,45 @@ const char *causeText(FileProblem cause) {
     return CAUSE_SIZE_CHANGED;
   case FileProblem::NotAFolder:
     return CAUSE_NOT_A_FOLDER;
+  case FileProblem::UntrustedLink:
+    return CAUSE_UNTRUSTED_LINK;
+  case FileProblem::AppendOnlyFolder:
+    return CAUSE_APPEND_ONLY_FOLDER;
   case FileProblem::None:
   case FileProblem::AlreadyExists:
+  case FileProblem::UnknownLeftover: // of copies only
   case FileProblem::Other:
     break;
   }
   return "";
 }
 
-void show(const UserPrompt &prompt, Notice notice) {
+void show(const UserPrompt &prompt, const Notice &notice) {
   if (notice.text == nullptr)
     return;
+  const bool left = notice.leftBehind[0] != '\0';
+  const char *const parts[] = {notice.text,        causeText(notice.cause),
+                               left ? "\n\n" : "", left ? MESSAGE_TEMPORARY_LEFT_BEFORE : "",
+                               notice.leftBehind,  left ? MESSAGE_TEMPORARY_LEFT_AFTER : ""};
   char text[1024];
-  const char *cause = causeText(notice.cause);
-  const size_t length = std::strlen(notice.text);
-  if (length + std::strlen(cause) >= sizeof text) {
-    prompt.notify(prompt.context, notice.text, notice.kind);
-    return;
+  size_t length = 0;
+  for (const char *part : parts) {
+    const size_t partLength = std::strlen(part);
+    if (length + partLength >= sizeof text)
+      break; // never happens with these texts
+    std::memcpy(text + length, part, partLength);
+    length += partLength;
   }
-  std::memcpy(text, notice.text, length);
-  std::memcpy(text + length, cause, std::strlen(cause) + 1);
+  text[length] = '\0';
   prompt.notify(prompt.context, text, notice.kind);
 }
 
 // A file that may not be converted at all, against one that could not be
 // opened this time.
 Notice cannotOpen(FileProblem problem) {
-  const bool refused = problem == FileProblem::HardLinked || problem == FileProblem::NotRegularFile;
+  const bool refused = problem == FileProblem::HardLinked ||
+                       problem == FileProblem::NotRegularFile ||
+                       problem == FileProblem::UntrustedLink;
   return warning(refused ? MESSAGE_CANNOT_CONVERT : MESSAGE_CANNOT_OPEN, problem);
 }
 
@@ -158,17 +172,22 @@ Notice readWholeFile(FilePlace *place, uint8_t **content, FileState *whenRead) {
   return notice;
 }
 
-Notice noticeOfWrite(WriteResult written) {
+Notice noticeOfWrite(const WriteResult &written) {
+  Notice notice = silence();
   switch (written.outcome) {
   case WriteOutcome::Written:
     return information(MESSAGE_DONE);
   case WriteOutcome::Changed:
-    return warning(MESSAGE_CHANGED);
+    notice = warning(MESSAGE_CHANGED);
+    break;
   case WriteOutcome::LeftInTemporary:
     return warning(MESSAGE_LEFT_IN_TEMPORARY); // the new file holds the only copy now
   default:
-    return warning(MESSAGE_CANNOT_WRITE, written.problem);
+    notice = warning(MESSAGE_CANNOT_WRITE, written.problem);
+    break;
   }
+  std::memcpy(notice.leftBehind, written.leftBehind, sizeof notice.leftBehind);
+  return notice;
 }
 
 // Opened again for the write, locked, and found to be the file that was

@@ -151,6 +151,9 @@ void writeConversion(FileConversion &conversion, const PathSettings &settings) {
                                              conversion.whenOpened, convertedContent(conversion),
                                              WriteSettings{settings.backup, settings.keepTime});
   fail(conversion, outcomeOfWrite(written.outcome), written.problem);
+  // The name of a temporary file the write could not remove again.
+  std::memcpy(conversion.report.leftBehind, written.leftBehind,
+              sizeof conversion.report.leftBehind);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include "command/platform_files.h"
 #include "command/safe_write.h"
+#include "command/temporary_name.h"
 #include "engine/id3v1.h"
 #include "engine/rewrite_tag.h"
 
@@ -55,6 +56,8 @@ struct PathReport {
   uint64_t size;    // the file's size before
   uint64_t newSize; // after the conversion (Converted, WouldConvert)
   FramesLeft left;  // frames an AllFrames conversion left as they are
+  // A temporary file a failed write could not remove again (empty: none).
+  char leftBehind[TEMPORARY_NAME_SIZE] = {};
 };
 
 // The report of a file that failed before anything of it was known: the

@@ -15,6 +15,11 @@ FileProblem injectedProblem(FileStep step) {
     --g_injectedFault.passes;
     return FileProblem::None;
   }
+  if (g_injectedFault.reached != nullptr) {
+    void (*reached)(void *) = g_injectedFault.reached;
+    g_injectedFault.reached = nullptr; // once: the step may be reached again from within
+    reached(g_injectedFault.context);
+  }
   if (g_injectedFault.interrupts)
     interruptNow();
   return g_injectedFault.problem;

@@ -24,6 +24,11 @@ enum class FileStep {
   Close,      // closeNewFile
   Replace,    // replaceWithTemporary
   Backup,     // linkBeside, the first step of a backup
+  Place,      // placeNewFile
+  // POSIX: between the reservation of a new file's name and the rename over
+  // it. A fault here also makes the file system one without an exclusive
+  // rename or hard links (as FAT through FUSE), so that the name is reserved.
+  Reserve,
 };
 
 struct InjectedFault {
@@ -31,6 +36,11 @@ struct InjectedFault {
   FileProblem problem;
   int passes = 0;          // calls of that step that go through before it fails
   bool interrupts = false; // instead of failing, the step interrupts the program as Ctrl+C does
+  // Called when the step is reached, before it fails or goes on (a second
+  // run at work meanwhile, a kill); the step then fails with problem, or
+  // goes on when problem is None.
+  void (*reached)(void *context) = nullptr;
+  void *context = nullptr;
 };
 extern InjectedFault g_injectedFault;
 

@@ -41,6 +41,12 @@ enum class FileProblem {
   TooManyLinks,
   SizeChanged,
   NotAFolder,
+  // A link in a sticky folder that everyone may write, made by another user
+  // than the folder's owner and the one running the program: not followed
+  // (the kernel's rule of fs.protected_symlinks, held here too).
+  UntrustedLink,
+  AppendOnlyFolder, // names may be added to the folder, but none replaced or removed
+  UnknownLeftover,  // a temporary file's name, but nothing shows that this program left it
   Other,
 };
 
@@ -74,8 +80,11 @@ struct FileState {
 bool sameFileState(const FileState &a, const FileState &b);
 
 // Opens a folder: one found in a folder, never through a link; one named by
-// a path relative to CURRENT_FOLDER, through links. NotFound when nothing
-// or no folder has that name (a file, or a path through a file).
+// a path relative to CURRENT_FOLDER, through links (POSIX: each judged as
+// the kernel's rule for sticky folders judges it, UntrustedLink when it
+// refuses one). NotFound when nothing has that name, NotAFolder when
+// something else has it (a file, a path through one, or a link found in a
+// folder).
 FileProblem openFolder(FolderHandle parent, const char *name, FolderHandle *folder);
 void closeFolder(FolderHandle folder);
 // Whether `folder` is `outer` or lies anywhere below it, told by the
@@ -105,7 +114,9 @@ FileProblem listFolder(FolderHandle folder, EntryVisitor visit, void *context);
 
 // Opens the regular file at place for reading, without blocking on a FIFO or
 // device. A symbolic link is followed: place then names the file itself.
-// The state is the file's when opened.
+// (POSIX: the kernel follows it, from the link's own name, once each link on
+// the way has been judged as the kernel's rule for sticky folders judges it;
+// UntrustedLink when it refuses one.) The state is the file's when opened.
 FileProblem openSourceFile(FilePlace *place, FileHandle *file, FileState *state);
 // The same for a file that is only read, never replaced (the source of a
 // copy): other names (hard links) do not matter then.
@@ -122,15 +133,22 @@ FileProblem lockForConversion(FileHandle file);
 // Whether the file at place, open as `file`, may be replaced: not read-only,
 // and writable by this user.
 FileProblem checkReplaceable(const FilePlace &place, FileHandle file);
+// Whether names in the folder may be replaced and removed, told before
+// anything is written there: AppendOnlyFolder for a folder that takes new
+// names only (POSIX: chattr +a), where a new file could never take its
+// place nor be removed again.
+FileProblem checkFolderAllowsChanges(FolderHandle folder);
 
 // The steps of a write, which command/safe_write.h puts together.
 //
 // Temporary files: created in a folder under a fresh name of the form
 // command/temporary_name.h describes, exclusively (never opening anything
-// already there), readable and writable by this user only. Until it is
-// placed or removed, an interruption of the program removes it (see
-// installInterruptCleanup).
-FileProblem createTemporary(FolderHandle folder, FilePlace *temporary, FileHandle *file);
+// already there), readable and writable by this user only: a random one,
+// or for the new file that is to be named `forName` one made from that
+// name (makeTemporaryNameFor). Until it is placed or removed, an
+// interruption of the program removes it (see installInterruptCleanup).
+FileProblem createTemporary(FolderHandle folder, const char *forName, FilePlace *temporary,
+                            FileHandle *file);
 FileProblem writeAll(FileHandle file, const uint8_t *bytes, uint64_t length);
 // The block a copy through memory reads and writes at a time.
 constexpr size_t COPY_BLOCK_SIZE = 1 << 20;
@@ -163,13 +181,25 @@ FileProblem flushFolder(FolderHandle folder);
 // counted in (the cluster).
 constexpr uint64_t SPACE_UNKNOWN = UINT64_MAX;
 FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *blockSize);
-// Removes the temporary file `name` that an interrupted run left in a
-// folder: only a regular file with one name, and only when no running
-// program is writing it (InUse then).
-FileProblem removeLeftover(FolderHandle folder, const char *name);
+// An entry an interrupted run may have left in a folder (a temporary file,
+// the empty file that reserved a copy's name), examined before anything is
+// opened: opened only when it is a regular file with one name, and held
+// (POSIX: locked) until closed; InUse when a running program holds it
+// (the run that writes it). The state is the file's.
+FileProblem openLeftover(FolderHandle folder, const char *name, FileHandle *file, FileState *state);
+// Removes the leftover `name` open as `file`, while the name is still that
+// file's; the caller closes the handle after.
+FileProblem removeLeftover(FolderHandle folder, const char *name, FileHandle file);
+// Gives the leftover `name` open as `file` the name `reservedName` in its
+// folder, in place of the file there, open as reservedFile, while both names
+// are still those files'. Both handles may be closed on the way (Windows
+// renames over no file it holds); the caller closes those that are not
+// NO_FILE.
+FileProblem placeLeftover(FolderHandle folder, const char *name, FileHandle *file,
+                          const char *reservedName, FileHandle *reservedFile);
 // Removes a file this run created (a temporary file, a backup made just
-// now) and no longer holds open.
-void removeCreatedFile(const FilePlace &created);
+// now) and no longer holds open; false when it could not be removed.
+bool removeCreatedFile(const FilePlace &created);
 
 // Puts the temporary file in the place of `target` in one step, keeping
 // what the platform keeps of the original (Windows: attributes, ACL,
@@ -181,10 +211,21 @@ void removeCreatedFile(const FilePlace &created);
 FileProblem replaceWithTemporary(const FilePlace &target, const FilePlace &temporary,
                                  FileHandle *targetFile, bool *originalLost);
 // Gives the temporary file the name `name` in its folder, never replacing
-// anything there (AlreadyExists when the name is taken). The new entry
+// anything there (AlreadyExists when the name is taken). `file` is the
+// temporary file while this run still holds it open (and locked), NO_FILE
+// once closed; a file held open is named through its handle where the
+// platform renames no file held without sharing (Windows). The new entry
 // reaches the disk with flushFolder or, for copies, with flushFileSystem at
-// the end of the run (on Windows the move writes through).
-FileProblem placeNewFile(const FilePlace &temporary, const char *name);
+// the end of the run.
+//
+// Where the file system has neither an exclusive rename nor hard links (FAT
+// and exFAT through FUSE), the name is first reserved by an empty file made
+// exclusively, which the temporary file then replaces. The temporary file
+// of a copy has a name made from the copy's (createTemporary's forName), so
+// that a run killed between the two steps leaves an empty file and a
+// complete temporary file tied by their names, which the next run's
+// clearLeftover puts together (command/safe_write.h).
+FileProblem placeNewFile(const FilePlace &temporary, FileHandle file, const char *name);
 // Gives the file at place the second name `name` in its folder, never
 // replacing anything there (AlreadyExists when the name is taken). *linked
 // is false, with nothing done, where the file system has no hard links

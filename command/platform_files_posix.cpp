@@ -14,7 +14,10 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <string>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -97,39 +100,133 @@ FileState stateOf(const struct stat &status) {
                    nanoseconds(status.st_ctim),           static_cast<uint32_t>(status.st_nlink)};
 }
 
-// Follows one symbolic link at place to what it names.
-FileProblem followLink(FilePlace *place) {
-  char target[4096 + 1];
-  const ssize_t length =
-      readlinkat(descriptorOf(place->folder), place->name, target, sizeof target - 1);
+// The kernel's rule of fs.protected_symlinks, held here as well so that it
+// holds where that setting is off: a link in a sticky folder that everyone
+// may write is followed only when it belongs to the folder's owner or to the
+// user running the program. Anyone may put a link there; followed by
+// another user, it would lead the program to that user's files.
+bool mayFollow(int folder, const struct stat &link) {
+  struct stat status;
+  if (fstatat(folder, ".", &status, 0) != 0)
+    return false;
+  const mode_t shared = S_ISVTX | S_IWOTH;
+  return (status.st_mode & shared) != shared || link.st_uid == status.st_uid ||
+         link.st_uid == geteuid();
+}
+
+// The text of the link `name` in `folder`.
+FileProblem readLink(int folder, const char *name, std::string *target) {
+  char text[4096 + 1];
+  const ssize_t length = readlinkat(folder, name, text, sizeof text - 1);
   if (length < 0)
     return lastProblem();
-  if (static_cast<size_t>(length) >= sizeof target - 1)
+  if (static_cast<size_t>(length) >= sizeof text - 1)
     return FileProblem::NameTooLong;
-  target[length] = '\0';
-  char *slash = std::strrchr(target, '/');
-  if (slash == nullptr)
-    return copyFileName(target, place->name) ? FileProblem::None : FileProblem::NameTooLong;
-  if (slash[1] == '\0')
-    return FileProblem::NotRegularFile; // "name/" names a folder
-  char name[NAME_BUFFER_SIZE];
-  if (!copyFileName(slash + 1, name))
-    return FileProblem::NameTooLong;
-  if (slash == target)
-    slash[1] = '\0'; // the root folder
-  else
-    *slash = '\0';
-  // The link's own folders may be links again; the kernel follows those.
-  const int folder =
-      openat(descriptorOf(place->folder), target, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder < 0)
-    return lastProblem();
-  if (place->ownsFolder)
-    close(descriptorOf(place->folder));
-  place->folder = static_cast<FolderHandle>(folder);
-  place->ownsFolder = true;
-  std::memcpy(place->name, name, sizeof name);
+  if (length == 0)
+    return FileProblem::NotFound;
+  target->assign(text, static_cast<size_t>(length));
   return FileProblem::None;
+}
+
+// The place of the last part of `path`, found from the folder `start` (or
+// for an absolute path from the root) one folder at a time, never through a
+// link that mayFollow refuses nor through more than *linksLeft links. The
+// place's folder is its own unless it is `start`; its name is "." for a path
+// that ends at a folder ("/", "a/.").
+FileProblem findLastPart(int start, const char *path, int *linksLeft, FilePlace *place) {
+  std::string rest = path;
+  int current = start;
+  bool owned = false;
+  const auto moveTo = [&](int next) {
+    if (owned)
+      close(current);
+    current = next;
+    owned = true;
+  };
+  FileProblem problem = FileProblem::None;
+  for (bool atRoot = rest.compare(0, 1, "/") == 0; problem == FileProblem::None;) {
+    if (atRoot) {
+      const int root = open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      if (root < 0) {
+        problem = lastProblem();
+        break;
+      }
+      moveTo(root);
+      atRoot = false;
+    }
+    const size_t partStart = rest.find_first_not_of('/');
+    const size_t partEnd = rest.find('/', partStart);
+    const std::string part =
+        partStart == std::string::npos ? "." : rest.substr(partStart, partEnd - partStart);
+    const size_t next = rest.find_first_not_of('/', partEnd);
+    if (next == std::string::npos) {
+      if (!copyFileName(part.c_str(), place->name)) {
+        problem = FileProblem::NameTooLong;
+        break;
+      }
+      place->folder = static_cast<FolderHandle>(current);
+      place->ownsFolder = owned;
+      return FileProblem::None;
+    }
+    rest.erase(0, next);
+    if (part == ".")
+      continue;
+    struct stat status;
+    if (part != ".." && fstatat(current, part.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISLNK(status.st_mode)) {
+      std::string target;
+      if (--*linksLeft < 0)
+        problem = FileProblem::TooManyLinks;
+      else if (!mayFollow(current, status))
+        problem = FileProblem::UntrustedLink;
+      else
+        problem = readLink(current, part.c_str(), &target);
+      atRoot = target.compare(0, 1, "/") == 0;
+      rest.insert(0, target + "/");
+      continue;
+    }
+    const int folder =
+        openat(current, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0)
+      problem = lastProblem();
+    else
+      moveTo(folder);
+  }
+  if (owned)
+    close(current);
+  return problem;
+}
+
+// Follows the links at place, each judged by mayFollow and at most
+// *linksLeft of them, until it names something that is no link, whose
+// status *status then holds; *followed tells whether there was a link
+// (place then has a folder of its own).
+FileProblem followLinks(FilePlace *place, int *linksLeft, struct stat *status, bool *followed) {
+  *followed = false;
+  for (;;) {
+    const int folder = descriptorOf(place->folder);
+    if (fstatat(folder, place->name, status, AT_SYMLINK_NOFOLLOW) != 0)
+      return lastProblem();
+    if (!S_ISLNK(status->st_mode))
+      return FileProblem::None;
+    if (--*linksLeft < 0)
+      return FileProblem::TooManyLinks; // links in a circle, or too many in a row
+    if (!mayFollow(folder, *status))
+      return FileProblem::UntrustedLink;
+    std::string target;
+    FileProblem problem = readLink(folder, place->name, &target);
+    FilePlace next{NO_FOLDER, false, {}};
+    if (problem == FileProblem::None)
+      problem = findLastPart(folder, target.c_str(), linksLeft, &next);
+    if (problem != FileProblem::None)
+      return problem;
+    if (next.folder == place->folder)
+      next.ownsFolder = place->ownsFolder; // a name in the same folder: it stays open
+    else
+      closePlace(place);
+    *place = next;
+    *followed = true;
+  }
 }
 
 // Whether the names in a list of extended attributes include `name`.
@@ -216,17 +313,33 @@ void randomBytes(int attempt, uint8_t (&random)[TEMPORARY_RANDOM_LENGTH]) {
 
 FileProblem openFolder(FolderHandle parent, const char *name, FolderHandle *folder) {
   RETURN_INJECTED(FileStep::OpenFolder);
-  // A folder named by the user may be a link; one found in a folder is not
-  // followed, so that a walk never leaves the tree or runs in circles.
-  const int flags =
-      O_RDONLY | O_DIRECTORY | O_CLOEXEC | (parent == CURRENT_FOLDER ? 0 : O_NOFOLLOW);
-  const int descriptor = openat(descriptorOf(parent), name, flags);
-  if (descriptor < 0) {
-    // A file, or a path through one: no folder has that name.
-    return errno == ENOTDIR ? FileProblem::NotFound : lastProblem();
+  // One found in a folder is not followed, so that a walk never leaves the
+  // tree or runs in circles (a link there is no folder: ENOTDIR).
+  FilePlace place{parent, false, {}};
+  FileProblem problem =
+      copyFileName(name, place.name) ? FileProblem::None : FileProblem::NameTooLong;
+  if (parent == CURRENT_FOLDER) {
+    // A folder named by the user may be a link, or lie behind links.
+    int linksLeft = LINKS_FOLLOWED_AT_MOST;
+    struct stat status {};
+    bool followed = false;
+    problem =
+        name[0] == '\0' ? FileProblem::NotFound : findLastPart(AT_FDCWD, name, &linksLeft, &place);
+    if (problem == FileProblem::None)
+      problem = followLinks(&place, &linksLeft, &status, &followed);
+    if (problem == FileProblem::None && !S_ISDIR(status.st_mode))
+      problem = FileProblem::NotAFolder;
   }
-  *folder = static_cast<FolderHandle>(descriptor);
-  return FileProblem::None;
+  if (problem == FileProblem::None) {
+    const int descriptor = openat(descriptorOf(place.folder), place.name,
+                                  O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (descriptor < 0)
+      problem = lastProblem();
+    else
+      *folder = static_cast<FolderHandle>(descriptor);
+  }
+  closePlace(&place);
+  return problem;
 }
 
 void closeFolder(FolderHandle folder) {
@@ -297,6 +410,7 @@ FileProblem listFolder(FolderHandle folder, EntryVisitor visit, void *context) {
       close(listed);
     return problem;
   }
+  rewinddir(directory); // the copy shares its place with the handle, which an earlier listing moved
   errno = 0;
   while (const dirent *entry = readdir(directory)) {
     const char *name = entry->d_name;
@@ -325,49 +439,66 @@ FileProblem listFolder(FolderHandle folder, EntryVisitor visit, void *context) {
 
 namespace {
 
+// A regular file is opened by the name it was given, the kernel following
+// its links (so that its own rule for sticky folders applies too), once
+// followLinks has judged each of them and found a regular file at their
+// end: opening a device can act on it. The file opened must be the one
+// found there, so that the place named is the file that is replaced.
 FileProblem openRegularFile(FilePlace *place, FileHandle *file, FileState *state,
                             bool oneNameOnly) {
   RETURN_INJECTED(FileStep::Open);
-  for (int links = 0; links <= LINKS_FOLLOWED_AT_MOST; ++links) {
-    struct stat status;
-    if (fstatat(descriptorOf(place->folder), place->name, &status, AT_SYMLINK_NOFOLLOW) != 0)
-      return lastProblem();
-    if (S_ISLNK(status.st_mode)) {
-      const FileProblem problem = followLink(place);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    FilePlace target = placeInFolder(place->folder, place->name);
+    struct stat found {};
+    bool followed = false;
+    int linksLeft = LINKS_FOLLOWED_AT_MOST;
+    FileProblem problem = followLinks(&target, &linksLeft, &found, &followed);
+    if (problem == FileProblem::None && !S_ISREG(found.st_mode))
+      problem = FileProblem::NotRegularFile;
+    if (problem != FileProblem::None) {
+      closePlace(&target);
+      return problem;
+    }
+    // Without blocking, in case the entry was swapped for a FIFO since it
+    // was examined, and without following a link where there was none.
+    const int descriptor =
+        openat(descriptorOf(place->folder), place->name,
+               O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (followed ? 0 : O_NOFOLLOW));
+    if (descriptor < 0) {
+      problem = errno == ELOOP && !followed ? FileProblem::None : lastProblem();
+      closePlace(&target);
       if (problem != FileProblem::None)
         return problem;
-      continue;
+      continue; // it became a link: follow it
     }
-    // Only a regular file is opened at all: opening a device can act on it.
-    if (!S_ISREG(status.st_mode))
-      return FileProblem::NotRegularFile;
-    // Without blocking and without following a link, in case the entry was
-    // swapped for a FIFO or a link since it was examined.
-    const int descriptor = openat(descriptorOf(place->folder), place->name,
-                                  O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
-    if (descriptor < 0) {
-      if (errno == ELOOP)
-        continue; // it became a link: follow it
-      return lastProblem();
-    }
-    FileProblem problem = FileProblem::None;
+    struct stat status;
     const int flags = fcntl(descriptor, F_GETFL);
     if (fstat(descriptor, &status) != 0 || flags < 0 ||
         fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0)
       problem = lastProblem();
     else if (!S_ISREG(status.st_mode))
       problem = FileProblem::NotRegularFile;
+    else if (status.st_dev != found.st_dev || status.st_ino != found.st_ino)
+      problem = FileProblem::InUse; // another program is changing the links meanwhile
     else if (oneNameOnly && status.st_nlink > 1)
       problem = FileProblem::HardLinked;
     if (problem != FileProblem::None) {
       close(descriptor);
+      closePlace(&target);
       return problem;
+    }
+    if (followed) {
+      if (target.folder == place->folder)
+        target.ownsFolder = place->ownsFolder; // a file beside the link
+      else
+        closePlace(place);
+      *place = target;
     }
     *file = fileOf(descriptor);
     *state = stateOf(status);
     return FileProblem::None;
   }
-  return FileProblem::TooManyLinks; // links in a circle, or too many in a row
+  return FileProblem::InUse; // swapped for a link and back meanwhile
 }
 
 } // namespace
@@ -438,6 +569,20 @@ FileProblem checkReplaceable(const FilePlace &place, FileHandle file) {
   if (faccessat(descriptorOf(place.folder), place.name, W_OK, AT_EACCESS) != 0)
     return lastProblem();
   return FileProblem::None;
+}
+
+FileProblem checkFolderAllowsChanges(FolderHandle folder) {
+  const int descriptor = folder == CURRENT_FOLDER ? open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                                  : descriptorOf(folder);
+  if (descriptor < 0)
+    return lastProblem();
+  // The kernel takes an int, whatever the request's declared type says.
+  int flags = 0;
+  const bool known = ioctl(descriptor, FS_IOC_GETFLAGS, &flags) == 0;
+  if (folder == CURRENT_FOLDER)
+    close(descriptor);
+  // Where the file system keeps no such flags (ENOTTY), nothing forbids it.
+  return known && (flags & FS_APPEND_FL) != 0 ? FileProblem::AppendOnlyFolder : FileProblem::None;
 }
 
 FileProblem createExclusively(FolderHandle folder, const char *name, FileHandle *file) {
@@ -520,9 +665,13 @@ FileProblem carryMetadata(FileHandle original, FileHandle copy) {
 }
 
 FileProblem setLastWriteTime(FileHandle file, int64_t lastWriteTime) {
+  // The access time as it is, given rather than left out (UTIME_OMIT):
+  // fusefat ignores a change of times that leaves one out.
+  struct stat status;
+  if (fstat(descriptorOf(file), &status) != 0)
+    return lastProblem();
   struct timespec times[2];
-  times[0].tv_sec = 0;
-  times[0].tv_nsec = UTIME_OMIT;
+  times[0] = status.st_atim;
   // Rounded down, so that times before 1970 keep their value.
   int64_t seconds = lastWriteTime / TIME_UNITS_PER_SECOND;
   int64_t rest = lastWriteTime % TIME_UNITS_PER_SECOND;
@@ -604,44 +753,72 @@ FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *block
   return FileProblem::None;
 }
 
+FileProblem openLeftover(FolderHandle folder, const char *name, FileHandle *file,
+                         FileState *state) {
+  const int folderDescriptor = descriptorOf(folder);
+  // Examined first: nothing but a regular file is opened at all.
+  struct stat found;
+  if (fstatat(folderDescriptor, name, &found, AT_SYMLINK_NOFOLLOW) != 0)
+    return lastProblem();
+  if (!S_ISREG(found.st_mode))
+    return FileProblem::NotRegularFile;
+  if (found.st_nlink > 1)
+    return FileProblem::HardLinked;
+  const int descriptor =
+      openat(folderDescriptor, name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+  if (descriptor < 0)
+    return errno == ELOOP ? FileProblem::NotRegularFile : lastProblem();
+  struct stat status;
+  FileProblem problem = FileProblem::None;
+  // InUse when it was replaced meanwhile, or when a run holds its lock: the
+  // run that writes a temporary file holds it (lockForConversion) until the
+  // file has its name.
+  if (fstat(descriptor, &status) != 0)
+    problem = lastProblem();
+  else if (status.st_dev != found.st_dev || status.st_ino != found.st_ino ||
+           (flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK))
+    problem = FileProblem::InUse;
+  if (problem != FileProblem::None) {
+    close(descriptor);
+    return problem;
+  }
+  *file = fileOf(descriptor);
+  *state = stateOf(status);
+  return FileProblem::None;
+}
+
 namespace {
 
-// Why the temporary file open as `descriptor` must stay (None: it may go).
-FileProblem leftoverKept(int descriptor, int folder, const char *name) {
-  struct stat status;
-  if (fstat(descriptor, &status) != 0)
-    return lastProblem();
-  if (!S_ISREG(status.st_mode))
-    return FileProblem::NotRegularFile;
-  if (status.st_nlink > 1)
-    return FileProblem::HardLinked;
-  // The run that writes a temporary file holds its lock (lockForConversion)
-  // until it is complete.
-  if (flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK)
-    return FileProblem::InUse;
+// Whether the entry `name` in `folder` is still the file open as `file`.
+bool stillNames(int folder, const char *name, FileHandle file) {
   struct stat named;
-  if (fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) != 0 || named.st_dev != status.st_dev ||
-      named.st_ino != status.st_ino)
-    return FileProblem::InUse; // replaced meanwhile: another run is at work
-  return FileProblem::None;
+  struct stat open;
+  return fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+         fstat(descriptorOf(file), &open) == 0 && named.st_dev == open.st_dev &&
+         named.st_ino == open.st_ino;
 }
 
 } // namespace
 
-FileProblem removeLeftover(FolderHandle folder, const char *name) {
-  const int descriptor =
-      openat(descriptorOf(folder), name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
-  if (descriptor < 0)
-    return errno == ELOOP ? FileProblem::NotRegularFile : lastProblem();
-  FileProblem problem = leftoverKept(descriptor, descriptorOf(folder), name);
-  if (problem == FileProblem::None && unlinkat(descriptorOf(folder), name, 0) != 0)
-    problem = lastProblem();
-  close(descriptor);
-  return problem;
+FileProblem removeLeftover(FolderHandle folder, const char *name, FileHandle file) {
+  const int folderDescriptor = descriptorOf(folder);
+  if (!stillNames(folderDescriptor, name, file))
+    return FileProblem::InUse; // replaced meanwhile: another run is at work
+  return unlinkat(folderDescriptor, name, 0) == 0 ? FileProblem::None : lastProblem();
 }
 
-void deleteCreated(FolderHandle folder, const char *name, FileHandle) {
-  unlinkat(descriptorOf(folder), name, 0);
+FileProblem placeLeftover(FolderHandle folder, const char *name, FileHandle *file,
+                          const char *reservedName, FileHandle *reservedFile) {
+  const int folderDescriptor = descriptorOf(folder);
+  if (!stillNames(folderDescriptor, name, *file) ||
+      !stillNames(folderDescriptor, reservedName, *reservedFile))
+    return FileProblem::InUse;
+  return renameat(folderDescriptor, name, folderDescriptor, reservedName) == 0 ? FileProblem::None
+                                                                               : lastProblem();
+}
+
+bool deleteCreated(FolderHandle folder, const char *name, FileHandle) {
+  return unlinkat(descriptorOf(folder), name, 0) == 0 || errno == ENOENT; // gone is removed
 }
 
 FileProblem renameOver(const FilePlace &target, const FilePlace &temporary, FileHandle *,
@@ -653,30 +830,43 @@ FileProblem renameOver(const FilePlace &target, const FilePlace &temporary, File
              : lastProblem();
 }
 
-FileProblem renameExclusively(const FilePlace &temporary, const char *name) {
+FileProblem renameExclusively(const FilePlace &temporary, FileHandle, const char *name) {
   const int folder = descriptorOf(temporary.folder);
-  if (renameat2(folder, temporary.name, folder, name, RENAME_NOREPLACE) == 0)
-    return FileProblem::None;
-  if (errno != EINVAL && errno != ENOSYS)
-    return lastProblem();
-  // File systems without an exclusive rename: a second name, which fails
-  // when the name is taken, then the temporary name goes.
-  if (linkat(folder, temporary.name, folder, name, 0) == 0) {
-    unlinkat(folder, temporary.name, 0);
-    return FileProblem::None;
+  bool reserve = false;
+#ifdef SORABUN_FILE_FAULTS
+  reserve = g_injectedFault.step == FileStep::Reserve; // as on FAT through FUSE
+#endif
+  if (!reserve) {
+    if (renameat2(folder, temporary.name, folder, name, RENAME_NOREPLACE) == 0)
+      return FileProblem::None;
+    if (errno != EINVAL && errno != ENOSYS)
+      return lastProblem();
+    // File systems without an exclusive rename: a second name, which fails
+    // when the name is taken, then the temporary name goes.
+    if (linkat(folder, temporary.name, folder, name, 0) == 0) {
+      unlinkat(folder, temporary.name, 0);
+      return FileProblem::None;
+    }
+    if (errno != EPERM && errno != ENOTSUP)
+      return lastProblem();
   }
-  if (errno != EPERM && errno != ENOTSUP)
-    return lastProblem();
   // Nor hard links (FAT through FUSE): the name is taken first by an empty
   // file made exclusively, this run's own, which the rename then replaces.
+  // A kill in between leaves it empty beside the complete temporary file,
+  // whose name is made from it (see placeNewFile).
   const int reserved =
       openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (reserved < 0)
     return lastProblem();
   close(reserved);
-  if (renameat(folder, temporary.name, folder, name) == 0)
+  FileProblem problem = FileProblem::None;
+#ifdef SORABUN_FILE_FAULTS
+  problem = injectedProblem(FileStep::Reserve);
+#endif
+  if (problem == FileProblem::None && renameat(folder, temporary.name, folder, name) == 0)
     return FileProblem::None;
-  const FileProblem problem = lastProblem();
+  if (problem == FileProblem::None)
+    problem = lastProblem();
   unlinkat(folder, name, 0);
   return problem;
 }

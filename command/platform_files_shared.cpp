@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr int TEMPORARY_NAME_TRIES = 100;
-
 // The temporary files an interruption must remove (the new file, and a
 // backup's copy while it is made): each entered once the file exists, its
 // handle given up once closed, and cleared once it is placed or removed,
@@ -122,11 +120,17 @@ void clearPending(const FilePlace &temporary) {
   }
 }
 
-void randomName(int attempt, char (&name)[TEMPORARY_NAME_SIZE]) {
+// The name to try at this attempt: made from forName when given, otherwise
+// random.
+void temporaryName(const char *forName, int attempt, char (&name)[TEMPORARY_NAME_SIZE]) {
 #ifdef SORABUN_FILE_FAULTS
   if (chosenTemporaryName(attempt, name))
     return;
 #endif
+  if (forName != nullptr) {
+    makeTemporaryNameFor(forName, attempt, name);
+    return;
+  }
   uint8_t random[TEMPORARY_RANDOM_LENGTH] = {};
   randomBytes(attempt, random);
   makeTemporaryName(random, name);
@@ -162,12 +166,13 @@ void closePlace(FilePlace *place) {
   place->ownsFolder = false;
 }
 
-FileProblem createTemporary(FolderHandle folder, FilePlace *temporary, FileHandle *file) {
+FileProblem createTemporary(FolderHandle folder, const char *forName, FilePlace *temporary,
+                            FileHandle *file) {
   RETURN_INJECTED(FileStep::Create);
   *temporary = FilePlace{folder, false, {}};
   for (int attempt = 0; attempt < TEMPORARY_NAME_TRIES; ++attempt) {
     char name[TEMPORARY_NAME_SIZE];
-    randomName(attempt, name);
+    temporaryName(forName, attempt, name);
     std::memcpy(temporary->name, name, sizeof name);
     const InterruptionsHeld held = holdInterruptions();
     const FileProblem problem = createExclusively(folder, name, file);
@@ -226,11 +231,12 @@ FileProblem closeNewFile(FileHandle file) {
   return problem;
 }
 
-void removeCreatedFile(const FilePlace &created) {
+bool removeCreatedFile(const FilePlace &created) {
   const InterruptionsHeld held = holdInterruptions();
-  deleteCreated(created.folder, created.name, NO_FILE);
+  const bool removed = deleteCreated(created.folder, created.name, NO_FILE);
   clearPending(created);
   releaseInterruptions(held);
+  return removed;
 }
 
 FileProblem replaceWithTemporary(const FilePlace &target, const FilePlace &temporary,
@@ -247,9 +253,10 @@ FileProblem replaceWithTemporary(const FilePlace &target, const FilePlace &tempo
   return problem;
 }
 
-FileProblem placeNewFile(const FilePlace &temporary, const char *name) {
+FileProblem placeNewFile(const FilePlace &temporary, FileHandle file, const char *name) {
+  RETURN_INJECTED(FileStep::Place);
   const InterruptionsHeld held = holdInterruptions();
-  const FileProblem problem = renameExclusively(temporary, name);
+  const FileProblem problem = renameExclusively(temporary, file, name);
   if (problem == FileProblem::None)
     clearPending(temporary);
   releaseInterruptions(held);

@@ -31,11 +31,12 @@ FileProblem closeReporting(FileHandle file);
 // of an interruption (on POSIX with calls safe in a signal handler only).
 // `open` is the file while this run still holds it open (NO_FILE after),
 // since Windows removes a file open without delete sharing only through its
-// handle, as the handle closes.
-void deleteCreated(FolderHandle folder, const char *name, FileHandle open);
-// The temporary file takes the name `name` in its folder, never replacing
-// anything there (AlreadyExists when the name is taken); see placeNewFile.
-FileProblem renameExclusively(const FilePlace &temporary, const char *name);
+// handle, as the handle closes. False when it could not be removed.
+bool deleteCreated(FolderHandle folder, const char *name, FileHandle open);
+// The temporary file, open as `file` or closed (NO_FILE), takes the name
+// `name` in its folder, never replacing anything there (AlreadyExists when
+// the name is taken); see placeNewFile.
+FileProblem renameExclusively(const FilePlace &temporary, FileHandle file, const char *name);
 // The temporary file takes the place of `target` in one step; see
 // replaceWithTemporary.
 FileProblem renameOver(const FilePlace &target, const FilePlace &temporary, FileHandle *targetFile,

@@ -180,7 +180,7 @@ FileProblem openFolder(FolderHandle parent, const char *name, FolderHandle *fold
   // A folder found in a folder is not entered through a link or junction.
   const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && parent != CURRENT_FOLDER;
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || link)
-    return FileProblem::NotFound;
+    return FileProblem::NotAFolder;
   *folder = newFolder(path);
   return FileProblem::None;
 }
@@ -378,6 +378,10 @@ FileProblem checkReplaceable(const FilePlace &, FileHandle file) {
   return FileProblem::None;
 }
 
+FileProblem checkFolderAllowsChanges(FolderHandle) {
+  return FileProblem::None; // no folder takes new names only
+}
+
 FileProblem createExclusively(FolderHandle folder, const char *name, FileHandle *file) {
   const std::wstring path = fullPath(folder, name);
   // No sharing: a later run cannot open, and so cannot remove, a file that
@@ -466,13 +470,20 @@ FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *block
   return FileProblem::None;
 }
 
-FileProblem removeLeftover(FolderHandle folder, const char *name) {
+FileProblem openLeftover(FolderHandle folder, const char *name, FileHandle *file,
+                         FileState *state) {
   const std::wstring path = fullPath(folder, name);
+  // Examined first: nothing but a file is opened at all.
+  WIN32_FILE_ATTRIBUTE_DATA found;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &found))
+    return lastProblem();
+  if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
+    return FileProblem::NotRegularFile;
   // No sharing: a run still writing the file holds it open, and the open
-  // fails.
-  const HANDLE opened =
-      CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
-                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  // fails; once open, no other run can take it.
+  const HANDLE opened = CreateFileW(
+      path.c_str(), GENERIC_READ | FILE_WRITE_ATTRIBUTES | DELETE, 0, nullptr, OPEN_EXISTING,
+      FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (opened == INVALID_HANDLE_VALUE)
     return lastProblem();
   BY_HANDLE_FILE_INFORMATION information;
@@ -480,27 +491,66 @@ FileProblem removeLeftover(FolderHandle folder, const char *name) {
   if (!GetFileInformationByHandle(opened, &information))
     problem = lastProblem();
   else if ((information.dwFileAttributes &
-            (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
+            (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+           GetFileType(opened) != FILE_TYPE_DISK)
     problem = FileProblem::NotRegularFile;
   else if (information.nNumberOfLinks > 1)
     problem = FileProblem::HardLinked;
-  FILE_DISPOSITION_INFO disposition = {};
-  disposition.DeleteFile = TRUE;
-  if (problem == FileProblem::None &&
-      !SetFileInformationByHandle(opened, FileDispositionInfo, &disposition, sizeof disposition))
-    problem = lastProblem();
-  CloseHandle(opened);
-  return problem;
+  if (problem == FileProblem::None)
+    problem = stateOf(opened, state);
+  if (problem != FileProblem::None) {
+    CloseHandle(opened);
+    return problem;
+  }
+  *file = fileHandleOf(opened);
+  return FileProblem::None;
 }
 
-void deleteCreated(FolderHandle folder, const char *name, FileHandle open) {
+FileProblem removeLeftover(FolderHandle, const char *, FileHandle file) {
+  // Through the handle, which no other program shares: the file itself.
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  return SetFileInformationByHandle(handleOf(file), FileDispositionInfo, &disposition,
+                                    sizeof disposition)
+             ? FileProblem::None
+             : lastProblem();
+}
+
+namespace {
+
+// Names the file open as `file` `path`, through its handle (opened with
+// DELETE access), replacing a file there when asked.
+FileProblem renameHeldFile(FileHandle file, const std::wstring &path, bool replace) {
+  const size_t nameBytes = path.size() * sizeof(wchar_t);
+  std::string block(sizeof(FILE_RENAME_INFO) + nameBytes, '\0');
+  auto *rename = reinterpret_cast<FILE_RENAME_INFO *>(&block[0]);
+  rename->ReplaceIfExists = replace ? TRUE : FALSE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(nameBytes);
+  std::memcpy(rename->FileName, path.c_str(), nameBytes);
+  return SetFileInformationByHandle(handleOf(file), FileRenameInfo, rename,
+                                    static_cast<DWORD>(block.size()))
+             ? FileProblem::None
+             : lastProblem();
+}
+
+} // namespace
+
+FileProblem placeLeftover(FolderHandle folder, const char *, FileHandle *file,
+                          const char *reservedName, FileHandle *reservedFile) {
+  // The reserved file is held without sharing: let go of it first.
+  closeFile(*reservedFile);
+  *reservedFile = NO_FILE;
+  return renameHeldFile(*file, fullPath(folder, reservedName), true);
+}
+
+bool deleteCreated(FolderHandle folder, const char *name, FileHandle open) {
   if (open != NO_FILE) {
     FILE_DISPOSITION_INFO disposition = {TRUE}; // removed as the handle closes
-    SetFileInformationByHandle(handleOf(open), FileDispositionInfo, &disposition,
-                               sizeof disposition);
-    return;
+    return SetFileInformationByHandle(handleOf(open), FileDispositionInfo, &disposition,
+                                      sizeof disposition) != 0;
   }
-  DeleteFileW(fullPath(folder, name).c_str());
+  // Gone already is removed.
+  return DeleteFileW(fullPath(folder, name).c_str()) != 0 || GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 FileProblem renameOver(const FilePlace &target, const FilePlace &temporary, FileHandle *targetFile,
@@ -523,10 +573,13 @@ FileProblem renameOver(const FilePlace &target, const FilePlace &temporary, File
   return problem;
 }
 
-FileProblem renameExclusively(const FilePlace &temporary, const char *name) {
-  const std::wstring temporaryPath = fullPath(temporary.folder, temporary.name);
+FileProblem renameExclusively(const FilePlace &temporary, FileHandle file, const char *name) {
   const std::wstring path = fullPath(temporary.folder, name);
-  // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken.
+  // A file held without sharing is named through its handle; neither way
+  // replaces a file that has the name.
+  if (file != NO_FILE)
+    return renameHeldFile(file, path, false);
+  const std::wstring temporaryPath = fullPath(temporary.folder, temporary.name);
   return MoveFileExW(temporaryPath.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)
              ? FileProblem::None
              : lastProblem();

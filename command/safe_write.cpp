@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -9,6 +11,21 @@ constexpr char BACKUP_SUFFIX[] = ".bak";
 
 WriteResult result(WriteOutcome outcome, FileProblem problem = FileProblem::None) {
   return WriteResult{outcome, problem};
+}
+
+// Removes a temporary file this run made; leftBehind gets its name when it
+// cannot be removed.
+void removeTemporary(const FilePlace &temporary, char (&leftBehind)[TEMPORARY_NAME_SIZE]) {
+  if (!removeCreatedFile(temporary))
+    std::memcpy(leftBehind, temporary.name, sizeof leftBehind);
+}
+
+// A failure's result, once the temporary file is removed again.
+WriteResult failure(const FilePlace &temporary, WriteOutcome outcome,
+                    FileProblem problem = FileProblem::None) {
+  WriteResult failed = result(outcome, problem);
+  removeTemporary(temporary, failed.leftBehind);
+  return failed;
 }
 
 // Writes the pieces in order: each whole, or in blocks of COPY_BLOCK_SIZE
@@ -44,20 +61,22 @@ enum class NewFileKind {
   Copy,        // on another disk: a plain copy's permissions, the source's time, locked
 };
 
-// Writes `content` into a new file under a temporary name in `folder`,
-// gives it what `kind` asks of `source` (the file it stands for) and the
-// last-write time *lastWriteTime when given, flushes and closes it;
-// *temporary then names it. On failure, or when `stop` stopped it
-// (*stopped), nothing is left.
-FileProblem writeTemporary(FolderHandle folder, const NewContent &content, NewFileKind kind,
-                           FileHandle source, const int64_t *lastWriteTime, StopPoll stop,
-                           FilePlace *temporary, bool *stopped) {
+// Writes `content` into a new file under a temporary name in `folder`
+// (made from forName when given), gives it what `kind` asks of `source`
+// (the file it stands for) and the last-write time *lastWriteTime when
+// given, and flushes it; *temporary then names it. A copy stays open (and
+// locked) in *kept, so that no later run takes it for an interrupted run's
+// leftover before it has its name; anything else is closed. On failure, or
+// when `stop` stopped it (*stopped), nothing is left, or *leftBehind names
+// what could not be removed.
+FileProblem writeTemporary(FolderHandle folder, const char *forName, const NewContent &content,
+                           NewFileKind kind, FileHandle source, const int64_t *lastWriteTime,
+                           StopPoll stop, FilePlace *temporary, FileHandle *kept, bool *stopped,
+                           char (&leftBehind)[TEMPORARY_NAME_SIZE]) {
   FileHandle file = NO_FILE;
-  FileProblem problem = createTemporary(folder, temporary, &file);
+  FileProblem problem = createTemporary(folder, forName, temporary, &file);
   if (problem != FileProblem::None)
     return problem;
-  // A copy is locked while it is written, so that a later run does not take
-  // it for an interrupted run's leftover.
   if (kind == NewFileKind::Copy)
     problem = lockForConversion(file);
   if (problem == FileProblem::None)
@@ -68,11 +87,15 @@ FileProblem writeTemporary(FolderHandle folder, const NewContent &content, NewFi
     problem = setLastWriteTime(file, *lastWriteTime);
   if (problem == FileProblem::None)
     problem = kind == NewFileKind::Copy ? flushCopy(file) : flushFile(file);
+  if (problem == FileProblem::None && kind == NewFileKind::Copy) {
+    *kept = file;
+    return FileProblem::None;
+  }
   const FileProblem closed = closeNewFile(file);
   if (problem == FileProblem::None)
     problem = closed;
   if (problem != FileProblem::None)
-    removeCreatedFile(*temporary);
+    removeTemporary(*temporary, leftBehind);
   return problem;
 }
 
@@ -102,9 +125,10 @@ FileProblem flushNewName(FolderHandle folder, const char *name) {
 // state whenRead, as backupName beside it, never replacing anything
 // (AlreadyExists when the name is taken). A second name for the file costs
 // nothing and keeps everything about it; without one, a copy with the
-// original's metadata and time. On failure nothing is left.
+// original's metadata and time. On failure nothing is left, or
+// leftBehind names the temporary file that could not be removed.
 FileProblem makeBackup(const FilePlace &place, FileHandle source, const FileState &whenRead,
-                       const char *backupName) {
+                       const char *backupName, char (&leftBehind)[TEMPORARY_NAME_SIZE]) {
   bool linked = false;
   FileProblem problem = linkBeside(place, backupName, &linked);
   if (problem != FileProblem::None)
@@ -115,20 +139,88 @@ FileProblem makeBackup(const FilePlace &place, FileHandle source, const FileStat
     content.count = 1;
     FilePlace temporary;
     bool stopped = false;
-    problem = writeTemporary(place.folder, content, NewFileKind::Backup, source,
-                             &whenRead.lastWriteTime, NEVER_STOP, &temporary, &stopped);
+    problem = writeTemporary(place.folder, nullptr, content, NewFileKind::Backup, source,
+                             &whenRead.lastWriteTime, NEVER_STOP, &temporary, nullptr, &stopped,
+                             leftBehind);
     if (problem != FileProblem::None)
       return problem;
-    problem = placeNewFile(temporary, backupName);
+    problem = placeNewFile(temporary, NO_FILE, backupName);
     if (problem != FileProblem::None) {
-      removeCreatedFile(temporary);
+      removeTemporary(temporary, leftBehind);
       return problem;
     }
   }
   return flushNewName(place.folder, backupName);
 }
 
+// The names of the files in a folder, temporary files left out.
+void keepFileName(void *context, const char *name, EntryKind kind, FileProblem) {
+  if (kind == EntryKind::File && !isTemporaryName(name))
+    static_cast<std::vector<std::string> *>(context)->push_back(name);
+}
+
+// Whether the file begins as an MP3 does: with an ID3v2 tag, or with the
+// sync of an MPEG audio frame.
+bool beginsAsMp3(FileHandle file, const FileState &state) {
+  uint8_t start[3] = {};
+  if (state.size < sizeof start || readAt(file, 0, start, sizeof start) != FileProblem::None)
+    return false;
+  return (start[0] == 'I' && start[1] == 'D' && start[2] == '3') ||
+         (start[0] == 0xFF && (start[1] & 0xE0) == 0xE0);
+}
+
 } // namespace
+
+LeftoverResult clearLeftover(FolderHandle folder, const char *name, const char *const *copyNames,
+                             size_t copyCount, bool act) {
+  LeftoverResult settled{LeftoverAction::Kept, FileProblem::None, {}};
+  FileHandle file = NO_FILE;
+  FileState state{};
+  settled.problem = openLeftover(folder, name, &file, &state);
+  if (settled.problem != FileProblem::None)
+    return settled;
+  // The names it may be tied to: the folder's files (a listing that fails
+  // only ties it to fewer) and the copies a run makes there.
+  std::vector<std::string> names;
+  listFolder(folder, keepFileName, &names);
+  names.insert(names.end(), copyNames, copyNames + copyCount);
+  bool tied = false;
+  FileHandle reserved = NO_FILE;
+  for (const std::string &other : names) {
+    if (reserved != NO_FILE || !isTemporaryNameFor(name, other.c_str()))
+      continue;
+    tied = true;
+    // Where an empty file has that name, nobody holding it, the copy's name
+    // was reserved before the rename that the interruption prevented.
+    FileState reservedState{};
+    if (openLeftover(folder, other.c_str(), &reserved, &reservedState) != FileProblem::None)
+      reserved = NO_FILE;
+    else if (reservedState.size != 0 || !copyFileName(other.c_str(), settled.completedName)) {
+      closeFile(reserved);
+      reserved = NO_FILE;
+    }
+  }
+  if (reserved != NO_FILE) {
+    settled.action = LeftoverAction::Completed;
+    if (act)
+      settled.problem = placeLeftover(folder, name, &file, settled.completedName, &reserved);
+    if (act && settled.problem == FileProblem::None)
+      settled.problem = setLastWriteTime(file, state.lastWriteTime); // see writeCopy
+  } else if (tied || beginsAsMp3(file, state)) {
+    settled.action = LeftoverAction::Removed;
+    if (act)
+      settled.problem = removeLeftover(folder, name, file);
+  } else {
+    settled.problem = FileProblem::UnknownLeftover;
+  }
+  if (settled.problem != FileProblem::None)
+    settled.action = LeftoverAction::Kept;
+  if (reserved != NO_FILE)
+    closeFile(reserved);
+  if (file != NO_FILE)
+    closeFile(file);
+  return settled;
+}
 
 bool backupNameOf(const char *name, char (&backupName)[NAME_BUFFER_SIZE]) {
   const int length = std::snprintf(backupName, sizeof backupName, "%s%s", name, BACKUP_SUFFIX);
@@ -145,50 +237,82 @@ ContentPiece filePiece(FileHandle file, uint64_t offset, uint64_t length) {
 
 WriteResult writeCopy(FolderHandle folder, const char *name, const NewContent &content,
                       FileHandle source, const FileState &whenRead, StopPoll stop) {
-  FilePlace temporary;
-  bool stopped = false;
-  FileProblem problem = writeTemporary(folder, content, NewFileKind::Copy, source,
-                                       &whenRead.lastWriteTime, stop, &temporary, &stopped);
-  if (stopped)
-    return result(WriteOutcome::Stopped);
+  FileProblem problem = checkFolderAllowsChanges(folder);
   if (problem != FileProblem::None)
     return result(WriteOutcome::CannotWrite, problem);
-  if (!sourceUnchanged(source, whenRead)) {
-    removeCreatedFile(temporary);
-    return result(WriteOutcome::Changed);
+  FilePlace temporary;
+  FileHandle file = NO_FILE;
+  WriteResult written = result(WriteOutcome::Written);
+  bool stopped = false;
+  problem =
+      writeTemporary(folder, name, content, NewFileKind::Copy, source, &whenRead.lastWriteTime,
+                     stop, &temporary, &file, &stopped, written.leftBehind);
+  if (problem != FileProblem::None) {
+    written.outcome = stopped ? WriteOutcome::Stopped : WriteOutcome::CannotWrite;
+    written.problem = stopped ? FileProblem::None : problem;
+    return written;
   }
-  problem = placeNewFile(temporary, name);
+  if (!sourceUnchanged(source, whenRead)) {
+    closeNewFile(file);
+    return failure(temporary, WriteOutcome::Changed);
+  }
+  problem = placeNewFile(temporary, file, name);
+  if (problem != FileProblem::None) {
+    closeNewFile(file);
+    return failure(temporary, WriteOutcome::CannotWrite, problem);
+  }
+  // fusefat gives a file the time of its rename: the source's time again,
+  // so that the next run finds the copy up to date.
+  problem = setLastWriteTime(file, whenRead.lastWriteTime);
+  // Named, and no longer held: the close may still report a write that
+  // failed, and the copy then goes again while it is this run's.
+  FileState placed{};
+  const bool known = queryOpenFile(file, &placed) == FileProblem::None;
+  const FileProblem closed = closeNewFile(file);
   if (problem == FileProblem::None)
-    return result(WriteOutcome::Written);
-  removeCreatedFile(temporary);
+    problem = closed;
+  if (problem == FileProblem::None)
+    return written;
+  const FilePlace copy = placeInFolder(folder, name);
+  FileState named{};
+  if (known && queryPlace(copy, &named) == FileProblem::None && named.volume == placed.volume &&
+      named.fileIndex == placed.fileIndex)
+    removeCreatedFile(copy);
   return result(WriteOutcome::CannotWrite, problem);
 }
 
 WriteResult replaceContent(const FilePlace &place, FileHandle *source, const FileState &whenRead,
                            const NewContent &content, WriteSettings settings) {
   FileProblem problem = checkReplaceable(place, *source);
+  if (problem == FileProblem::None)
+    problem = checkFolderAllowsChanges(place.folder);
   if (problem != FileProblem::None)
     return result(WriteOutcome::CannotWrite, problem);
   char backupName[NAME_BUFFER_SIZE];
   if (settings.backup && !backupNameOf(place.name, backupName))
     return result(WriteOutcome::CannotBackUp, FileProblem::NameTooLong);
   FilePlace temporary;
+  WriteResult failed = result(WriteOutcome::CannotWrite);
   bool stopped = false;
-  problem = writeTemporary(place.folder, content, NewFileKind::Replacement, *source,
+  problem = writeTemporary(place.folder, nullptr, content, NewFileKind::Replacement, *source,
                            settings.keepTime ? &whenRead.lastWriteTime : nullptr, NEVER_STOP,
-                           &temporary, &stopped);
-  if (problem != FileProblem::None)
-    return result(WriteOutcome::CannotWrite, problem);
-  if (!unchangedSince(place, *source, whenRead)) {
-    removeCreatedFile(temporary);
-    return result(WriteOutcome::Changed);
+                           &temporary, nullptr, &stopped, failed.leftBehind);
+  if (problem != FileProblem::None) {
+    failed.problem = problem;
+    return failed;
   }
+  if (!unchangedSince(place, *source, whenRead))
+    return failure(temporary, WriteOutcome::Changed);
   if (settings.backup) {
-    problem = makeBackup(place, *source, whenRead, backupName);
+    char backupLeft[TEMPORARY_NAME_SIZE] = {};
+    problem = makeBackup(place, *source, whenRead, backupName, backupLeft);
     if (problem != FileProblem::None) {
-      removeCreatedFile(temporary);
-      return problem == FileProblem::AlreadyExists ? result(WriteOutcome::BackupExists)
-                                                   : result(WriteOutcome::CannotBackUp, problem);
+      failed = problem == FileProblem::AlreadyExists
+                   ? failure(temporary, WriteOutcome::BackupExists)
+                   : failure(temporary, WriteOutcome::CannotBackUp, problem);
+      if (failed.leftBehind[0] == '\0')
+        std::memcpy(failed.leftBehind, backupLeft, sizeof backupLeft);
+      return failed;
     }
   }
   bool originalLost = false;
@@ -200,10 +324,9 @@ WriteResult replaceContent(const FilePlace &place, FileHandle *source, const Fil
   }
   if (originalLost)
     return result(WriteOutcome::LeftInTemporary, problem); // the new file, and any backup, hold it
-  removeCreatedFile(temporary);
   if (settings.backup) {
     // Made just now: a later run must not be refused for it.
     removeCreatedFile(placeInFolder(place.folder, backupName));
   }
-  return result(WriteOutcome::CannotWrite, problem);
+  return failure(temporary, WriteOutcome::CannotWrite, problem);
 }

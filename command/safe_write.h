@@ -10,6 +10,7 @@
 #pragma once
 
 #include "command/platform_files.h"
+#include "command/temporary_name.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -64,20 +65,57 @@ constexpr StopPoll NEVER_STOP{nullptr, nullptr};
 struct WriteResult {
   WriteOutcome outcome;
   FileProblem problem;
+  // On a failure, a temporary file this run made that could not be removed
+  // again (empty when none), so that the user is told its name.
+  char leftBehind[TEMPORARY_NAME_SIZE] = {};
 };
 
 // A copy on another disk: `content` written into a new file under a
-// temporary name in `folder`, locked while it is written (so that a later
-// run does not take it for an interrupted run's leftover), given the
-// source's modification time and permissions, flushed where each copy must
-// be (flushCopy), and placed as `name`, never replacing anything there
-// (CannotWrite with AlreadyExists when the name was taken meanwhile).
-// Changed when the source, open as `source`, is no longer in the state
-// whenRead once the copy is complete. `stop` is asked between the blocks of
-// COPY_BLOCK_SIZE bytes the content is written in. On failure, or when
-// stopped, nothing is left.
+// temporary name in `folder` made from `name`, held open and locked until
+// it has its name (so that another run never takes it for an interrupted
+// run's leftover), given the source's modification time and permissions,
+// flushed where each copy must be (flushCopy), and placed as `name`, never
+// replacing anything there (CannotWrite with AlreadyExists when the name
+// was taken meanwhile; see placeNewFile for file systems without an
+// exclusive rename), then given the source's time once more (fusefat gives
+// a renamed file the time of the rename). Changed when the source, open as
+// `source`, is no longer in the state whenRead once the copy is complete.
+// A folder that takes new names only is refused first (AppendOnlyFolder).
+// `stop` is asked between the blocks of COPY_BLOCK_SIZE bytes the content
+// is written in. On failure, or when stopped, nothing is left, or
+// leftBehind names what could not be removed.
 WriteResult writeCopy(FolderHandle folder, const char *name, const NewContent &content,
                       FileHandle source, const FileState &whenRead, StopPoll stop);
+
+// What becomes of a temporary file that an interrupted run left in a folder
+// of copies.
+enum class LeftoverAction {
+  // The copy that run was placing where the file system has no exclusive
+  // rename: complete, it now has the name its empty reservation held
+  // (completedName).
+  Completed,
+  Removed, // provably this program's: gone
+  Kept,    // problem says why
+};
+
+struct LeftoverResult {
+  LeftoverAction action;
+  FileProblem problem;
+  char completedName[NAME_BUFFER_SIZE];
+};
+
+// Settles the temporary file `name` that an interrupted run left in
+// `folder`: the copy it was to become is completed when its name is still
+// reserved (an empty regular file whose name the temporary's is made from,
+// see placeNewFile), and otherwise the file is removed when it is provably
+// this program's: a regular file with one name that no running program
+// holds, whose content is an MP3 (an ID3v2 tag or a frame sync at its
+// start) or whose name is made from the name of a file in the folder or of
+// one of copyNames (the copies a run makes there). Anything else is kept: a
+// file another run holds (InUse), a device, a FIFO, a link, a file with
+// other names, a user's file. act false only tells what would be done.
+LeftoverResult clearLeftover(FolderHandle folder, const char *name, const char *const *copyNames,
+                             size_t copyCount, bool act);
 
 // Replaces the content of the regular file at `place`, open as *source (and
 // locked by the caller) and in state whenRead when its content was read.

@@ -29,6 +29,28 @@ bool isTemporaryName(const char *name) {
   return true;
 }
 
+void makeTemporaryNameFor(const char *name, int attempt, char (&temporary)[TEMPORARY_NAME_SIZE]) {
+  // FNV-1a over the name's bytes and the attempt: any spread of the names
+  // does, as a taken one is only tried again.
+  uint64_t hash = 14695981039346656037u;
+  for (const char *c = name; *c != '\0'; ++c)
+    hash = (hash ^ static_cast<uint8_t>(*c)) * 1099511628211u;
+  hash = (hash ^ static_cast<uint64_t>(attempt)) * 1099511628211u;
+  uint8_t spread[TEMPORARY_RANDOM_LENGTH];
+  spreadSeed(hash, spread);
+  makeTemporaryName(spread, temporary);
+}
+
+bool isTemporaryNameFor(const char *temporary, const char *name) {
+  for (int attempt = 0; attempt < TEMPORARY_NAME_TRIES; ++attempt) {
+    char made[TEMPORARY_NAME_SIZE];
+    makeTemporaryNameFor(name, attempt, made);
+    if (std::strcmp(made, temporary) == 0)
+      return true;
+  }
+  return false;
+}
+
 void spreadSeed(uint64_t seed, uint8_t (&random)[TEMPORARY_RANDOM_LENGTH]) {
   for (uint8_t &byte : random) {
     seed = seed * 6364136223846793005u + 1442695040888963407u; // Knuth's MMIX generator

@@ -12,11 +12,19 @@
 constexpr char TEMPORARY_PREFIX[] = ".sorabun-";
 constexpr size_t TEMPORARY_RANDOM_LENGTH = 8;
 constexpr size_t TEMPORARY_NAME_SIZE = sizeof TEMPORARY_PREFIX + TEMPORARY_RANDOM_LENGTH;
+// Names tried for one new file before giving up, each taken one tried again.
+constexpr int TEMPORARY_NAME_TRIES = 100;
 
 // The name made of eight random bytes (five bits of each are used).
 void makeTemporaryName(const uint8_t (&random)[TEMPORARY_RANDOM_LENGTH],
                        char (&name)[TEMPORARY_NAME_SIZE]);
 bool isTemporaryName(const char *name);
+// The name a new file that is to be named `name` takes at this attempt
+// (0 to TEMPORARY_NAME_TRIES - 1): the same name for the same attempt in
+// every run, so that the file is tied to its destination by name alone;
+// and whether some attempt gives `temporary`.
+void makeTemporaryNameFor(const char *name, int attempt, char (&temporary)[TEMPORARY_NAME_SIZE]);
+bool isTemporaryNameFor(const char *temporary, const char *name);
 // Eight bytes spread from a seed (a clock, the process), for a platform that
 // has no random bytes to give: the names need not be secret, only seldom
 // taken, as a taken name is only tried again.

@@ -13,7 +13,6 @@ enum class FolderState { Unknown, Missing, Present };
 
 struct DestinationFolder {
   FolderState state;
-  bool leftoversDone;
   std::vector<std::string> leftovers; // temporary files of interrupted runs
   std::set<std::string> takenNames;   // as FAT compares them
 };
@@ -79,7 +78,7 @@ std::string takeName(CopyRun &run, size_t folder, const std::string &sourceName,
 
 size_t addDestinationFolder(CopyRun &run, size_t parent, const std::string &name) {
   run.destinationFolders.push_back(ListedFolder{parent, name});
-  run.folderStates.push_back(DestinationFolder{FolderState::Unknown, false, {}, {}});
+  run.folderStates.push_back(DestinationFolder{FolderState::Unknown, {}, {}});
   run.destinationPaths.push_back(
       parent == NO_PARENT ? name : joinPath(run.destinationPaths[parent], name));
   return run.destinationFolders.size() - 1;
@@ -117,8 +116,46 @@ void keepLeftover(void *context, const char *name, EntryKind kind, FileProblem) 
     static_cast<std::vector<std::string> *>(context)->push_back(name);
 }
 
+LeftoverFate fateOf(LeftoverAction action, bool write) {
+  switch (action) {
+  case LeftoverAction::Completed:
+    return write ? LeftoverFate::Completed : LeftoverFate::WouldBeCompleted;
+  case LeftoverAction::Removed:
+    return write ? LeftoverFate::Removed : LeftoverFate::WouldBeRemoved;
+  case LeftoverAction::Kept:
+    break;
+  }
+  return LeftoverFate::Kept;
+}
+
+// The leftovers of interrupted runs in a destination folder, open as
+// `handle`, are settled (in a dry run, only told) the first time the run
+// comes to that folder, before its copies are examined: a copy that was
+// being placed is complete then, and the rest go or stay
+// (command/safe_write.h).
+void settleLeftovers(CopyRun &run, size_t folder, FolderHandle handle) {
+  std::vector<const char *> copyNames;
+  for (size_t i = 0; i < run.copyNames.size(); ++i) {
+    if (run.destinationOfFile[i] == folder)
+      copyNames.push_back(run.copyNames[i].c_str());
+  }
+  const std::string &shownFolder = run.destinationPaths[folder];
+  for (const std::string &name : run.folderStates[folder].leftovers) {
+    const LeftoverResult settled =
+        clearLeftover(handle, name.c_str(), copyNames.data(), copyNames.size(), run.settings.write);
+    if (run.events.leftover == nullptr)
+      continue;
+    const Leftover leftover{joinPath(shownFolder, name), name,
+                            fateOf(settled.action, run.settings.write), settled.problem,
+                            settled.action == LeftoverAction::Completed
+                                ? joinPath(shownFolder, settled.completedName)
+                                : std::string()};
+    run.events.leftover(run.events.context, leftover);
+  }
+}
+
 // Opens a destination folder that exists (NO_FOLDER when it does not yet),
-// noting the first time the leftovers of interrupted runs in it.
+// settling the first time the leftovers of interrupted runs in it.
 FileProblem findDestination(CopyRun &run, size_t folder, FolderHandle *handle) {
   *handle = NO_FOLDER;
   DestinationFolder &state = run.folderStates[folder];
@@ -133,8 +170,10 @@ FileProblem findDestination(CopyRun &run, size_t folder, FolderHandle *handle) {
   }
   if (problem != FileProblem::None)
     return problem;
-  if (state.state == FolderState::Unknown)
+  if (state.state == FolderState::Unknown) {
     listFolder(*handle, keepLeftover, &state.leftovers);
+    settleLeftovers(run, folder, *handle);
+  }
   state.state = FolderState::Present;
   return FileProblem::None;
 }
@@ -155,31 +194,6 @@ FileProblem makeDestination(CopyRun &run, size_t folder, FolderHandle *handle) {
     state.state = FolderState::Present;
   }
   return openListedFolder(run.destinationFolders, folder, run.openDestinations, handle);
-}
-
-// The leftovers of interrupted runs in a destination folder go (in a dry
-// run, are named) the first time the run comes to that folder.
-void removeLeftovers(CopyRun &run, size_t folder) {
-  DestinationFolder &state = run.folderStates[folder];
-  if (state.leftoversDone || state.leftovers.empty())
-    return;
-  state.leftoversDone = true;
-  const bool write = run.settings.write;
-  FolderHandle handle = NO_FOLDER;
-  FileProblem opened = FileProblem::None;
-  if (write)
-    opened = openListedFolder(run.destinationFolders, folder, run.openDestinations, &handle);
-  for (const std::string &name : state.leftovers) {
-    FileProblem problem = opened;
-    if (problem == FileProblem::None && write)
-      problem = removeLeftover(handle, name.c_str());
-    const LeftoverFate fate = problem != FileProblem::None ? LeftoverFate::Kept
-                              : write                      ? LeftoverFate::Removed
-                                                           : LeftoverFate::WouldBeRemoved;
-    if (run.events.leftover != nullptr)
-      run.events.leftover(run.events.context, joinPath(run.destinationPaths[folder], name), fate,
-                          problem);
-  }
 }
 
 // A dry run shows no texts, but counts what their previews would mark.
@@ -289,7 +303,6 @@ void writeCopies(CopyRun &run) {
       break;
     }
     const size_t folder = run.destinationOfFile[i];
-    removeLeftovers(run, folder);
     CopyReport copy = run.plans[i];
     progress.currentFile = &file.shownPath;
     if (copy.action == CopyAction::Write && run.settings.write) {
@@ -315,7 +328,7 @@ void writeCopies(CopyRun &run) {
 FileProblem flushDestination(const CopyRun &run) {
   FolderHandle destination = NO_FOLDER;
   FileProblem problem = openFolder(CURRENT_FOLDER, run.settings.destination, &destination);
-  if (problem == FileProblem::NotFound)
+  if (problem == FileProblem::NotFound || problem == FileProblem::NotAFolder)
     return FileProblem::None; // nothing was written
   if (problem == FileProblem::None) {
     problem = flushFileSystem(destination);
@@ -394,7 +407,9 @@ void reportListing(CopyRun &run) {
   }
   for (const std::string &path : run.list.leftovers) {
     if (events.leftover != nullptr)
-      events.leftover(events.context, path, LeftoverFate::InSource, FileProblem::None);
+      events.leftover(
+          events.context,
+          Leftover{path, lastPart(path), LeftoverFate::InSource, FileProblem::None, {}});
   }
   run.summary.counts.files += run.list.problems.size();
   run.summary.counts.failed += run.list.problems.size();

@@ -3,8 +3,9 @@
 // destination folder, laid out as they were given (a folder becomes a folder
 // of the same name, a file lands in the destination itself), with names a FAT
 // stick holds, written in natural order (many car units play files in the
-// order they were written). First everything is examined and the space
-// checked; then the copies are written, each under a temporary name and
+// order they were written). First everything is examined (the leftovers of
+// interrupted runs settled in each destination folder as the run first comes
+// to it) and the space checked; then the copies are written, each under a temporary name and
 // renamed when complete, and the destination's disk is flushed once at the
 // end. The run tells what happens through the events it is given and
 // returns a summary; it composes no text.
@@ -65,12 +66,24 @@ struct CopyRunSummary {
   FileProblem flushProblem; // why that flush failed: the stick must not be removed yet
 };
 
-// What became of a temporary file an interrupted run left.
+// What became of a temporary file an interrupted run left. Those at the
+// destination are settled as command/safe_write.h's clearLeftover settles
+// them, when the run first comes to their folder.
 enum class LeftoverFate {
-  InSource,       // among the files given: pointed out and left alone
-  Removed,        // at the destination, where the run came to its folder
-  WouldBeRemoved, // the same in a dry run
-  Kept,           // at the destination, left for the cause given (another run writing it...)
+  InSource,         // among the files given: pointed out and left alone
+  Completed,        // the copy that run was placing, given the name its empty reservation held
+  WouldBeCompleted, // the same in a dry run
+  Removed,          // provably this program's: gone
+  WouldBeRemoved,   // the same in a dry run
+  Kept,             // left for the cause given (another run writing it, no MP3...)
+};
+
+struct Leftover {
+  std::string path; // the temporary file, as shown
+  std::string name; // its name in its folder
+  LeftoverFate fate;
+  FileProblem problem;       // the cause, for Kept
+  std::string completedPath; // the copy it became (Completed, WouldBeCompleted), as shown
 };
 
 struct CopyProgress {
@@ -82,21 +95,23 @@ struct CopyProgress {
 };
 
 // The run's events. They come in this order: the listing's problems and
-// the leftovers among the files given; the renamed folders and files; once
-// every file is examined, planned; then per file in the listing's order the
-// leftovers at its destination folder (the first time the run comes there),
-// progress before its copy is written, fileDone and progress; last
-// filesThrough. A run stopped while it examines the files ends there,
-// having written nothing. Paths are as shown (as given, joined with the
-// names below them), not escaped; what the events are handed lives for the
-// call only. Every member may be nullptr.
+// the leftovers among the files given; the renamed folders and files; while
+// the files are examined, the leftovers of each destination folder that
+// exists, the first time the run comes to it (before the copies there are
+// examined, so that a copy an interrupted run was placing counts as
+// there); once every file is examined, planned; then per file in the
+// listing's order progress before its copy is written, fileDone and
+// progress; last filesThrough. A run stopped while it examines the files
+// ends there, having written no copy. Paths are as shown (as given, joined
+// with the names below them), not escaped; what the events are handed lives
+// for the call only. Every member may be nullptr.
 struct CopyRunEvents {
   void *context;
   // A folder that could not be read or an entry that could not be examined
   // (counted as failed).
   void (*listingProblem)(void *context, const ListingProblem &problem);
-  // A temporary file of an interrupted run; problem is the cause for Kept.
-  void (*leftover)(void *context, const std::string &path, LeftoverFate fate, FileProblem problem);
+  // A temporary file of an interrupted run, and what became of it.
+  void (*leftover)(void *context, const Leftover &leftover);
   // A folder or file whose copy has a name changed for the stick: from the
   // source's path to the copy's; changes: NameChange bits
   // (library/destination_names.h).

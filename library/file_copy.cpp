@@ -1,5 +1,7 @@
 #include "library/file_copy.h"
 
+#include <cstring>
+
 namespace {
 
 bool sameCopyTime(int64_t copyTime, int64_t sourceTime) {
@@ -67,6 +69,7 @@ CopyAction copyToTarget(FileConversion &conversion, const CopyTarget &target, bo
   report.outcome =
       written.outcome == WriteOutcome::Changed ? PathOutcome::Changed : PathOutcome::CannotWrite;
   report.problem = written.problem;
+  std::memcpy(report.leftBehind, written.leftBehind, sizeof report.leftBehind);
   return CopyAction::None;
 }
 

@@ -124,8 +124,10 @@ void collectFiles(const std::vector<const char *> &paths, bool recursive, bool a
     const FileProblem problem =
         path[0] == '\0' ? FileProblem::NotFound : openFolder(CURRENT_FOLDER, path, &folder);
     // Anything that is not a folder is taken as a file, converted whatever
-    // its name; the conversion tells what it is when it is not one.
-    if (problem == FileProblem::NotFound) {
+    // its name (a link that is not followed too); the conversion tells what
+    // it is when it is not one.
+    if (problem == FileProblem::NotFound || problem == FileProblem::NotAFolder ||
+        problem == FileProblem::UntrustedLink) {
       addFile(walk, NO_PARENT, path, path, true);
       continue;
     }

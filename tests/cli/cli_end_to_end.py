@@ -393,14 +393,21 @@ class CliEndToEnd(unittest.TestCase):
         folder.write("a\nconverted: forged.mp3", SONG)
         folder.write("\x1b[31mred.mp3", tag([frame("TIT2", utf16("x\x1b[2Jy"))]))
         folder.write("kept.mp3", tag([frame("TIT2", single_byte(b"p\x07q"))]))
+        # Names that would pass for others: turned around, or holding an escape.
+        folder.write("bidi\u202egpj.mp3", tag([frame("TIT2", utf16("\u2067r\\x1B"))]))
         status, out, _ = run(["-n", "."], folder.path)
         self.assertEqual(status, 0, out)
-        self.assertNotRegex(out, "[\x00-\x09\x0b-\x1f\x7f]")
+        self.assertNotRegex(out, "[\x00-\x09\x0b-\x1f\x7f\u200e\u200f\u2028-\u202e\u2066-\u2069]")
         self.assertIn("would convert: ./\\x1B[31mred.mp3", out)
         self.assertIn("would convert: ./a\\nconverted: forged.mp3", out)
         self.assertIn("  TIT2  before: x\\x1B[2Jy\n        after:  x\\x1B[2Jy\n", out)
         self.assertIn("already in code page 932: ./kept.mp3", out)
-        self.assertEqual(len([l for l in out.splitlines() if l.startswith("would convert")]), 2)
+        self.assertIn("would convert: ./bidi\\u202Egpj.mp3", out)
+        self.assertIn("  TIT2  before: \\u2067r\\\\x1B\n", out)
+        self.assertEqual(len([l for l in out.splitlines() if l.startswith("would convert")]), 3)
+        status, out, _ = run(["--info", "bidi\u202egpj.mp3"], folder.path)
+        self.assertIn("would convert: bidi\\u202Egpj.mp3 (", out)
+        self.assertIn("  UTF-16    \\u2067r\\\\x1B\n", out)
 
     def test_a_report_that_cannot_be_written_fails_the_run(self):
         folder = Folder(self)
@@ -475,6 +482,59 @@ class CliEndToEnd(unittest.TestCase):
 
     def test_copies_never_land_in_a_copied_folder(self):
         check_copies_never_land_in_a_copied_folder(self)
+
+    def test_leftovers_where_copies_go_are_removed_only_when_provably_the_programs(self):
+        folder = Folder(self)
+        folder.write("lib/a.mp3", SONG)
+        folder.write("stick/lib/.sorabun-aaaaaaaa", SONG[:100])  # a copy killed part-way
+        folder.write("stick/lib/.sorabun-cccccccc", b"notes")
+        os.mkfifo(folder.file("stick/lib/.sorabun-ffffffff"))
+        status, out, _ = run(["--to", "stick", "lib"], folder.path)
+        self.assertEqual(status, 0, out)
+        for line in ("removed: stick/lib/.sorabun-aaaaaaaa (a temporary file of an interrupted copy)",
+                     "leftover: stick/lib/.sorabun-cccccccc (not removed: it holds no MP3, so "
+                     "nothing shows that this program left it)",
+                     "leftover: stick/lib/.sorabun-ffffffff (not a regular file)",
+                     "copied: lib/a.mp3 (converted, "):
+            self.assertIn(line, out)
+        self.assertEqual(sorted(os.listdir(folder.file("stick/lib"))),
+                         [".sorabun-cccccccc", ".sorabun-ffffffff", "a.mp3"])
+
+    @unittest.skipIf(os.name != "posix" or os.geteuid() != 0, "another user's links: as root")
+    def test_another_users_link_in_a_shared_folder_is_not_followed(self):
+        import pwd
+        folder = Folder(self)
+        folder.write("R/song.mp3", SONG)
+        folder.write("R/s.txt", b"secret")
+        os.chmod(folder.file("R"), 0o700)
+        os.mkdir(folder.file("S"))
+        os.chmod(folder.file("S"), 0o1777)
+        for name, target in (("x.mp3", "R/song.mp3"), ("notes.txt", "R/s.txt")):
+            os.symlink(folder.file(target), folder.file("S/" + name))
+            os.lchown(folder.file("S/" + name), pwd.getpwnam("nobody").pw_uid, -1)
+        cause = "a link another user made in a folder all may write (sticky): not followed"
+        for arguments in (["-y", "S/x.mp3"], ["-y", "S"]):
+            status, out, _ = run(arguments, folder.path)
+            self.assertEqual((status, out), (1, f"failed: S/x.mp3 ({cause})\n1 file: 1 failed\n"))
+        status, out, _ = run(["-q", "--to", "stick", "--all-files", "S"], folder.path)
+        self.assertEqual((status, out), (1, f"failed: S/notes.txt ({cause})\n"
+                                            f"failed: S/x.mp3 ({cause})\n"))
+        self.assertFalse(os.path.exists(folder.file("stick/S")))
+        self.assertEqual(folder.read("R/song.mp3"), SONG)
+
+    def test_a_destination_folder_that_is_no_folder_is_named_and_nothing_lands_outside(self):
+        folder = Folder(self)
+        folder.write("lib/sub/song.mp3", SONG)
+        os.mkdir(folder.file("outside"))
+        for make in (lambda path: open(path, "wb").close(),
+                     lambda path: os.symlink(folder.file("outside"), path)):
+            shutil.rmtree(folder.file("stick"), ignore_errors=True)
+            os.makedirs(folder.file("stick/lib"))
+            make(folder.file("stick/lib/sub"))
+            status, out, _ = run(["-q", "--to", "stick", "-r", "lib"], folder.path)
+            self.assertEqual((status, out), (1, "failed: lib/sub/song.mp3 (the copy cannot be "
+                                                "written: not a folder)\n"))
+            self.assertEqual(os.listdir(folder.file("outside")), [])
 
     def test_all_frames_converts_every_text_names_what_it_leaves_and_reaches_copies(self):
         comment = frame("COMM", b"\x01jpn\xff\xfe\0\0" + utf16("あい")[1:])
@@ -655,7 +715,7 @@ class CliUnderWine(unittest.TestCase):
                               "2 ファイル: 変換 1、タグなし 1\n")
         status, out, _ = run(["-n", "."], folder.path)
         self.assertEqual(status, 0)
-        self.assertIn("変換済み (コードページ 932): .\\song.mp3", out)
+        self.assertIn("変換済み (コードページ 932): .\\\\song.mp3", out)  # the backslash escaped
 
     def test_copies_never_land_in_a_copied_folder(self):
         check_copies_never_land_in_a_copied_folder(self)

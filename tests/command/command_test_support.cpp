@@ -44,6 +44,23 @@ PathReport convertOnePath(const char *path, PathSettings settings, TagInspector 
   return convertFileAt(place, settings, inspect, context);
 }
 
+WriteResult copyConverted(const char *path, FolderHandle folder, const char *name) {
+  WriteResult written{WriteOutcome::CannotWrite, FileProblem::Other};
+  FilePlace place;
+  PathReport failure{};
+  if (!placeOfPathFor(path, &place, &failure))
+    return written;
+  FileConversion conversion{};
+  if (openConversion(conversion, place, FileUse::Read)) {
+    convertOpenFile(conversion, RewriteSettings{}, false);
+    if (conversion.report.outcome == PathOutcome::WouldConvert)
+      written = writeCopy(folder, name, convertedContent(conversion), conversion.source,
+                          conversion.whenOpened, NEVER_STOP);
+  }
+  releaseConversion(conversion);
+  return written;
+}
+
 fs::path makeFolder(const char *name) {
   auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
   fs::path folder =

@@ -33,6 +33,10 @@ Conversation convert(const std::string &path, bool answer = true,
 // The command line's conversion of the file at a path.
 PathReport convertOnePath(const char *path, PathSettings settings, TagInspector inspect,
                           void *context);
+// The converted file at a path copied by the safe write into `folder` as
+// `name`, as the copies onto a stick are written; CannotWrite with Other
+// when the file cannot be opened or converted.
+WriteResult copyConverted(const char *path, FolderHandle folder, const char *name);
 
 // A new empty folder under the system's temporary folder; removed again by
 // removeFolder.

@@ -1,6 +1,8 @@
 // The copy run stopped on request, between files and in the middle of a
 // copy: what was copied before stays complete, nothing else is left at the
-// destination, and the next run completes the copies.
+// destination, and the next run completes the copies. A copy an interrupted
+// run was placing is completed before the copies are examined.
+#include "command/temporary_name.h"
 #include "library/copy_run.h"
 #include "tests/command/command_test_support.h"
 
@@ -26,7 +28,8 @@ struct StopAt {
 struct Watch {
   StopAt stopAt;
   bool stopping = false;
-  std::vector<std::string> done; // "NAME action", in order
+  std::vector<std::string> done;      // "NAME action", in order
+  std::vector<std::string> leftovers; // "FATE NAME (COPY'S NAME)", in order
 };
 
 void noteProgress(void *context, const CopyProgress &progress) {
@@ -40,6 +43,12 @@ void noteProgress(void *context, const CopyProgress &progress) {
 void noteDone(void *context, size_t, const ListedFile &file, const CopyReport &copy) {
   static_cast<Watch *>(context)->done.push_back(file.name + " " +
                                                 std::to_string(static_cast<int>(copy.action)));
+}
+
+void noteLeftover(void *context, const Leftover &leftover) {
+  static_cast<Watch *>(context)->leftovers.push_back(
+      std::to_string(static_cast<int>(leftover.fate)) + " " + leftover.name + " (" +
+      fs::u8path(leftover.completedPath).filename().u8string() + ")");
 }
 
 bool askStop(void *context) {
@@ -75,6 +84,7 @@ protected:
     events.context = &watch;
     events.fileDone = noteDone;
     events.progress = noteProgress;
+    events.leftover = noteLeftover;
     events.stopRequested = askStop;
     return runCopies(settings, events);
   }
@@ -99,7 +109,7 @@ TEST_F(StoppedCopyRun, KeepsTheCompleteCopiesLeavesNothingElseAndTheNextRunCompl
   };
   for (const Row &row : rows) {
     fs::remove_all(folder / "stick");
-    Watch stopped{row.stopAt, false, {}};
+    Watch stopped{row.stopAt, false, {}, {}};
     const CopyRunSummary summary = copy(stopped);
     EXPECT_TRUE(summary.stopped) << row.what;
     EXPECT_TRUE(summary.flushed) << row.what;
@@ -109,7 +119,7 @@ TEST_F(StoppedCopyRun, KeepsTheCompleteCopiesLeavesNothingElseAndTheNextRunCompl
         << row.what;
     EXPECT_EQ(readFile(folder / "stick" / "library" / "01.mp3"), converted) << row.what;
 
-    Watch whole{{"", 0}, false, {}};
+    Watch whole{{"", 0}, false, {}, {}};
     const CopyRunSummary again = copy(whole);
     EXPECT_FALSE(again.stopped) << row.what;
     EXPECT_EQ(again.counts.upToDate, 1u) << row.what;
@@ -118,4 +128,34 @@ TEST_F(StoppedCopyRun, KeepsTheCompleteCopiesLeavesNothingElseAndTheNextRunCompl
       EXPECT_EQ(readFile(folder / "stick" / "library" / song), converted) << row.what << song;
     EXPECT_EQ(folderEntries(folder / "stick" / "library").size(), 3u) << row.what;
   }
+}
+
+using InterruptedCopyRun = StoppedCopyRun;
+
+// Where the file system has no exclusive rename, a run killed between the
+// reservation of a copy's name (an empty file) and the rename over it
+// leaves the complete copy under a temporary name made from the copy's. The
+// next run completes it when it first comes to the folder, before the
+// copies there are examined: the copy is then up to date, not another
+// file at its name.
+TEST_F(InterruptedCopyRun, CompletesTheCopyItWasPlacingBeforeTheCopiesAreExamined) {
+  const fs::path stick = folder / "stick" / "library";
+  fs::create_directories(stick);
+  char temporary[TEMPORARY_NAME_SIZE];
+  makeTemporaryNameFor("02.mp3", 0, temporary);
+  writeFile(stick / "02.mp3", {});
+  writeFile(stick / temporary, converted);
+  fs::last_write_time(stick / temporary, fs::last_write_time(folder / "library" / "02.mp3"));
+  Watch watch{{"", 0}, false, {}, {}};
+  const CopyRunSummary summary = copy(watch);
+  EXPECT_EQ(watch.leftovers,
+            std::vector<std::string>{std::to_string(static_cast<int>(LeftoverFate::Completed)) +
+                                     " " + temporary + " (02.mp3)"});
+  EXPECT_EQ(watch.done, (std::vector<std::string>{doneAs("01.mp3", CopyAction::Write),
+                                                  doneAs("02.mp3", CopyAction::UpToDate),
+                                                  doneAs("03.mp3", CopyAction::Write)}));
+  EXPECT_EQ(summary.counts.upToDate, 1u);
+  EXPECT_EQ(folderEntries(stick), (std::vector<std::string>{"01.mp3", "02.mp3", "03.mp3"}));
+  for (const char *song : SONGS)
+    EXPECT_EQ(readFile(stick / song), converted) << song;
 }
