@@ -83,6 +83,8 @@ enum class Version3Obstacle : uint8_t {
                          // whose decompressed size version 2.3 must give
   FrameFlagsUnknown,     // a version 2.4 frame with format flags of no meaning, or without
                          // the bytes its flags add
+  EmptyFrame,            // a version 2.4 frame of nothing but its data length indicator:
+                         // version 2.3 readers take a frame of no bytes for the padding
   TagTooLarge,           // the version 2.3 tag would not fit the 28 bits of its size
   BuffersTooSmall,       // the output or scratch buffer is smaller than rewriteNeedsOf says
 };

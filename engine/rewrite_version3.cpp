@@ -115,7 +115,9 @@ void noteChange(VersionChanges &changes, FrameChange change, const char *from, c
 // What stops a faithful version 2.3 frame: version 2.3 has no place for a
 // format flag of no meaning, and gives a compressed frame's decompressed
 // size, which only a version 2.4 data length indicator can tell without
-// decompressing it.
+// decompressing it. A frame whose data is its data length indicator alone
+// would be written with no bytes, where a reader of version 2.3 sees the
+// padding begin and so loses every frame after it.
 Version3Obstacle frameObstacle(const Conversion &c) {
   if (!hasVersion4Layout(c.record)) {
     return Version3Obstacle::None;
@@ -127,6 +129,9 @@ Version3Obstacle frameObstacle(const Conversion &c) {
     }
     if (extras.compressed && !extras.sizeGiven) {
       return Version3Obstacle::CompressedWithoutSize;
+    }
+    if (extras.content.length == 0 && !extras.compressed && !extras.encrypted && !extras.grouped) {
+      return Version3Obstacle::EmptyFrame;
     }
   }
   return Version3Obstacle::None;

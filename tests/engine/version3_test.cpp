@@ -229,6 +229,10 @@ TEST(Version3, ObstaclesGiveTheOrdinaryConversion) {
        buildTag(partsOf(4, {title, frame(4, "PRIV", {1, 2}, SizeStyle::Native, 0, 0x01)})),
        {},
        Version3Obstacle::FrameFlagsUnknown},
+      {"a data length indicator alone",
+       buildTag(partsOf(4, {frame(4, "COMM", {0, 0, 0, 0}, SizeStyle::Native, 0, 0x01), title})),
+       {},
+       Version3Obstacle::EmptyFrame},
       {"output the input's length", growing, static_cast<uint32_t>(growing.size()),
        Version3Obstacle::BuffersTooSmall},
   };

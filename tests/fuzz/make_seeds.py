@@ -93,6 +93,8 @@ def hand_made():
         "extended-crc": tag(texts(utf16, 1), flags=0x40,
                             extended=synchsafe(11) + b"\x01\x20\x05\0\0\0\0"),
         "format-flags": tag([frame("TIT2", b"\x01" + utf16("a"), flags=b"\0\x08")]),
+        "length-indicator-alone": tag([frame("COMM", bytes(4), flags=b"\xfe\x01")]
+                                      + texts(utf16, 1)),
         "encoding-4": tag([frame("TIT2", b"\x04abc")]),
         "tag-past-end": tag(texts(utf16, 1), size=4000),
         "frame-past-tag": tag([frame("TIT2", b"\x01" + utf16("a"), size=900)]),
