@@ -157,8 +157,8 @@ bool prepareId3v1(FileConversion &conversion, TextSettings text, bool &unchanged
     const FileImage written{conversion.after, conversion.newRegionLength};
     buildId3v1TagFor(written, walkTag(written), text, conversion.newId3v1);
   } else {
-    buildId3v1TagFor(FileImage{conversion.before, conversion.regionLength}, conversion.record,
-                     text, conversion.newId3v1);
+    buildId3v1TagFor(FileImage{conversion.before, conversion.regionLength}, conversion.record, text,
+                     conversion.newId3v1);
   }
   conversion.writesId3v1 = true;
   uint8_t existing[ID3V1_TAG_SIZE];

@@ -750,7 +750,7 @@ class Version3EndToEnd(unittest.TestCase):
                 code, out, _ = run(["-y", "--id3v2.3", "song.mp3"], folder.path)
                 self.assertIn("already in code page 932", out)
                 self.assertEqual(folder.read("song.mp3"), written)
-        self.assertIn(b"TPE1\0\0\0\x08\0\0\0One/Two", folder.read("song.mp3"))
+        self.assertIn(b"TPE1\0\0\0\x08\0\0\0One/Two", folder.read("song.mp3")[:64])
 
     def test_car_copies_are_version_2_3_with_id3v1_and_the_library_is_unchanged(self):
         folder = Folder(self)
