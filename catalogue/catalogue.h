@@ -97,9 +97,19 @@ enum class Message {
   FailureBackupExists,
 
   // The details of a line.
-  FramesLeft,          // {frames}
-  DetailAndFramesLeft, // {detail}, {frames}
-  ConvertedCopy,       // {change}
+  FramesLeft,     // {frames}
+  DetailAndMore,  // {detail}, {more}
+  VersionChanged, // {from}: the version read, "2.4"
+  AddedFrames,    // {frames}
+  AddedFrame,     // {frame}, {from}
+  JoinedFrames,   // {frames}
+  LeftOutFrames,  // {frames}
+  NotAsVersion3,  // {reason}
+  Version3Compressed,
+  Version3FrameFlags,
+  Version3TooLarge,
+  Version3NoMemory,
+  ConvertedCopy, // {change}
   AsItIsAlreadyConverted,
   AsItIsNoTag,
   AsItIsRefused, // {version}
@@ -129,6 +139,7 @@ enum class Message {
   Progress, // {done}, {total}
   BeforeLabel,
   AfterLabel,
+  DroppedLabel,
   MarkLegend,
 
   // A run with --to.
@@ -159,6 +170,8 @@ enum class Message {
   Id3v1Track,       // {track}
   Id3v1Genre,       // {genre}
   DiffersFromId3v2, // {fields}
+  Version4Hint,
+  DroppedValuesHint,
   InfoLegend,
   NothingMisread,
 };
@@ -169,6 +182,8 @@ enum class CountedMessage {
   FilesHeader,
   BytesSaved,
   BytesAdded,
+  RenamedFrames,
+  ReencodedStrings,
   SummaryConverted,
   SummaryWouldConvert,
   SummaryAlreadyConverted,
@@ -183,8 +198,11 @@ enum class CountedMessage {
   SummaryNotReplaced,
   Confirmation, // {toConvert} of {count} files, {consequence}
   NoTerminal,
-  FoldHint,
+  QuestionMarks,
+  FoldHint,     // every character that becomes '?' has a look-alike
+  FoldHintSome, // {marks}: QuestionMarks; some of them have one
   MisreadWideTexts,
+  MisreadDroppedValues,
   MisreadUnsynchronised,
   MisreadVersion4,
   MisreadId3v1,

@@ -40,6 +40,10 @@ constexpr MessageEntry MESSAGES[] = {
      "      --id3v1      also write an ID3v1 tag at the end of each file (copy), in\n"
      "                   code page 932: title, artist, album, year, comment, track\n"
      "                   and genre from the ID3v2 tag; one already there is replaced\n"
+     "      --id3v2.3    write the tag as version 2.3, which many car units need:\n"
+     "                   every frame kept (2.4-only ones under their own names),\n"
+     "                   dates and lists of people given their 2.3 frames too\n"
+     "      --car        what a car needs: --all-frames --fold --id3v2.3 --id3v1\n"
      "      --info       write nothing; show each tag's version, flags, size and\n"
      "                   frames, with ! on what a Shift-JIS-only player misreads\n"
      "      --json       with --info, one JSON object per file, for scripts\n"
@@ -63,7 +67,9 @@ constexpr MessageEntry MESSAGES[] = {
      "--backup does not go with --to: the files themselves are not changed"},
     {Message::AllFilesAlone, "--all-files goes with --to only"},
     {Message::JsonAlone, "--json goes with --info only"},
-    {Message::InfoWrites, "--info writes nothing: it does not go with --to, --backup or --id3v1"},
+    {Message::InfoWrites,
+     "--info writes nothing: it does not go with --to, --backup, --id3v1, --id3v2.3 or "
+     "--car"},
 
     {Message::ReportLine, "{label}: {path}"},
     {Message::ReportLineWithDetail, "{label}: {path} ({detail})"},
@@ -140,7 +146,17 @@ constexpr MessageEntry MESSAGES[] = {
     {Message::FailureBackupExists, "a backup NAME.mp3.bak already exists; the file is as it was"},
 
     {Message::FramesLeft, "frames left as they are: {frames}"},
-    {Message::DetailAndFramesLeft, "{detail}; {frames}"},
+    {Message::DetailAndMore, "{detail}; {more}"},
+    {Message::VersionChanged, "{from} -> 2.3"},
+    {Message::AddedFrames, "added: {frames}"},
+    {Message::AddedFrame, "{frame} from {from}"},
+    {Message::JoinedFrames, "values joined with \"/\": {frames}"},
+    {Message::LeftOutFrames, "left out: {frames}"},
+    {Message::NotAsVersion3, "not written as version 2.3: {reason}"},
+    {Message::Version3Compressed, "a compressed frame whose size is not known"},
+    {Message::Version3FrameFlags, "frame flags of no known meaning"},
+    {Message::Version3TooLarge, "the tag would be too large"},
+    {Message::Version3NoMemory, "not enough memory"},
     {Message::ConvertedCopy, "converted, {change}"},
     {Message::AsItIsAlreadyConverted, "already in code page 932"},
     {Message::AsItIsNoTag, "as it is: no ID3v2 tag"},
@@ -172,6 +188,7 @@ constexpr MessageEntry MESSAGES[] = {
     {Message::Progress, "working {done}/{total}"},
     {Message::BeforeLabel, "before:"},
     {Message::AfterLabel, "after: "},
+    {Message::DroppedLabel, "dropped:"},
     {Message::MarkLegend,
      "[ ] marks characters that code page 932 cannot hold: they become '?' or a look-alike."},
 
@@ -205,10 +222,13 @@ constexpr MessageEntry MESSAGES[] = {
     {Message::Id3v1Track, "track {track}"},
     {Message::Id3v1Genre, "genre {genre}"},
     {Message::DiffersFromId3v2, "; differs from the ID3v2 tag: {fields}"},
+    {Message::Version4Hint, "; --id3v2.3 writes version 2.3"},
+    {Message::DroppedValuesHint, "(players show the first value only)"},
     {Message::InfoLegend,
      "! marks what a player that reads code page 932 only misreads: text in UTF-16 or UTF-8, "
-     "unsynchronisation, a version 2.4 header (units that read 2.3 only), an ID3v1 tag that "
-     "differs from the ID3v2 tag."},
+     "unsynchronisation, a version 2.4 header (units that read 2.3 only; --id3v2.3 writes "
+     "2.3), values after the first of a version 2.3 text frame, an ID3v1 tag that differs "
+     "from the ID3v2 tag."},
     {Message::NothingMisread, "nothing that such a player misreads"},
 };
 
@@ -216,6 +236,9 @@ constexpr CountedEntry COUNTED[] = {
     {CountedMessage::FilesHeader, {"{count} file: ", "{count} files: "}},
     {CountedMessage::BytesSaved, {"{count} byte saved", "{count} bytes saved"}},
     {CountedMessage::BytesAdded, {"{count} byte added", "{count} bytes added"}},
+    {CountedMessage::RenamedFrames, {"{count} frame renamed", "{count} frames renamed"}},
+    {CountedMessage::ReencodedStrings,
+     {"{count} string now in UTF-16", "{count} strings now in UTF-16"}},
     {CountedMessage::SummaryConverted, {"{count} converted", "{count} converted"}},
     {CountedMessage::SummaryWouldConvert, {"{count} would convert", "{count} would convert"}},
     {CountedMessage::SummaryAlreadyConverted,
@@ -239,13 +262,21 @@ constexpr CountedEntry COUNTED[] = {
       "Nothing was written. Add --yes to convert without a question.",
       "{count} files would be converted, but standard input is not a terminal to confirm on. "
       "Nothing was written. Add --yes to convert without a question."}},
+    {CountedMessage::QuestionMarks,
+     {"{count} character would become '?'", "{count} characters would become '?'"}},
     {CountedMessage::FoldHint,
      {"{count} character would become '?'; --fold keeps it as a look-alike (the wave dash and "
       "the like).",
       "{count} characters would become '?'; --fold keeps them as look-alikes (the wave dash and "
       "the like)."}},
+    {CountedMessage::FoldHintSome,
+     {"{marks}; --fold keeps {count} of them as a look-alike (the wave dash and the like).",
+      "{marks}; --fold keeps {count} of them as look-alikes (the wave dash and the like)."}},
     {CountedMessage::MisreadWideTexts,
      {"{count} frame in UTF-16 or UTF-8", "{count} frames in UTF-16 or UTF-8"}},
+    {CountedMessage::MisreadDroppedValues,
+     {"{count} frame with values that players drop",
+      "{count} frames with values that players drop"}},
     {CountedMessage::MisreadUnsynchronised, {"{count} unsynchronised", "{count} unsynchronised"}},
     {CountedMessage::MisreadVersion4,
      {"{count} version 2.4 header", "{count} version 2.4 headers"}},

@@ -40,6 +40,10 @@ constexpr MessageEntry MESSAGES[] = {
      "      --id3v1      ファイル (コピー) の末尾に ID3v1 タグもコードページ 932 で\n"
      "                   書き込みます。ID3v2 タグのタイトル・アーティスト・アルバム・\n"
      "                   年・コメント・トラック・ジャンルから作り、既にあれば置き換えます\n"
+     "      --id3v2.3    タグを多くのカーナビが読める版 2.3 で書き込みます。フレームは\n"
+     "                   すべて残し (2.4 だけのものは元の名前のまま)、日付と人名の\n"
+     "                   リストには 2.3 のフレームも加えます\n"
+     "      --car        カーナビ向け: --all-frames --fold --id3v2.3 --id3v1 と同じです\n"
      "      --info       何も書き込まず、タグの版・フラグ・大きさとフレームを表示します。\n"
      "                   シフト JIS だけのプレーヤーが読み違えるものに ! を付けます\n"
      "      --json       --info で、ファイルごとに JSON オブジェクトを 1 行ずつ出力します\n"
@@ -62,7 +66,9 @@ constexpr MessageEntry MESSAGES[] = {
     {Message::BackupWithCopy, "--backup は --to と使えません。元のファイルは変わりません"},
     {Message::AllFilesAlone, "--all-files は --to と一緒に使います"},
     {Message::JsonAlone, "--json は --info と一緒に使います"},
-    {Message::InfoWrites, "--info は何も書き込みません。--to、--backup、--id3v1 とは使えません"},
+    {Message::InfoWrites,
+     "--info は何も書き込みません。--to、--backup、--id3v1、--id3v2.3、--car とは"
+     "使えません"},
 
     {Message::ReportLine, "{label}: {path}"},
     {Message::ReportLineWithDetail, "{label}: {path} ({detail})"},
@@ -142,7 +148,17 @@ constexpr MessageEntry MESSAGES[] = {
      "バックアップ NAME.mp3.bak が既にあります。ファイルは元のままです"},
 
     {Message::FramesLeft, "そのままのフレーム: {frames}"},
-    {Message::DetailAndFramesLeft, "{detail}。{frames}"},
+    {Message::DetailAndMore, "{detail}。{more}"},
+    {Message::VersionChanged, "{from} → 2.3"},
+    {Message::AddedFrames, "追加: {frames}"},
+    {Message::AddedFrame, "{from} から {frame}"},
+    {Message::JoinedFrames, "値を「/」でつないだフレーム: {frames}"},
+    {Message::LeftOutFrames, "書き込めず省いたフレーム: {frames}"},
+    {Message::NotAsVersion3, "バージョン 2.3 にできません: {reason}"},
+    {Message::Version3Compressed, "大きさの分からない圧縮されたフレーム"},
+    {Message::Version3FrameFlags, "意味の分からないフレームのフラグ"},
+    {Message::Version3TooLarge, "タグが大きくなりすぎます"},
+    {Message::Version3NoMemory, "メモリーが足りません"},
     {Message::ConvertedCopy, "変換、{change}"},
     {Message::AsItIsAlreadyConverted, "変換済み"},
     {Message::AsItIsNoTag, "そのまま: ID3v2 タグなし"},
@@ -174,6 +190,7 @@ constexpr MessageEntry MESSAGES[] = {
     {Message::Progress, "処理中 {done}/{total}"},
     {Message::BeforeLabel, "変換前:"},
     {Message::AfterLabel, "変換後:"},
+    {Message::DroppedLabel, "読まれない:"},
     {Message::MarkLegend,
      "[ ] の文字はコードページ 932 にないため、'?' または似た文字に置き換わります。"},
 
@@ -207,9 +224,12 @@ constexpr MessageEntry MESSAGES[] = {
     {Message::Id3v1Track, "トラック {track}"},
     {Message::Id3v1Genre, "ジャンル {genre}"},
     {Message::DiffersFromId3v2, "。ID3v2 タグと違う項目: {fields}"},
+    {Message::Version4Hint, "。--id3v2.3 でバージョン 2.3 にできます"},
+    {Message::DroppedValuesHint, "(プレーヤーは最初の値だけを表示します)"},
     {Message::InfoLegend,
      "! はコードページ 932 しか読めないプレーヤーが読み違えるものです: UTF-16 や UTF-8 の文字列、"
-     "非同期化、バージョン 2.4 のヘッダー (2.3 しか読めない機器)、ID3v2 タグと違う ID3v1 タグ。"},
+     "非同期化、バージョン 2.4 のヘッダー (2.3 しか読めない機器。--id3v2.3 で 2.3 にできます)、"
+     "バージョン 2.3 のテキスト フレームの 2 つ目以降の値、ID3v2 タグと違う ID3v1 タグ。"},
     {Message::NothingMisread, "読み違えるものはありません"},
 };
 
@@ -217,6 +237,8 @@ constexpr CountedEntry COUNTED[] = {
     {CountedMessage::FilesHeader, {"{count} ファイル: "}},
     {CountedMessage::BytesSaved, {"{count} バイト減少"}},
     {CountedMessage::BytesAdded, {"{count} バイト増加"}},
+    {CountedMessage::RenamedFrames, {"フレーム名の変更 {count}"}},
+    {CountedMessage::ReencodedStrings, {"UTF-16 にした文字列 {count}"}},
     {CountedMessage::SummaryConverted, {"変換 {count}"}},
     {CountedMessage::SummaryWouldConvert, {"変換予定 {count}"}},
     {CountedMessage::SummaryAlreadyConverted, {"変換済み {count}"}},
@@ -235,9 +257,13 @@ constexpr CountedEntry COUNTED[] = {
     {CountedMessage::NoTerminal,
      {"{count} 個のファイルを変換できますが、標準入力が端末ではないため確認できません。"
       "何も書き込んでいません。確認なしで変換するには --yes を付けてください。"}},
+    {CountedMessage::QuestionMarks, {"{count} 文字が '?' になります"}},
     {CountedMessage::FoldHint,
      {"{count} 文字が '?' になります。--fold を付けると、似た文字 (波ダッシュなど) で残します。"}},
+    {CountedMessage::FoldHintSome,
+     {"{marks}。--fold を付けると、そのうち {count} 文字を似た文字 (波ダッシュなど) で残します。"}},
     {CountedMessage::MisreadWideTexts, {"UTF-16・UTF-8 のフレーム {count}"}},
+    {CountedMessage::MisreadDroppedValues, {"読まれない値のあるフレーム {count}"}},
     {CountedMessage::MisreadUnsynchronised, {"非同期化 {count}"}},
     {CountedMessage::MisreadVersion4, {"バージョン 2.4 のヘッダー {count}"}},
     {CountedMessage::MisreadId3v1, {"ID3v2 タグと違う ID3v1 タグ {count}"}},

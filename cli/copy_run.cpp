@@ -83,7 +83,7 @@ void sayFilesThrough(void *context, const CopyRunSummary &summary) {
   if (lines.options.quiet)
     return;
   if (summary.marks.foldableMarks > 0)
-    writeOutput(foldHintText(lines.messages, summary.marks.foldableMarks));
+    writeOutput(foldHintText(lines.messages, summary.marks));
   writeOutput(copySummaryLine(lines.messages, lines.options.dryRun, summary.counts));
 }
 

@@ -32,7 +32,8 @@ struct FrameView {
   std::string text;  // UTF-8, not escaped, values separated by " / "
   std::string shown; // the text as its line shows it: cut to fit, escaped
   bool unsynchronised;
-  bool wideText; // encoding 1 to 3
+  bool wideText;      // encoding 1 to 3
+  bool droppedValues; // a version 2.3 text frame's values after the first, which players drop
 };
 
 struct FileView {
@@ -90,7 +91,7 @@ void showUnits(const char16_t *units, size_t count, bool whole, std::string &tex
 // one, and its strings (a picture's description, a comment's description
 // and text...) separated by " / ".
 FrameView frameView(const TagRecord &record, const TagFrame &frame, FileImage region) {
-  FrameView view{frame.identifier, frame.data.length, -1, false, "", "", false, false};
+  FrameView view{frame.identifier, frame.data.length, -1, false, "", "", false, false, false};
   view.unsynchronised = frame.unsynchronised;
   FrameStrings strings;
   readFrameStrings(region, record, frame, strings);
@@ -110,9 +111,13 @@ FrameView frameView(const TagRecord &record, const TagFrame &frame, FileImage re
     if (count + separator >= UNITS_SHOWN)
       continue;
     size_t written = 0;
-    whole = decodeFrameText(string.text, string.length, strings.encoding, string.isList,
-                            units + count + separator, UNITS_SHOWN - count - separator, written) &&
-            whole;
+    // Values that players drop are shown all the same, and marked.
+    const bool dropsValues = string.shownLength < string.length;
+    view.droppedValues = view.droppedValues || dropsValues;
+    whole =
+        decodeFrameText(string.text, string.length, strings.encoding, string.isList || dropsValues,
+                        units + count + separator, UNITS_SHOWN - count - separator, written) &&
+        whole;
     if (written > 0 && separator > 0)
       units[count] = 0;
     count += written > 0 ? separator + written : 0;
@@ -136,6 +141,8 @@ void describeTag(FileView &view, FileImage region, const TagRecord &record) {
     view.frames.push_back(frameView(record, frame, region));
     if (view.frames.back().wideText)
       ++view.misreads.wideTexts;
+    if (view.frames.back().droppedValues)
+      ++view.misreads.droppedValues;
     if (view.frames.back().unsynchronised)
       ++view.misreads.unsynchronised;
   }
@@ -293,10 +300,18 @@ std::string jsonFrame(const FrameView &frame) {
       "{\"id\":" + jsonString(frame.identifier) + ",\"size\":" + std::to_string(frame.size) +
       ",\"encoding\":" + (frame.encoding < 0 ? "null" : std::to_string(frame.encoding)) +
       ",\"text\":" + (frame.hasText ? jsonString(frame.text) : "null") + ",\"misread\":[";
-  if (frame.wideText)
-    out += "\"text-encoding\"";
-  if (frame.unsynchronised)
-    out += frame.wideText ? ",\"unsynchronisation\"" : "\"unsynchronisation\"";
+  const std::pair<bool, const char *> misreads[] = {
+      {frame.wideText, "text-encoding"},
+      {frame.unsynchronised, "unsynchronisation"},
+      {frame.droppedValues, "dropped-values"},
+  };
+  bool first = true;
+  for (const auto &misread : misreads) {
+    if (!misread.first)
+      continue;
+    out += (first ? "\"" : ",\"") + std::string(misread.second) + "\"";
+    first = false;
+  }
   return out + "]}";
 }
 
@@ -336,6 +351,7 @@ std::string jsonLine(const FileView &view) {
     out += (i == 0 ? "" : ",") + jsonFrame(view.frames[i]);
   out += "],\"id3v1\":" + (view.hasId3v1 ? jsonId3v1(view) : std::string("null"));
   out += ",\"misread\":{\"text-encoding\":" + std::to_string(misreads.wideTexts) +
+         ",\"dropped-values\":" + std::to_string(misreads.droppedValues) +
          ",\"unsynchronisation\":" + std::to_string(misreads.unsynchronised) +
          ",\"version-2.4\":" + std::to_string(misreads.version4) +
          ",\"id3v1-differs\":" + std::to_string(misreads.id3v1Disagrees) + "}}";
@@ -361,17 +377,19 @@ const char *encodingName(int encoding) {
   }
 }
 
-std::string frameLine(const FrameView &frame) {
+std::string frameLine(const Catalogue &messages, const FrameView &frame) {
   char line[64];
   std::string encoding = encodingName(frame.encoding);
   if (frame.unsynchronised)
     encoding += " unsync";
   std::snprintf(line, sizeof line, "%s %-4s %8u  %-9s",
-                frame.wideText || frame.unsynchronised ? "!" : " ", frame.identifier.c_str(),
-                static_cast<unsigned>(frame.size), encoding.c_str());
+                frame.wideText || frame.unsynchronised || frame.droppedValues ? "!" : " ",
+                frame.identifier.c_str(), static_cast<unsigned>(frame.size), encoding.c_str());
   std::string text = line;
   if (frame.hasText)
     text += " " + frame.shown;
+  if (frame.droppedValues)
+    text += " " + messageText(messages, Message::DroppedValuesHint);
   while (!text.empty() && text.back() == ' ')
     text.pop_back();
   return text + "\n";
@@ -381,9 +399,10 @@ std::string fileLines(const Catalogue &messages, const FileView &view) {
   std::string lines = outcomeLine(messages, escapeControls(view.path), view.report);
   if (view.hasTag)
     lines += infoTagLine(messages, view.misreads.version4 > 0 || view.flags.unsynchronisation,
-                         view.version, view.size, view.padding, tagFlagsText(messages, view.flags));
+                         view.version, view.size, view.padding, tagFlagsText(messages, view.flags),
+                         view.misreads.version4 > 0);
   for (const FrameView &frame : view.frames)
-    lines += frameLine(frame);
+    lines += frameLine(messages, frame);
   if (view.hasId3v1)
     lines += infoId3v1Line(messages, view.id3v1);
   return lines;
@@ -426,13 +445,16 @@ void count(InfoRun &run, const FileView &view) {
   if (!tagWasExamined(view.report.outcome))
     ++counts.failed;
   counts.wideTexts += found.wideTexts;
+  counts.droppedValues += found.droppedValues;
   counts.unsynchronised += found.unsynchronised;
   counts.version4 += found.version4;
   counts.id3v1Disagrees += found.id3v1Disagrees;
 }
 
 bool hasMisreads(const MisreadCounts &found) {
-  return found.wideTexts + found.unsynchronised + found.version4 + found.id3v1Disagrees > 0;
+  return found.wideTexts + found.droppedValues + found.unsynchronised + found.version4 +
+             found.id3v1Disagrees >
+         0;
 }
 
 void reportListingAsJson(InfoRun &run) {

@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include "library/car_conversion.h"
+
 #include <cstring>
 
 namespace {
@@ -10,15 +12,15 @@ struct LongOption {
 };
 
 const LongOption LONG_OPTIONS[] = {
-    {"--yes", 'y'},       {"--dry-run", 'n'},    {"--backup", 'b'}, {"--keep-time", 't'},
-    {"--recursive", 'r'}, {"--quiet", 'q'},      {"--help", 'h'},   {"--version", 'V'},
-    {"--all-files", 'a'}, {"--all-frames", 'F'}, {"--fold", 'f'},   {"--id3v1", '1'},
-    {"--info", 'i'},      {"--json", 'j'},
+    {"--yes", 'y'},       {"--dry-run", 'n'},    {"--backup", 'b'},  {"--keep-time", 't'},
+    {"--recursive", 'r'}, {"--quiet", 'q'},      {"--help", 'h'},    {"--version", 'V'},
+    {"--all-files", 'a'}, {"--all-frames", 'F'}, {"--fold", 'f'},    {"--id3v1", '1'},
+    {"--info", 'i'},      {"--json", 'j'},       {"--id3v2.3", '3'}, {"--car", 'c'},
 };
 
 // The options that have a long name only: their letters here name them
 // inside the program, not on the command line.
-constexpr char LONG_ONLY[] = "VaFf1ij";
+constexpr char LONG_ONLY[] = "VaFf1ij3c";
 
 constexpr char TO_OPTION[] = "--to";
 
@@ -54,6 +56,17 @@ bool applyOption(char name, Options &options, ParseResult &result) {
     return true;
   case '1':
     options.id3v1 = true;
+    return true;
+  case '3':
+    options.version3 = true;
+    return true;
+  case 'c':
+    // What a car needs, as the copy window asks for it too; each option it
+    // stands for may be given as well.
+    options.allFrames = options.allFrames || CAR_CONVERSION.rewrite.scope == FrameScope::AllFrames;
+    options.fold = options.fold || CAR_CONVERSION.rewrite.text.foldLookAlikes;
+    options.version3 = options.version3 || CAR_CONVERSION.rewrite.version == TagVersion::Version3;
+    options.id3v1 = options.id3v1 || CAR_CONVERSION.id3v1;
     return true;
   case 'i':
     options.info = true;
@@ -131,7 +144,8 @@ ParsedCommandLine parseOptions(int argc, char **argv, Options &options) {
     return ParsedCommandLine{ParseResult::UsageError, UsageProblem::AllFilesAlone, nullptr};
   if (options.json && !options.info)
     return ParsedCommandLine{ParseResult::UsageError, UsageProblem::JsonAlone, nullptr};
-  if (options.info && (options.to != nullptr || options.backup || options.id3v1))
+  if (options.info &&
+      (options.to != nullptr || options.backup || options.id3v1 || options.version3))
     return ParsedCommandLine{ParseResult::UsageError, UsageProblem::InfoWrites, nullptr};
   return parsed;
 }
@@ -140,6 +154,7 @@ PathSettings pathSettings(const Options &options, bool write) {
   return PathSettings{
       write, options.backup, options.keepTime,
       RewriteSettings{options.allFrames ? FrameScope::AllFrames : FrameScope::TitleFrames,
-                      TextSettings{options.fold}},
+                      TextSettings{options.fold},
+                      options.version3 ? TagVersion::Version3 : TagVersion::AsRead},
       options.id3v1};
 }

@@ -17,6 +17,7 @@ struct Options {
   bool allFrames; // --all-frames: every frame with text is converted, not the title frames only
   bool fold;      // --fold: look-alikes for the characters code page 932 turns into '?'
   bool id3v1;     // --id3v1: write a code page 932 ID3v1 tag at the end
+  bool version3;  // --id3v2.3: write the tag as version 2.3
   bool info;      // --info: show what each tag holds, write nothing
   bool json;      // --json: with --info, one JSON object per file
   std::vector<const char *> paths;
@@ -32,7 +33,8 @@ enum class UsageProblem {
   BackupWithCopy, // --backup with --to: the originals are not changed
   AllFilesAlone,  // --all-files without --to
   JsonAlone,      // --json without --info
-  InfoWrites,     // --info with --to, --backup or --id3v1: --info writes nothing
+  InfoWrites,     // --info with --to, --backup, --id3v1, --id3v2.3 or --car: --info writes
+                  // nothing
 };
 
 struct ParsedCommandLine {

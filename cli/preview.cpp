@@ -38,14 +38,16 @@ void appendLine(std::string &lines, const std::string &label, const std::string 
 }
 
 // One frame's text: its UTF-16 units (values of a list separated by a zero
-// unit) and, unless its bytes are kept as they are, the converted text.
+// unit) and, unless its bytes are kept as they are, the converted text, its
+// values separated by afterSeparator.
 void describeText(const char16_t *units, size_t count, bool bytesKept, TextSettings settings,
-                  std::string &before, std::string &after, PreviewMarks &marks) {
+                  const char *afterSeparator, std::string &before, std::string &after,
+                  PreviewMarks &marks) {
   size_t i = 0;
   while (i < count) {
     if (units[i] == 0) {
       before += VALUE_SEPARATOR;
-      after += VALUE_SEPARATOR;
+      after += afterSeparator;
       ++i;
       continue;
     }
@@ -62,17 +64,32 @@ void describeText(const char16_t *units, size_t count, bool bytesKept, TextSetti
 
 struct Preview {
   const Catalogue &messages;
-  TextSettings settings;
+  RewriteSettings settings;
   PreviewMarks &marks;
   std::string lines;
 };
 
+// A text's lines: before and after, and the values that a reader of
+// version 2.3 drops when the rewrite keeps the tag's version (version 2.3
+// output joins them with "/", as such readers expect).
 void previewTarget(void *context, const DecodedTarget &target) {
   auto &preview = *static_cast<Preview *>(context);
+  const size_t converted = convertedCount(target, preview.settings.version);
+  const bool joins = preview.settings.version == TagVersion::Version3 &&
+                     (target.text->isList || target.shownCount < target.count);
   std::string before;
   std::string after;
-  describeText(target.units, target.count, target.bytesKept, preview.settings, before, after,
-               preview.marks);
+  describeText(target.units, converted, target.bytesKept, preview.settings.text,
+               joins ? VERSION3_VALUE_SEPARATOR : VALUE_SEPARATOR, before, after, preview.marks);
+  std::string dropped;
+  if (converted < target.count) {
+    std::string droppedAfter;
+    before += VALUE_SEPARATOR;
+    PreviewMarks unmarked{};
+    describeText(target.units + converted + 1, target.count - converted - 1, true,
+                 preview.settings.text, VALUE_SEPARATOR, dropped, droppedAfter, unmarked);
+    before += dropped;
+  }
   const char *ellipsis = target.whole ? "" : ELLIPSIS;
   std::string identifier = target.text->identifier;
   identifier.resize(4, ' ');
@@ -80,14 +97,17 @@ void previewTarget(void *context, const DecodedTarget &target) {
              "  " + identifier + "  " + messageText(preview.messages, Message::BeforeLabel), before,
              ellipsis);
   appendLine(preview.lines, "        " + messageText(preview.messages, Message::AfterLabel), after,
-             ellipsis);
+             converted < target.count ? "" : ellipsis);
+  if (!dropped.empty())
+    appendLine(preview.lines, "        " + messageText(preview.messages, Message::DroppedLabel),
+               dropped, ellipsis);
 }
 
 } // namespace
 
 std::string previewText(const Catalogue &messages, FileImage tagRegion, const TagRecord &record,
                         RewriteSettings settings, PreviewMarks &marks) {
-  Preview preview{messages, settings.text, marks, std::string()};
+  Preview preview{messages, settings, marks, std::string()};
   visitTargets(tagRegion, record, settings.scope, previewTarget, &preview);
   return preview.lines;
 }

@@ -45,7 +45,7 @@ void say(Run &run, const std::string &text) {
 void reportFile(Run &run, const std::string &path, const PathReport &report) {
   ++run.counts.files;
   ++run.counts.byOutcome[static_cast<size_t>(report.outcome)];
-  const bool attention = needsAttention(report.outcome);
+  const bool attention = needsAttention(report);
   run.needingAttention += attention ? 1 : 0;
   if (run.options.quiet && !attention)
     return;
@@ -99,7 +99,7 @@ int finish(Run &run) {
   if (run.options.dryRun && run.marks.marked && !run.options.quiet)
     writeOutput(messageLine(*run.messages, Message::MarkLegend));
   if (run.options.dryRun && run.marks.foldableMarks > 0 && !run.options.quiet)
-    writeOutput(foldHintText(*run.messages, run.marks.foldableMarks));
+    writeOutput(foldHintText(*run.messages, run.marks));
   if (!run.options.quiet)
     writeOutput(summaryLine(*run.messages, run.counts));
   return exitStatus(run.needingAttention, false);

@@ -14,12 +14,12 @@ constexpr int EXIT_SOME_FAILED = 1; // otherwise, a declined confirmation includ
 constexpr int EXIT_USAGE = 2;       // the command line was wrong, or no confirmation could be asked
 
 // Whether a file needs attention: it counts against the exit status, and
-// -q still reports it. A file converted in place: it failed, or was skipped
-// as damaged or unsupported.
-bool needsAttention(PathOutcome outcome);
+// -q still reports it. A file converted in place: it failed, was skipped
+// as damaged or unsupported, or lost frames that version 2.3 cannot hold.
+bool needsAttention(const PathReport &report);
 // A file copied with --to: it or its copy failed, another file has the
-// copy's name, or it was copied as it is because it is damaged or
-// unsupported.
+// copy's name, it was copied as it is because it is damaged or
+// unsupported, or its copy lost frames that version 2.3 cannot hold.
 bool needsAttention(const CopyReport &copy);
 
 // The exit status of a run that went through its files: some needed
@@ -38,6 +38,7 @@ struct MisreadCounts {
   size_t files;
   size_t failed;
   size_t wideTexts;      // frames whose text is in UTF-16 or UTF-8
+  size_t droppedValues;  // version 2.3 text frames with values after a terminator
   size_t unsynchronised; // tags or frames stored unsynchronised
   size_t version4;       // version 2.4 headers, for units that read version 2.3 only
   size_t id3v1Disagrees; // ID3v1 tags that disagree with the ID3v2 tag

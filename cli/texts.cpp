@@ -194,14 +194,112 @@ std::string framesLeftText(const Catalogue &messages, const PathReport &report) 
   return messageText(messages, Message::FramesLeft, {{"frames", names}});
 }
 
+// Appends an item to a list of the language.
+void appendItem(const Catalogue &messages, const std::string &item, std::string &list) {
+  if (!list.empty())
+    list += messageText(messages, Message::ListSeparator);
+  list += item;
+}
+
+// A detail, and more after it.
+std::string withMore(const Catalogue &messages, const std::string &detail,
+                     const std::string &more) {
+  if (more.empty() || detail.empty())
+    return detail + more;
+  return messageText(messages, Message::DetailAndMore, {{"detail", detail}, {"more", more}});
+}
+
 // A detail, and the frames left after it.
 std::string withFramesLeft(const Catalogue &messages, const std::string &detail,
                            const PathReport &report) {
-  const std::string left = framesLeftText(messages, report);
-  if (left.empty() || detail.empty())
-    return detail + left;
-  return messageText(messages, Message::DetailAndFramesLeft,
-                     {{"detail", detail}, {"frames", left}});
+  return withMore(messages, detail, framesLeftText(messages, report));
+}
+
+// The frames of one kind of change that version 2.3 output made, as their
+// line names them ("TYER from TDRC"), and ", ..." for those not named.
+std::string changedFrames(const Catalogue &messages, const VersionChanges &version,
+                          FrameChange change) {
+  std::string names;
+  uint32_t named = 0;
+  for (uint32_t i = 0; i < version.named; ++i) {
+    const NamedFrameChange &frame = version.changes[i];
+    if (frame.change != change)
+      continue;
+    ++named;
+    appendItem(messages,
+               change == FrameChange::Added
+                   ? messageText(messages, Message::AddedFrame,
+                                 {{"frame", frame.result}, {"from", frame.identifier}})
+                   : std::string(frame.result),
+               names);
+  }
+  if (version.counts[static_cast<size_t>(change)] > named)
+    names += ", ...";
+  return names;
+}
+
+// Why a tag asked to become version 2.3 got the ordinary conversion; empty
+// when it did not, or when the file's outcome says why.
+std::string obstacleText(const Catalogue &messages, Version3Obstacle obstacle) {
+  switch (obstacle) {
+  case Version3Obstacle::CompressedWithoutSize:
+    return messageText(messages, Message::Version3Compressed);
+  case Version3Obstacle::FrameFlagsUnknown:
+    return messageText(messages, Message::Version3FrameFlags);
+  case Version3Obstacle::TagTooLarge:
+    return messageText(messages, Message::Version3TooLarge);
+  case Version3Obstacle::BuffersTooSmall:
+    return messageText(messages, Message::Version3NoMemory);
+  case Version3Obstacle::None:
+  case Version3Obstacle::TagNotRewritten:
+    break;
+  }
+  return "";
+}
+
+// The change in size and, for version 2.3 output, the change of version and
+// what it did to the frames: "2.4 -> 2.3, 40 bytes added; added: TYER from
+// TDRC; values joined with "/": TPE1; left out: XYZ".
+std::string conversionDetail(const Catalogue &messages, const PathReport &report) {
+  const VersionChanges &version = report.version;
+  std::string detail;
+  if (version.converted && version.majorVersionRead != 3)
+    detail = messageText(messages, Message::VersionChanged,
+                         {{"from", "2." + std::to_string(version.majorVersionRead)}});
+  appendItem(messages, savedBytes(messages, report), detail);
+  const std::pair<FrameChange, CountedMessage> counted[] = {
+      {FrameChange::Renamed, CountedMessage::RenamedFrames},
+      {FrameChange::Reencoded, CountedMessage::ReencodedStrings},
+  };
+  for (const auto &kind : counted) {
+    const uint32_t count = version.counts[static_cast<size_t>(kind.first)];
+    if (version.converted && count > 0)
+      appendItem(messages, countedText(messages, kind.second, count), detail);
+  }
+  const std::pair<FrameChange, Message> named[] = {
+      {FrameChange::Added, Message::AddedFrames},
+      {FrameChange::Joined, Message::JoinedFrames},
+  };
+  for (const auto &kind : named) {
+    if (version.converted && version.counts[static_cast<size_t>(kind.first)] > 0)
+      detail = withMore(messages, detail,
+                        messageText(messages, kind.second,
+                                    {{"frames", changedFrames(messages, version, kind.first)}}));
+  }
+  if (version.leftOut.count > 0) {
+    std::string names;
+    for (uint32_t i = 0; i < version.leftOut.named; ++i)
+      appendItem(messages, version.leftOut.identifiers[i], names);
+    if (version.leftOut.count > version.leftOut.named)
+      names += ", ...";
+    detail = withMore(messages, detail,
+                      messageText(messages, Message::LeftOutFrames, {{"frames", names}}));
+  }
+  const std::string obstacle = obstacleText(messages, version.obstacle);
+  if (!obstacle.empty())
+    detail = withMore(messages, detail,
+                      messageText(messages, Message::NotAsVersion3, {{"reason", obstacle}}));
+  return withFramesLeft(messages, detail, report);
 }
 
 // Counted in the summary in this order (a run converts, or tells what it
@@ -290,13 +388,6 @@ const Id3v1FieldShown ID3V1_FIELDS[] = {
     {ID3V1_YEAR, Message::FieldYear, &Id3v1Shown::year},
 };
 
-// Appends an item to a list of the language.
-void appendItem(const Catalogue &messages, const std::string &item, std::string &list) {
-  if (!list.empty())
-    list += messageText(messages, Message::ListSeparator);
-  list += item;
-}
-
 void appendId3v1Field(const Catalogue &messages, Message label, const std::string &value,
                       std::string &line) {
   appendItem(
@@ -360,7 +451,7 @@ std::string outcomeLine(const Catalogue &messages, const std::string &path,
     return withDetail(messages,
                       report.outcome == PathOutcome::Converted ? Message::LabelConverted
                                                                : Message::LabelWouldConvert,
-                      path, withFramesLeft(messages, savedBytes(messages, report), report));
+                      path, conversionDetail(messages, report));
   case PathOutcome::AlreadyConverted:
     return withDetail(messages, Message::LabelAlreadyConverted, path,
                       withFramesLeft(messages, "", report));
@@ -425,10 +516,15 @@ std::string progressText(const Catalogue &messages, size_t done, size_t total) {
                      {{"done", std::to_string(done)}, {"total", std::to_string(total)}});
 }
 
-std::string foldHintText(const Catalogue &messages, size_t count) {
+std::string foldHintText(const Catalogue &messages, const PreviewMarks &marks) {
   // The characters are named, not shown: on Windows a redirected report is
   // written in code page 932, which has none of them.
-  return countedText(messages, CountedMessage::FoldHint, count) + "\n";
+  if (marks.foldableMarks >= marks.questionMarks)
+    return countedText(messages, CountedMessage::FoldHint, marks.foldableMarks) + "\n";
+  return countedText(messages, CountedMessage::FoldHintSome, marks.foldableMarks,
+                     {{"marks", countedText(messages, CountedMessage::QuestionMarks,
+                                            marks.questionMarks)}}) +
+         "\n";
 }
 
 std::string copyLine(const Catalogue &messages, bool dryRun, const std::string &path,
@@ -439,10 +535,8 @@ std::string copyLine(const Catalogue &messages, bool dryRun, const std::string &
     const Message label = dryRun ? Message::LabelWouldCopy : Message::LabelCopied;
     if (report.outcome == PathOutcome::WouldConvert)
       return withDetail(messages, label, path,
-                        withFramesLeft(messages,
-                                       messageText(messages, Message::ConvertedCopy,
-                                                   {{"change", savedBytes(messages, report)}}),
-                                       report));
+                        messageText(messages, Message::ConvertedCopy,
+                                    {{"change", conversionDetail(messages, report)}}));
     return withDetail(messages, label, path, asItIsDetail(messages, report, isMp3));
   }
   case CopyAction::UpToDate:
@@ -584,13 +678,13 @@ std::string tagFlagsText(const Catalogue &messages, const TagHeaderFlags &flags)
 }
 
 std::string infoTagLine(const Catalogue &messages, bool marked, const std::string &version,
-                        uint32_t size, uint32_t padding, const std::string &flags) {
+                        uint32_t size, uint32_t padding, const std::string &flags, bool version4) {
   return (marked ? "! " : "  ") + version + "  " +
          messageText(messages, Message::TagSizes,
                      {{"size", std::to_string(size)},
                       {"padding", std::to_string(padding)},
                       {"flags", flags}}) +
-         "\n";
+         (version4 ? messageText(messages, Message::Version4Hint) : "") + "\n";
 }
 
 std::string infoId3v1Line(const Catalogue &messages, const Id3v1Shown &shown) {
@@ -620,6 +714,7 @@ std::string infoId3v1Line(const Catalogue &messages, const Id3v1Shown &shown) {
 std::string infoSummaryLine(const Catalogue &messages, const MisreadCounts &counts) {
   const std::pair<size_t, CountedMessage> kinds[] = {
       {counts.wideTexts, CountedMessage::MisreadWideTexts},
+      {counts.droppedValues, CountedMessage::MisreadDroppedValues},
       {counts.unsynchronised, CountedMessage::MisreadUnsynchronised},
       {counts.version4, CountedMessage::MisreadVersion4},
       {counts.id3v1Disagrees, CountedMessage::MisreadId3v1},

@@ -16,6 +16,8 @@
 // Between the values of a list, and the strings of a frame, as a line shows
 // them.
 constexpr char VALUE_SEPARATOR[] = " / ";
+// Between the values that version 2.3 output joins, as it writes them.
+constexpr char VERSION3_VALUE_SEPARATOR[] = "/";
 // At the end of a text cut short.
 constexpr char ELLIPSIS[] = "…";
 
@@ -42,8 +44,9 @@ std::string confirmationText(const Catalogue &messages, size_t toConvert, size_t
                              bool backup);
 std::string noTerminalText(const Catalogue &messages, size_t toConvert);
 std::string progressText(const Catalogue &messages, size_t done, size_t total);
-// How many marked characters become '?' where --fold would keep look-alikes.
-std::string foldHintText(const Catalogue &messages, size_t count);
+// How many marked characters become '?', and how many of them --fold would
+// keep as look-alikes.
+std::string foldHintText(const Catalogue &messages, const PreviewMarks &marks);
 
 // Copies (--to).
 
@@ -82,9 +85,10 @@ std::string copyProgressText(const Catalogue &messages, size_t done, size_t tota
 std::string tagVersionName(unsigned majorVersion, unsigned revision);
 // The flags' names, or "none".
 std::string tagFlagsText(const Catalogue &messages, const TagHeaderFlags &flags);
-// "ID3v2.3.0  size 4096  padding 1022  flags: none".
+// "ID3v2.3.0  size 4096  padding 1022  flags: none"; for a version 2.4 tag,
+// the option that writes version 2.3.
 std::string infoTagLine(const Catalogue &messages, bool marked, const std::string &version,
-                        uint32_t size, uint32_t padding, const std::string &flags);
+                        uint32_t size, uint32_t padding, const std::string &flags, bool version4);
 std::string infoId3v1Line(const Catalogue &messages, const Id3v1Shown &shown);
 std::string infoSummaryLine(const Catalogue &messages, const MisreadCounts &counts);
 // Why a file was not converted or read, as outcomeLine gives it in

@@ -88,8 +88,7 @@ bool readTagRegion(FileConversion &conversion, uint32_t fileLength) {
   const uint32_t regionLength = tagRegionLength(header, fileLength);
   conversion.regionLength = regionLength;
   conversion.before = allocateZeroed(regionLength);
-  conversion.after = conversion.before == nullptr ? nullptr : allocateZeroed(regionLength);
-  if (conversion.after == nullptr) {
+  if (conversion.before == nullptr) {
     conversion.report.outcome = PathOutcome::NoMemory;
     return false;
   }
@@ -101,6 +100,28 @@ bool readTagRegion(FileConversion &conversion, uint32_t fileLength) {
     return false;
   }
   conversion.record = walkTag(FileImage{conversion.before, regionLength});
+  return true;
+}
+
+// The buffers the rewrite of the walked region needs: version 2.3 output
+// may be longer than the region, and reads an unsynchronised tag from a
+// scratch copy. False with the report set when there is no memory for them.
+bool allocateRewrite(FileConversion &conversion, RewriteSettings rewrite, RewriteBuffers &buffers) {
+  const RewriteNeeds needs = rewriteNeedsOf(FileImage{conversion.before, conversion.regionLength},
+                                            conversion.record, rewrite);
+  // Only 32-bit lengths fit the tag engine; a smaller buffer gives the
+  // ordinary conversion, which never grows.
+  const uint32_t capacity = needs.outputLength > UINT32_MAX
+                                ? conversion.regionLength
+                                : static_cast<uint32_t>(needs.outputLength);
+  conversion.after = allocateZeroed(capacity);
+  if (needs.scratchLength > 0 && conversion.after != nullptr)
+    conversion.scratch = allocateZeroed(needs.scratchLength);
+  if (conversion.after == nullptr || (needs.scratchLength > 0 && conversion.scratch == nullptr)) {
+    conversion.report.outcome = PathOutcome::NoMemory;
+    return false;
+  }
+  buffers = RewriteBuffers{conversion.after, capacity, conversion.scratch, needs.scratchLength};
   return true;
 }
 
@@ -127,11 +148,18 @@ bool backupIsPossible(FileConversion &conversion) {
 }
 
 // The ID3v1 tag made from the tag region read, and the one it replaces. An
-// APEv2 or Lyrics3 block before that one stays where it is. False with the
-// report set when the end of the file cannot be read.
+// APEv2 or Lyrics3 block before that one stays where it is. A tag written
+// as version 2.3 gives it from what it became (values joined, dates in
+// TYER), so that both tags agree. False with the report set when the end
+// of the file cannot be read.
 bool prepareId3v1(FileConversion &conversion, TextSettings text, bool &unchanged) {
-  buildId3v1TagFor(FileImage{conversion.before, conversion.regionLength}, conversion.record, text,
-                   conversion.newId3v1);
+  if (conversion.report.version.converted) {
+    const FileImage written{conversion.after, conversion.newRegionLength};
+    buildId3v1TagFor(written, walkTag(written), text, conversion.newId3v1);
+  } else {
+    buildId3v1TagFor(FileImage{conversion.before, conversion.regionLength}, conversion.record, text,
+                     conversion.newId3v1);
+  }
   conversion.writesId3v1 = true;
   uint8_t existing[ID3V1_TAG_SIZE];
   bool present = false;
@@ -174,7 +202,7 @@ bool tagWasExamined(PathOutcome outcome) {
 }
 
 PathReport failedReport(PathOutcome outcome, FileProblem problem) {
-  return PathReport{outcome, RewriteReason::None, problem, 0, 0, 0, 0, FramesLeft{}};
+  return PathReport{outcome, RewriteReason::None, problem, 0, 0, 0, 0, FramesLeft{}, {}};
 }
 
 bool placeOfPathFor(const char *path, FilePlace *place, PathReport *failure) {
@@ -195,6 +223,7 @@ bool openConversion(FileConversion &conversion, const FilePlace &place, FileUse 
   conversion.source = NO_FILE;
   conversion.before = nullptr;
   conversion.after = nullptr;
+  conversion.scratch = nullptr;
   conversion.writesId3v1 = false;
   conversion.report = failedReport(PathOutcome::CannotOpen, FileProblem::None);
   FileProblem problem =
@@ -234,14 +263,19 @@ void convertOpenFile(FileConversion &conversion, RewriteSettings rewrite, bool i
   if (!readTagRegion(conversion, fileLength))
     return;
   const uint32_t regionLength = conversion.regionLength;
-  const RewriteOutcome rewritten =
-      rewriteTag(FileImage{conversion.before, regionLength}, conversion.record, conversion.after,
-                 rewrite, conversion.report.left);
+  RewriteBuffers buffers{};
+  if (!allocateRewrite(conversion, rewrite, buffers))
+    return;
+  RewriteReport rewriteReport{};
+  const RewriteOutcome rewritten = rewriteTag(FileImage{conversion.before, regionLength},
+                                              conversion.record, buffers, rewrite, rewriteReport);
+  conversion.report.left = rewriteReport.left;
+  conversion.report.version = rewriteReport.version;
   conversion.report.outcome = outcomeOfRewrite(rewritten.kind);
   conversion.report.reason = rewritten.reason;
   if (rewritten.kind != RewriteKind::Rewritten)
     return;
-  if (rewritten.length > regionLength) {
+  if (rewritten.length > buffers.outputCapacity) {
     conversion.report.outcome = PathOutcome::Damaged; // never more than the buffer holds
     return;
   }
@@ -296,11 +330,14 @@ FileProblem readExistingId3v1(const FileConversion &conversion, uint8_t (&tag)[I
 void releaseConversion(FileConversion &conversion) {
   if (conversion.source != NO_FILE)
     closeFile(conversion.source);
+  if (conversion.scratch != nullptr)
+    releaseBlock(conversion.scratch);
   if (conversion.after != nullptr)
     releaseBlock(conversion.after);
   if (conversion.before != nullptr)
     releaseBlock(conversion.before);
   conversion.source = NO_FILE;
+  conversion.scratch = nullptr;
   conversion.after = nullptr;
   conversion.before = nullptr;
   closePlace(&conversion.place);

@@ -53,9 +53,10 @@ struct PathReport {
   FileProblem problem;  // for the failures: the cause the platform gave
   uint8_t majorVersion; // the tag's version, once its header was read
   uint8_t revision;
-  uint64_t size;    // the file's size before
-  uint64_t newSize; // after the conversion (Converted, WouldConvert)
-  FramesLeft left;  // frames an AllFrames conversion left as they are
+  uint64_t size;          // the file's size before
+  uint64_t newSize;       // after the conversion (Converted, WouldConvert)
+  FramesLeft left;        // frames an AllFrames conversion left as they are
+  VersionChanges version; // what a conversion asked for version 2.3 changed, or why it did not
   // A temporary file a failed write could not remove again (empty: none).
   char leftBehind[TEMPORARY_NAME_SIZE] = {};
 };
@@ -88,7 +89,8 @@ struct FileConversion {
   FileHandle source;
   FileState whenOpened;
   uint8_t *before;       // the tag region as read: the tag, and a footer's worth of bytes after it
-  uint8_t *after;        // its rewrite
+  uint8_t *after;        // its rewrite: the tag may grow (rewriteNeedsOf)
+  uint8_t *scratch;      // what the rewrite of an unsynchronised tag reads, when it needs it
   uint32_t regionLength; // of the tag region read, and of its rewrite
   uint32_t newRegionLength;
   TagRecord record; // the one walk of the tag region, once read

@@ -22,7 +22,7 @@ size_t convertedUnits(char16_t unit, TextSettings settings, char16_t *out) {
 }
 
 struct Counting {
-  TextSettings settings;
+  RewriteSettings settings;
   PreviewMarks *marks;
 };
 
@@ -31,14 +31,19 @@ void countTarget(void *context, const DecodedTarget &target) {
   if (target.bytesKept)
     return;
   size_t length = 0;
-  for (size_t i = 0; i < target.count; i += length) {
+  const size_t converted = convertedCount(target, counting.settings.version);
+  for (size_t i = 0; i < converted; i += length) {
     length = characterLength(target.units, i, target.count);
     if (target.units[i] != 0) // a zero unit separates the values of a list
-      convertCharacter(target.units + i, length, counting.settings, *counting.marks);
+      convertCharacter(target.units + i, length, counting.settings.text, *counting.marks);
   }
 }
 
 } // namespace
+
+size_t convertedCount(const DecodedTarget &target, TagVersion version) {
+  return version == TagVersion::Version3 ? target.count : target.shownCount;
+}
 
 size_t characterLength(const char16_t *units, size_t i, size_t count) {
   return isHighSurrogate(units[i]) && i + 1 < count && isLowSurrogate(units[i + 1]) ? 2 : 1;
@@ -57,6 +62,10 @@ ConvertedCharacter convertCharacter(const char16_t *units, size_t count, TextSet
     same = converted.units[i] == units[i];
   converted.replaced = !same;
   marks.marked = marks.marked || converted.replaced;
+  bool questionMark = converted.replaced && converted.count > 0;
+  for (size_t i = 0; questionMark && i < converted.count; ++i)
+    questionMark = converted.units[i] == u'?';
+  marks.questionMarks += questionMark ? 1 : 0;
   return converted;
 }
 
@@ -69,15 +78,23 @@ void visitTargets(FileImage tagRegion, const TagRecord &record, FrameScope scope
   for (size_t i = 0; i < count; ++i) {
     const TargetText &text = texts[i];
     size_t unitCount = 0;
-    const bool whole = decodeFrameText(text.text, text.length, text.encoding, text.isList, units,
-                                       UNITS_SHOWN, unitCount);
+    const bool dropsValues = text.shownLength < text.length;
+    const bool whole = decodeFrameText(text.text, text.length, text.encoding,
+                                       text.isList || dropsValues, units, UNITS_SHOWN, unitCount);
+    size_t shownCount = unitCount;
+    for (size_t unit = 0; dropsValues && unit < unitCount; ++unit) {
+      if (units[unit] == 0) {
+        shownCount = unit;
+        break;
+      }
+    }
     visit(context, DecodedTarget{&text, units, unitCount, whole,
-                                 text.encoding == TEXT_ENCODING_SINGLE_BYTE});
+                                 text.encoding == TEXT_ENCODING_SINGLE_BYTE, shownCount});
   }
 }
 
 void countMarks(FileImage tagRegion, const TagRecord &record, RewriteSettings settings,
                 PreviewMarks &marks) {
-  Counting counting{settings.text, &marks};
+  Counting counting{settings, &marks};
   visitTargets(tagRegion, record, settings.scope, countTarget, &counting);
 }

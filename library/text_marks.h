@@ -11,7 +11,8 @@
 // What the previews of a run marked, added up.
 struct PreviewMarks {
   bool marked;          // some character is shown replaced
-  size_t foldableMarks; // characters shown as '?' that have a look-alike (--fold)
+  size_t questionMarks; // characters shown as '?'
+  size_t foldableMarks; // of them, those that have a look-alike (--fold)
 };
 
 // The length of the character at units[i]: 2 for a surrogate pair, else 1.
@@ -41,12 +42,21 @@ struct DecodedTarget {
   size_t count;
   bool whole;     // all of it: a long text is cut
   bool bytesKept; // in code page 932 already (encoding 0): its bytes stay as they are
+  // The units before the values that a reader of version 2.3 drops (a
+  // version 2.3 text frame's values after its first terminator); count
+  // when it drops none.
+  size_t shownCount;
 };
 typedef void (*TargetVisitor)(void *context, const DecodedTarget &target);
+// The units of a target that a rewrite in this version converts: version
+// 2.3 output joins the values a reader of version 2.3 drops, the tag's own
+// version keeps the first of them only.
+size_t convertedCount(const DecodedTarget &target, TagVersion version);
 
 // Visits, in tag order, the strings that rewriteTag would convert in the
 // frames of scope (record is the walk of tagRegion): a tag's first strings
-// and each one's first units, enough to show them.
+// and each one's first units, enough to show them, the values a reader of
+// version 2.3 drops included.
 void visitTargets(FileImage tagRegion, const TagRecord &record, FrameScope scope,
                   TargetVisitor visit, void *context);
 

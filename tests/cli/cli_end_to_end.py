@@ -696,6 +696,96 @@ class InfoEndToEnd(unittest.TestCase):
         self.assertEqual((status, err.splitlines()[0]), (2, "sorabun-cli: --json goes with --info only"))
 
 
+def frame4(identifier, data):
+    """A version 4 frame: synchsafe size, no flags."""
+    return identifier.encode("ascii") + synchsafe(len(data)) + b"\0\0" + data
+
+
+def frame2(identifier, data):
+    return identifier.encode("ascii") + len(data).to_bytes(3, "big") + data
+
+
+def utf8(*values):
+    return b"\x03" + b"\0".join(value.encode("utf-8") for value in values)
+
+
+# Tags for --id3v2.3: version 2.4 with two artists and a time stamp; version
+# 2.2 with a frame version 2.3 has no name for; an unsynchronised version
+# 2.3 tag; version 2.3 text frames with a second value after a terminator.
+V24 = tag([frame4("TIT2", utf8("夜")), frame4("TPE1", utf8("空", "文")),
+           frame4("TDRC", utf8("2024-03-05"))], major=4)
+V22 = tag([frame2("TT2", single_byte(b"Song")), frame2("XYZ", b"abc")], major=2)
+TWO_VALUES = tag([frame("TIT2", single_byte(b"Title")), frame("TPE1", single_byte(b"One\0Two"))])
+
+
+def version3_frames(data):
+    """The identifiers of a version 2.3 tag's frames."""
+    size = (data[6] << 21) | (data[7] << 14) | (data[8] << 7) | data[9]
+    position, found = 10, []
+    while position + 10 <= 10 + size and data[position] != 0:
+        found.append(data[position:position + 4].decode("ascii"))
+        position += 10 + int.from_bytes(data[position + 4:position + 8], "big")
+    return found
+
+
+class Version3EndToEnd(unittest.TestCase):
+    def test_id3v2_3_in_place_converts_every_version_and_keeps_the_audio(self):
+        cases = [  # (tag, status, what the line says, frames written)
+            (V24, 0, "(2.4 -> 2.3, ", ["TIT2", "TPE1", "TDRC", "TYER", "TDAT"]),
+            (V22, 1, "left out: XYZ)", ["TIT2"]),
+            (UNSUPPORTED, 0, "converted: ./song.mp3 (", ["TIT2"]),
+            (TWO_VALUES, 0, 'values joined with "/": TPE1', ["TIT2", "TPE1"]),
+        ]
+        for original, status, said, frames in cases:
+            with self.subTest(said=said):
+                folder = Folder(self)
+                folder.write("song.mp3", original)
+                code, out, err = run(["-y", "--id3v2.3", "./song.mp3"], folder.path)
+                self.assertEqual(code, status, out + err)
+                self.assertIn(said, out)
+                written = folder.read("song.mp3")
+                self.assertEqual(written[3:6], b"\3\0\0")  # version 2.3, never unsynchronised
+                self.assertEqual(version3_frames(written), frames)
+                self.assertTrue(written.endswith(AUDIO))
+                code, out, _ = run(["-y", "--id3v2.3", "song.mp3"], folder.path)
+                self.assertIn("already in code page 932", out)
+                self.assertEqual(folder.read("song.mp3"), written)
+        self.assertIn(b"TPE1\0\0\0\x08\0\0\0One/Two", folder.read("song.mp3")[:64])
+
+    def test_car_copies_are_version_2_3_with_id3v1_and_the_library_is_unchanged(self):
+        folder = Folder(self)
+        library = {"lib/a.mp3": V24, "lib/b.mp3": SONG, "lib/c.mp3": V22, "lib/d.mp3": TWO_VALUES}
+        for name, data in library.items():
+            folder.write(name, data)
+        # Each option --car stands for may be given with it.
+        status, out, err = run(["--car", "--fold", "--id3v1", "--to", "stick", "-r", "lib"],
+                               folder.path)
+        self.assertEqual(status, 1, out + err)  # c.mp3 lost XYZ
+        for name, data in library.items():
+            self.assertEqual(folder.read(name), data, name)
+            copy = folder.read("stick/" + name)
+            self.assertEqual(copy[3:5], b"\3\0", name)
+            self.assertEqual(copy[-128:-125], b"TAG", name)
+        self.assertIn(b"One/Two", folder.read("stick/lib/d.mp3")[-128:])  # ID3v1 from the 2.3 tag
+
+    def test_values_a_version_2_3_reader_drops_are_shown_and_marked(self):
+        folder = Folder(self)
+        folder.write("song.mp3", TWO_VALUES)
+        _, out, _ = run(["-n", "song.mp3"], folder.path)
+        self.assertIn("before: One / Two\n        after:  One\n        dropped: Two\n", out)
+        _, out, _ = run(["-n", "--id3v2.3", "song.mp3"], folder.path)
+        self.assertIn("before: One / Two\n        after:  One/Two\n", out)
+        _, out, _ = run(["--info", "song.mp3"], folder.path)
+        self.assertIn("One / Two (players show the first value only)", out)
+        folder.write("new.mp3", V24)
+        _, out, _ = run(["--info", "new.mp3"], folder.path)
+        self.assertIn("--id3v2.3 writes version 2.3", out)
+        for option in ["--id3v2.3", "--car"]:
+            status, _, err = run(["--info", option, "song.mp3"], folder.path)
+            self.assertEqual(status, 2, option)
+            self.assertIn("--info writes nothing", err)
+
+
 class CliUnderWine(unittest.TestCase):
     """The Windows program: the same bytes as the native one gives."""
 
@@ -768,7 +858,8 @@ def main():
     arguments = parser.parse_args()
     PROGRAM = os.path.abspath(arguments.program)
     RUNNER = arguments.runner
-    names = arguments.tests or ["CliEndToEnd", "Id3v1EndToEnd", "InfoEndToEnd"]
+    names = arguments.tests or ["CliEndToEnd", "Id3v1EndToEnd", "InfoEndToEnd",
+                                "Version3EndToEnd"]
     unittest.main(argv=[sys.argv[0], "-v"] + names)
 
 

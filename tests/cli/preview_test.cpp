@@ -22,7 +22,7 @@ struct Described {
 Described preview(const Bytes &data, bool fold) {
   const Bytes tag = buildTag(4, {frame(4, "TIT2", data)});
   const FileImage image{tag.data(), static_cast<uint32_t>(tag.size())};
-  PreviewMarks marks{false, 0};
+  PreviewMarks marks{};
   const std::string lines =
       previewText(englishCatalogue(), image, walkTag(image),
                   RewriteSettings{FrameScope::TitleFrames, TextSettings{fold}}, marks);
@@ -94,7 +94,7 @@ TEST(Preview, ListsEachTargetFrameOfATag) {
                   frame(3, "TPE1", Bytes{0x00} + ascii("\x82\xA0") + ZERO)};
   const Bytes tag = buildTag(parts);
   const FileImage image{tag.data(), static_cast<uint32_t>(tag.size())};
-  PreviewMarks marks{false, 0};
+  PreviewMarks marks{};
   const std::string text =
       previewText(englishCatalogue(), image, walkTag(image),
                   RewriteSettings{FrameScope::TitleFrames, TextSettings{false}}, marks);

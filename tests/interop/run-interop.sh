@@ -43,6 +43,8 @@ status=0
 "$python3" "$here/all_frames.py" "$work/corpus" "$work/all-frames" "${checkArgs[@]}" || status=1
 # --id3v1 and --info on the same files.
 "$python3" "$here/id3v1_info.py" "$work/corpus" "$work/id3v1" "${checkArgs[@]}" || status=1
+# Version 2.3 output, on the same files and on files made for it.
+"$python3" "$here/version3.py" "$work/corpus" "$work/version3" "${checkArgs[@]}" || status=1
 # Converted copies of the same files (--to), each build on its own.
 for ((i = 0; i < ${#checkArgs[@]}; i += 2)); do
   "$python3" "$here/copy_to.py" "$work/corpus" "$work/copy${checkArgs[i]#-}" \
