@@ -107,6 +107,7 @@ enum class Message {
   NotAsVersion3,  // {reason}
   Version3Compressed,
   Version3FrameFlags,
+  Version3EmptyFrame,
   Version3TooLarge,
   Version3NoMemory,
   ConvertedCopy, // {change}

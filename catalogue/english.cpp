@@ -155,6 +155,7 @@ constexpr MessageEntry MESSAGES[] = {
     {Message::NotAsVersion3, "not written as version 2.3: {reason}"},
     {Message::Version3Compressed, "a compressed frame whose size is not known"},
     {Message::Version3FrameFlags, "frame flags of no known meaning"},
+    {Message::Version3EmptyFrame, "a frame that holds nothing but its data length"},
     {Message::Version3TooLarge, "the tag would be too large"},
     {Message::Version3NoMemory, "not enough memory"},
     {Message::ConvertedCopy, "converted, {change}"},

@@ -157,6 +157,7 @@ constexpr MessageEntry MESSAGES[] = {
     {Message::NotAsVersion3, "バージョン 2.3 にできません: {reason}"},
     {Message::Version3Compressed, "大きさの分からない圧縮されたフレーム"},
     {Message::Version3FrameFlags, "意味の分からないフレームのフラグ"},
+    {Message::Version3EmptyFrame, "データ長のほかに何も持たないフレーム"},
     {Message::Version3TooLarge, "タグが大きくなりすぎます"},
     {Message::Version3NoMemory, "メモリーが足りません"},
     {Message::ConvertedCopy, "変換、{change}"},

@@ -246,6 +246,8 @@ std::string obstacleText(const Catalogue &messages, Version3Obstacle obstacle) {
     return messageText(messages, Message::Version3Compressed);
   case Version3Obstacle::FrameFlagsUnknown:
     return messageText(messages, Message::Version3FrameFlags);
+  case Version3Obstacle::EmptyFrame:
+    return messageText(messages, Message::Version3EmptyFrame);
   case Version3Obstacle::TagTooLarge:
     return messageText(messages, Message::Version3TooLarge);
   case Version3Obstacle::BuffersTooSmall:
