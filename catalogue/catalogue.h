@@ -77,6 +77,7 @@ enum class Message {
   CauseUntrustedLink,
   CauseAppendOnlyFolder,
   CauseUnknownLeftover,
+  CauseHoldsDestination,
 
   // How a file failed.
   StageWithCause,      // {stage}, {cause}
@@ -110,6 +111,7 @@ enum class Message {
   LeftoverOfRun,
   LeftoverOfCopy,
   LeftoverCompleted, // {temporary}
+  ReplacesOwnCopy,   // {detail}
   NameForbiddenCharacter,
   NameControlCharacter,
   NameNotACharacter,
@@ -141,6 +143,7 @@ enum class Message {
   FlushFailedBecause,  // {cause}
   DestinationInSource, // {source}
   CopyProgress,        // {done}, {total}, {bytes}, {speed}, {timeLeft}
+  RecordNotWritten,    // {folder}, {cause}
 
   // --info.
   TagSizes, // {size}, {padding}, {flags}

@@ -120,6 +120,9 @@ constexpr MessageEntry MESSAGES[] = {
      "a link another user made in a folder all may write (sticky): not followed"},
     {Message::CauseAppendOnlyFolder, "the folder is append-only: no file in it can be replaced"},
     {Message::CauseUnknownLeftover, "it holds no MP3, so nothing shows that this program left it"},
+    {Message::CauseHoldsDestination,
+     "it is the --to folder, holds it or lies in it, reached another way (a bind mount): not "
+     "copied"},
 
     {Message::StageWithCause, "{stage}: {cause}"},
     {Message::KeptAsItWas, "{detail}; the file is as it was"},
@@ -154,6 +157,8 @@ constexpr MessageEntry MESSAGES[] = {
      "a temporary file of an interrupted run, or of a run at work in this folder; not touched"},
     {Message::LeftoverOfCopy, "a temporary file of an interrupted copy"},
     {Message::LeftoverCompleted, "the copy an interrupted run left as {temporary}"},
+    {Message::ReplacesOwnCopy,
+     "{detail}; in place of the earlier copy, which this program made and nothing changed since"},
     {Message::NameForbiddenCharacter, "characters a FAT stick cannot hold"},
     {Message::NameControlCharacter, "control characters"},
     {Message::NameNotACharacter, "bytes that are no character"},
@@ -188,6 +193,9 @@ constexpr MessageEntry MESSAGES[] = {
     {Message::DestinationInSource, "the --to folder lies inside {source}, which -r copies: each "
                                    "run would copy the copies again."},
     {Message::CopyProgress, "copying {done}/{total} files, {bytes}, {speed}, {timeLeft} left"},
+    {Message::RecordNotWritten,
+     "the record of the copies made in {folder} could not be written ({cause}): a later run "
+     "will not replace these copies when their files change."},
 
     {Message::TagSizes, "size {size}  padding {padding}  flags: {flags}"},
     {Message::FlagUnsynchronisation, "unsynchronisation"},

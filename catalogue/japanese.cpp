@@ -120,6 +120,9 @@ constexpr MessageEntry MESSAGES[] = {
                                   "にほかのユーザーが作ったリンクのため、たどりません"},
     {Message::CauseAppendOnlyFolder, "フォルダーが追加専用のため、ファイルを置き換えられません"},
     {Message::CauseUnknownLeftover, "MP3 ではないため、このプログラムが残したものとは限りません"},
+    {Message::CauseHoldsDestination,
+     "--to のフォルダーか、それを含むフォルダーか、その中のフォルダーです（バインドマウントなど"
+     "別の道筋でたどり着きました）。コピーしません"},
 
     {Message::StageWithCause, "{stage}。{cause}"},
     {Message::KeptAsItWas, "{detail}。ファイルは元のままです"},
@@ -156,6 +159,8 @@ constexpr MessageEntry MESSAGES[] = {
      "中断された実行か、このフォルダーで実行中の処理のものです。触れていません"},
     {Message::LeftoverOfCopy, "中断したコピーの一時ファイル"},
     {Message::LeftoverCompleted, "中断したコピーの一時ファイル {temporary} から"},
+    {Message::ReplacesOwnCopy,
+     "{detail}。このプログラムが以前作り、その後変更されていないコピーを置き換えました"},
     {Message::NameForbiddenCharacter, "FAT で使えない文字"},
     {Message::NameControlCharacter, "制御文字"},
     {Message::NameNotACharacter, "文字でないバイト"},
@@ -190,6 +195,9 @@ constexpr MessageEntry MESSAGES[] = {
     {Message::DestinationInSource, "--to のフォルダーが、-r でコピーする {source} "
                                    "の中にあります。実行するたびに、コピーがまたコピーされます。"},
     {Message::CopyProgress, "コピー中 {done}/{total} ファイル、{bytes}、{speed}、残り {timeLeft}"},
+    {Message::RecordNotWritten,
+     "{folder} に作ったコピーの記録を書き込めませんでした（{cause}）。元のファイルが変わっても、"
+     "次からの実行ではこれらのコピーを置き換えません。"},
 
     {Message::TagSizes, "大きさ {size}  パディング {padding}  フラグ: {flags}"},
     {Message::FlagUnsynchronisation, "非同期化"},

@@ -106,6 +106,8 @@ bool sayEnd(CopyLines &lines, const CopyRunSummary &summary) {
     writeError(noSpaceText(messages, shownDestination, summary.spaceNeeded, summary.spaceFree));
     return false;
   }
+  if (summary.recordProblem != FileProblem::None)
+    writeError(recordNotWrittenText(messages, shownDestination, summary.recordProblem));
   if (!summary.flushed)
     return true;
   if (summary.flushProblem != FileProblem::None) {

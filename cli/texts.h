@@ -71,6 +71,9 @@ std::string spaceLine(const Catalogue &messages, const std::string &folder, uint
 std::string copySummaryLine(const Catalogue &messages, bool dryRun, const CopyCounts &counts);
 // The flush at the end failed: the stick must not be removed yet.
 std::string flushFailedText(const Catalogue &messages, FileProblem problem);
+// The record of the copies made in `folder` could not be written.
+std::string recordNotWrittenText(const Catalogue &messages, const std::string &folder,
+                                 FileProblem problem);
 // --to names a folder inside a folder that -r copies.
 std::string destinationInSourceText(const Catalogue &messages, const std::string &shownSource);
 std::string copyProgressText(const Catalogue &messages, size_t done, size_t total,

@@ -47,6 +47,9 @@ enum class FileProblem {
   UntrustedLink,
   AppendOnlyFolder, // names may be added to the folder, but none replaced or removed
   UnknownLeftover,  // a temporary file's name, but nothing shows that this program left it
+  // A folder of the library that is the folder copies go to, holds it or
+  // lies within it, reached another way (a bind mount): not copied.
+  HoldsDestination,
   Other,
 };
 
@@ -181,6 +184,10 @@ FileProblem flushFolder(FolderHandle folder);
 // counted in (the cluster).
 constexpr uint64_t SPACE_UNKNOWN = UINT64_MAX;
 FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *blockSize);
+// An entry of a folder, examined before anything is opened: opened for
+// reading only when it is a regular file, never through a link, never
+// blocking, sharing it with every other program. The state is the file's.
+FileProblem openEntry(FolderHandle folder, const char *name, FileHandle *file, FileState *state);
 // An entry an interrupted run may have left in a folder (a temporary file,
 // the empty file that reserved a copy's name), examined before anything is
 // opened: opened only when it is a regular file with one name, and held
@@ -226,6 +233,11 @@ FileProblem replaceWithTemporary(const FilePlace &target, const FilePlace &tempo
 // complete temporary file tied by their names, which the next run's
 // clearLeftover puts together (command/safe_write.h).
 FileProblem placeNewFile(const FilePlace &temporary, FileHandle file, const char *name);
+// Gives the temporary file, still held open (and locked) as `file`, the
+// name `name` in its folder in place of the file there, in one step: a file
+// this program wrote itself (a copy its record shows unchanged, the
+// record), which the caller has checked just before.
+FileProblem placeOverOwnFile(const FilePlace &temporary, FileHandle file, const char *name);
 // Gives the file at place the second name `name` in its folder, never
 // replacing anything there (AlreadyExists when the name is taken). *linked
 // is false, with nothing done, where the file system has no hard links

@@ -753,8 +753,7 @@ FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *block
   return FileProblem::None;
 }
 
-FileProblem openLeftover(FolderHandle folder, const char *name, FileHandle *file,
-                         FileState *state) {
+FileProblem openEntry(FolderHandle folder, const char *name, FileHandle *file, FileState *state) {
   const int folderDescriptor = descriptorOf(folder);
   // Examined first: nothing but a regular file is opened at all.
   struct stat found;
@@ -762,22 +761,16 @@ FileProblem openLeftover(FolderHandle folder, const char *name, FileHandle *file
     return lastProblem();
   if (!S_ISREG(found.st_mode))
     return FileProblem::NotRegularFile;
-  if (found.st_nlink > 1)
-    return FileProblem::HardLinked;
   const int descriptor =
       openat(folderDescriptor, name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
   if (descriptor < 0)
     return errno == ELOOP ? FileProblem::NotRegularFile : lastProblem();
   struct stat status;
   FileProblem problem = FileProblem::None;
-  // InUse when it was replaced meanwhile, or when a run holds its lock: the
-  // run that writes a temporary file holds it (lockForConversion) until the
-  // file has its name.
   if (fstat(descriptor, &status) != 0)
     problem = lastProblem();
-  else if (status.st_dev != found.st_dev || status.st_ino != found.st_ino ||
-           (flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK))
-    problem = FileProblem::InUse;
+  else if (status.st_dev != found.st_dev || status.st_ino != found.st_ino)
+    problem = FileProblem::InUse; // replaced meanwhile
   if (problem != FileProblem::None) {
     close(descriptor);
     return problem;
@@ -785,6 +778,24 @@ FileProblem openLeftover(FolderHandle folder, const char *name, FileHandle *file
   *file = fileOf(descriptor);
   *state = stateOf(status);
   return FileProblem::None;
+}
+
+FileProblem openLeftover(FolderHandle folder, const char *name, FileHandle *file,
+                         FileState *state) {
+  FileProblem problem = openEntry(folder, name, file, state);
+  if (problem != FileProblem::None)
+    return problem;
+  // InUse when a run holds its lock: the run that writes a temporary file
+  // holds it (lockForConversion) until the file has its name.
+  if (state->linkCount > 1)
+    problem = FileProblem::HardLinked;
+  else if (flock(descriptorOf(*file), LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK)
+    problem = FileProblem::InUse;
+  if (problem != FileProblem::None) {
+    close(descriptorOf(*file));
+    *file = NO_FILE;
+  }
+  return problem;
 }
 
 namespace {
@@ -828,6 +839,11 @@ FileProblem renameOver(const FilePlace &target, const FilePlace &temporary, File
                   target.name) == 0
              ? FileProblem::None
              : lastProblem();
+}
+
+FileProblem renameHeldOver(const FilePlace &temporary, FileHandle, const char *name) {
+  const int folder = descriptorOf(temporary.folder);
+  return renameat(folder, temporary.name, folder, name) == 0 ? FileProblem::None : lastProblem();
 }
 
 FileProblem renameExclusively(const FilePlace &temporary, FileHandle, const char *name) {

@@ -470,6 +470,37 @@ FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *block
   return FileProblem::None;
 }
 
+FileProblem openEntry(FolderHandle folder, const char *name, FileHandle *file, FileState *state) {
+  const std::wstring path = fullPath(folder, name);
+  // Examined first: nothing but a file is opened at all.
+  WIN32_FILE_ATTRIBUTE_DATA found;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &found))
+    return lastProblem();
+  if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
+    return FileProblem::NotRegularFile;
+  const HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (opened == INVALID_HANDLE_VALUE)
+    return lastProblem();
+  BY_HANDLE_FILE_INFORMATION information;
+  FileProblem problem = FileProblem::None;
+  if (!GetFileInformationByHandle(opened, &information))
+    problem = lastProblem();
+  else if ((information.dwFileAttributes &
+            (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+           GetFileType(opened) != FILE_TYPE_DISK)
+    problem = FileProblem::NotRegularFile;
+  if (problem == FileProblem::None)
+    problem = stateOf(opened, state);
+  if (problem != FileProblem::None) {
+    CloseHandle(opened);
+    return problem;
+  }
+  *file = fileHandleOf(opened);
+  return FileProblem::None;
+}
+
 FileProblem openLeftover(FolderHandle folder, const char *name, FileHandle *file,
                          FileState *state) {
   const std::wstring path = fullPath(folder, name);
@@ -571,6 +602,10 @@ FileProblem renameOver(const FilePlace &target, const FilePlace &temporary, File
   *originalLost = GetFileAttributesW(targetPath.c_str()) == INVALID_FILE_ATTRIBUTES &&
                   GetLastError() == ERROR_FILE_NOT_FOUND;
   return problem;
+}
+
+FileProblem renameHeldOver(const FilePlace &temporary, FileHandle file, const char *name) {
+  return renameHeldFile(file, fullPath(temporary.folder, name), true);
 }
 
 FileProblem renameExclusively(const FilePlace &temporary, FileHandle file, const char *name) {

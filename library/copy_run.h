@@ -18,6 +18,7 @@
 
 #include "command/file_conversion.h"
 #include "command/platform_files.h"
+#include "library/copy_record.h"
 #include "library/file_copy.h"
 #include "library/file_list.h"
 #include "library/text_marks.h"
@@ -64,6 +65,9 @@ struct CopyRunSummary {
   bool stopped;             // stopped on request; what was copied is complete
   bool flushed;             // a run that wrote went as far as the flush of the destination's disk
   FileProblem flushProblem; // why that flush failed: the stick must not be removed yet
+  // Why the record of the copies made (library/copy_record.h) could not be
+  // written: the next run does not know this run's copies as its own.
+  FileProblem recordProblem;
 };
 
 // What became of a temporary file an interrupted run left. Those at the
