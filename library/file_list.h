@@ -58,9 +58,9 @@ void collectFiles(const std::vector<const char *> &paths, bool recursive, bool a
 // The folders of the last file converted, kept open for the next, which is
 // most often in the same folder: the first of the chain and the innermost
 // ones, FOLDERS_OPEN_AT_MOST in all, so that a tree of any depth is walked
-// within the open files a process may have; one let go in between is found
+// within the open files a process may have (a run holds two chains); one let go in between is found
 // again by its name in the nearest one open, never through a link.
-constexpr size_t FOLDERS_OPEN_AT_MOST = 16;
+constexpr size_t FOLDERS_OPEN_AT_MOST = 8;
 struct FolderChain {
   std::vector<size_t> indices;
   std::vector<FolderHandle> handles; // NO_FOLDER: let go, found again when needed
