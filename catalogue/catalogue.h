@@ -144,6 +144,8 @@ enum class Message {
   DestinationInSource, // {source}
   CopyProgress,        // {done}, {total}, {bytes}, {speed}, {timeLeft}
   RecordNotWritten,    // {folder}, {cause}
+  NoFilesForCopies,    // {folder}, {needed}, {available}
+  RootFolderFills,     // {folder}, {entries}, {needed}
 
   // --info.
   TagSizes, // {size}, {padding}, {flags}
@@ -186,6 +188,7 @@ enum class CountedMessage {
   SummaryNotReplaced,
   Confirmation, // {toConvert} of {count} files, {consequence}
   NoTerminal,
+  DiskFull, // {folder}
   FoldHint,
   MisreadWideTexts,
   MisreadUnsynchronised,

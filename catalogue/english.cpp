@@ -196,6 +196,13 @@ constexpr MessageEntry MESSAGES[] = {
     {Message::RecordNotWritten,
      "the record of the copies made in {folder} could not be written ({cause}): a later run "
      "will not replace these copies when their files change."},
+    {Message::NoFilesForCopies,
+     "not enough room in {folder}: {needed} files and folders to make, {available} more fit. "
+     "Nothing was written."},
+    {Message::RootFolderFills,
+     "{folder} is the root folder of a FAT12 or FAT16 disk, which holds {entries} entries; "
+     "the copies would take {needed}, and those past the limit will fail. A folder on the "
+     "stick (--to {folder}/Music, say) holds any number."},
 
     {Message::TagSizes, "size {size}  padding {padding}  flags: {flags}"},
     {Message::FlagUnsynchronisation, "unsynchronisation"},
@@ -247,6 +254,9 @@ constexpr CountedEntry COUNTED[] = {
       "Nothing was written. Add --yes to convert without a question.",
       "{count} files would be converted, but standard input is not a terminal to confirm on. "
       "Nothing was written. Add --yes to convert without a question."}},
+    {CountedMessage::DiskFull,
+     {"{folder} is full: the copies stopped there, and {count} copy was not written.",
+      "{folder} is full: the copies stopped there, and {count} copies were not written."}},
     {CountedMessage::FoldHint,
      {"{count} character would become '?'; --fold keeps it as a look-alike (the wave dash and "
       "the like).",

@@ -198,6 +198,13 @@ constexpr MessageEntry MESSAGES[] = {
     {Message::RecordNotWritten,
      "{folder} に作ったコピーの記録を書き込めませんでした（{cause}）。元のファイルが変わっても、"
      "次からの実行ではこれらのコピーを置き換えません。"},
+    {Message::NoFilesForCopies,
+     "{folder} に作れるファイルとフォルダーが足りません。必要 {needed}、作れる数 {available}。"
+     "何も書き込んでいません。"},
+    {Message::RootFolderFills,
+     "{folder} は FAT12 か FAT16 のディスクのルートフォルダーで、{entries} 項目までしか入りません。"
+     "コピーには {needed} 項目が必要なため、上限を超えた分は失敗します。スティックの中のフォルダー"
+     "（--to {folder}/Music など）には上限がありません。"},
 
     {Message::TagSizes, "大きさ {size}  パディング {padding}  フラグ: {flags}"},
     {Message::FlagUnsynchronisation, "非同期化"},
@@ -243,6 +250,8 @@ constexpr CountedEntry COUNTED[] = {
     {CountedMessage::NoTerminal,
      {"{count} 個のファイルを変換できますが、標準入力が端末ではないため確認できません。"
       "何も書き込んでいません。確認なしで変換するには --yes を付けてください。"}},
+    {CountedMessage::DiskFull,
+     {"{folder} がいっぱいになったため、コピーを止めました。書き込めなかったコピー {count} 個。"}},
     {CountedMessage::FoldHint,
      {"{count} 文字が '?' になります。--fold を付けると、似た文字 (波ダッシュなど) で残します。"}},
     {CountedMessage::MisreadWideTexts, {"UTF-16・UTF-8 のフレーム {count}"}},

@@ -519,6 +519,27 @@ std::string noSpaceText(const Catalogue &messages, const std::string &folder, ui
                                 {"missing", amountOfBytes(needed - available)}}));
 }
 
+std::string noFilesText(const Catalogue &messages, const std::string &folder, uint64_t needed,
+                        uint64_t available) {
+  return errorLine(messageText(messages, Message::NoFilesForCopies,
+                               {{"folder", folder},
+                                {"needed", std::to_string(needed)},
+                                {"available", std::to_string(available)}}));
+}
+
+std::string rootFolderFillsText(const Catalogue &messages, const std::string &folder,
+                                uint64_t entries, uint64_t needed) {
+  return errorLine(messageText(messages, Message::RootFolderFills,
+                               {{"folder", folder},
+                                {"entries", std::to_string(entries)},
+                                {"needed", std::to_string(needed)}}));
+}
+
+std::string diskFullText(const Catalogue &messages, const std::string &folder, size_t notWritten) {
+  return errorLine(
+      countedText(messages, CountedMessage::DiskFull, notWritten, {{"folder", folder}}));
+}
+
 std::string spaceLine(const Catalogue &messages, const std::string &folder, uint64_t needed,
                       uint64_t available) {
   if (available == SPACE_UNKNOWN)

@@ -179,11 +179,19 @@ FileProblem flushFileSystem(FolderHandle folder);
 // survives a power cut (POSIX; on Windows the moves write through and the
 // file system keeps its entries in a journal).
 FileProblem flushFolder(FolderHandle folder);
-// The space this user may still fill on the disk of `folder` (SPACE_UNKNOWN
-// where the file system does not tell), and the unit a file's space is
-// counted in (the cluster).
+// What the disk of a folder may still take.
 constexpr uint64_t SPACE_UNKNOWN = UINT64_MAX;
-FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *blockSize);
+struct DiskSpace {
+  uint64_t freeBytes; // this user may still fill; SPACE_UNKNOWN where the file system does not tell
+  uint64_t blockSize; // the unit a file's space is counted in (the cluster)
+  uint64_t freeFiles; // files and folders that may still be made (inodes), or SPACE_UNKNOWN
+  // The root folder of a FAT12 or FAT16 disk holds a fixed number of
+  // entries: for that folder, where the system tells the file system, the
+  // number a stick is formatted with (FAT_ROOT_ENTRIES); 0 otherwise.
+  uint64_t rootEntries;
+};
+constexpr uint64_t FAT_ROOT_ENTRIES = 512;
+FileProblem querySpace(FolderHandle folder, DiskSpace *space);
 // An entry of a folder, examined before anything is opened: opened for
 // reading only when it is a regular file, never through a link, never
 // blocking, sharing it with every other program. The state is the file's.

@@ -15,11 +15,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <linux/magic.h>
 #include <string>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -740,16 +742,35 @@ FileProblem flushFolder(FolderHandle folder) {
   return problem;
 }
 
-FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *blockSize) {
-  struct statvfs status;
-  const int result =
-      folder == CURRENT_FOLDER ? statvfs(".", &status) : fstatvfs(descriptorOf(folder), &status);
-  if (result != 0)
-    return lastProblem();
-  // Some file systems in user space (fusefat) give no sizes at all.
-  *freeBytes = status.f_blocks == 0 ? SPACE_UNKNOWN
-                                    : static_cast<uint64_t>(status.f_bavail) * status.f_frsize;
-  *blockSize = status.f_frsize;
+FileProblem querySpace(FolderHandle folder, DiskSpace *space) {
+  const int descriptor = folder == CURRENT_FOLDER ? open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                                  : descriptorOf(folder);
+  struct statvfs status {};
+  struct statfs system {};
+  struct stat self {};
+  struct stat parent {};
+  FileProblem problem = FileProblem::None;
+  if (descriptor < 0 || fstatvfs(descriptor, &status) != 0)
+    problem = lastProblem();
+  // The kernel's FAT driver: FAT12 and FAT16 count fewer clusters than
+  // 65525. The root is the folder whose ".." is itself or on another disk.
+  const bool fixedRoot = problem == FileProblem::None && fstatfs(descriptor, &system) == 0 &&
+                         system.f_type == MSDOS_SUPER_MAGIC && system.f_blocks < 65525 &&
+                         fstat(descriptor, &self) == 0 &&
+                         fstatat(descriptor, "..", &parent, 0) == 0 &&
+                         (parent.st_dev != self.st_dev || parent.st_ino == self.st_ino);
+  if (folder == CURRENT_FOLDER && descriptor >= 0)
+    close(descriptor);
+  if (problem != FileProblem::None)
+    return problem;
+  // Some file systems in user space (fusefat) give no sizes at all, and
+  // FAT no count of files.
+  space->freeBytes = status.f_blocks == 0
+                         ? SPACE_UNKNOWN
+                         : static_cast<uint64_t>(status.f_bavail) * status.f_frsize;
+  space->blockSize = status.f_frsize;
+  space->freeFiles = status.f_files == 0 ? SPACE_UNKNOWN : status.f_favail;
+  space->rootEntries = fixedRoot ? FAT_ROOT_ENTRIES : 0;
   return FileProblem::None;
 }
 

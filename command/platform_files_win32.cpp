@@ -452,12 +452,27 @@ FileProblem flushFolder(FolderHandle) {
   return FileProblem::None; // moves write through; the file system journals its entries
 }
 
-FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *blockSize) {
+namespace {
+
+// A folder's path without the long-path prefix and a last backslash, to
+// compare with another.
+std::wstring bareFolderPath(std::wstring path) {
+  const std::wstring prefix = LONG_PATH_PREFIX;
+  if (path.compare(0, prefix.size(), prefix) == 0)
+    path.erase(0, prefix.size());
+  if (!path.empty() && path.back() == L'\\')
+    path.pop_back();
+  return path;
+}
+
+} // namespace
+
+FileProblem querySpace(FolderHandle folder, DiskSpace *space) {
   const std::wstring path = folder == CURRENT_FOLDER ? std::wstring(L".") : folderPath(folder);
   ULARGE_INTEGER available = {};
   if (!GetDiskFreeSpaceExW(path.c_str(), &available, nullptr, nullptr))
     return lastProblem();
-  *freeBytes = available.QuadPart;
+  space->freeBytes = available.QuadPart;
   wchar_t volume[MAX_PATH + 1] = {};
   DWORD sectorsPerCluster = 0;
   DWORD bytesPerSector = 0;
@@ -466,7 +481,17 @@ FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *block
   const bool known =
       GetVolumePathNameW(path.c_str(), volume, MAX_PATH) &&
       GetDiskFreeSpaceW(volume, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters);
-  *blockSize = known ? uint64_t{sectorsPerCluster} * bytesPerSector : 4096;
+  space->blockSize = known ? uint64_t{sectorsPerCluster} * bytesPerSector : 4096;
+  space->freeFiles = SPACE_UNKNOWN;
+  // "FAT" is FAT12 or FAT16 ("FAT32" the other); the root is the volume's
+  // own path.
+  wchar_t system[MAX_PATH + 1] = {};
+  const bool fixedRoot =
+      known &&
+      GetVolumeInformationW(volume, nullptr, 0, nullptr, nullptr, nullptr, system, MAX_PATH) &&
+      std::wstring(system) == L"FAT" &&
+      _wcsicmp(bareFolderPath(path).c_str(), bareFolderPath(volume).c_str()) == 0;
+  space->rootEntries = fixedRoot ? FAT_ROOT_ENTRIES : 0;
   return FileProblem::None;
 }
 

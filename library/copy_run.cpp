@@ -13,6 +13,7 @@ enum class FolderState { Unknown, Missing, Present };
 
 struct DestinationFolder {
   FolderState state;
+  size_t copiesWritten;               // by this run
   std::vector<std::string> leftovers; // temporary files of interrupted runs
   std::set<std::string> takenNames;   // as FAT compares them
 };
@@ -89,7 +90,7 @@ std::string recordedPath(const CopyRun &run, size_t folder, const std::string &n
 
 size_t addDestinationFolder(CopyRun &run, size_t parent, const std::string &name) {
   run.destinationFolders.push_back(ListedFolder{parent, name});
-  run.folderStates.push_back(DestinationFolder{FolderState::Unknown, {}, {}});
+  run.folderStates.push_back(DestinationFolder{FolderState::Unknown, 0, {}, {}});
   run.destinationPaths.push_back(
       parent == NO_PARENT ? name : joinPath(run.destinationPaths[parent], name));
   run.recordedPaths.push_back(recordedPath(run, parent, name));
@@ -278,24 +279,59 @@ void addSpaceNeeded(CopyRun &run, uint64_t blockSize) {
     ++summary.filesToWrite;
   }
   for (const DestinationFolder &folder : run.folderStates) {
-    if (folder.state == FolderState::Missing && summary.filesToWrite > 0)
+    if (folder.state == FolderState::Missing && summary.filesToWrite > 0) {
       summary.spaceNeeded += blockSize; // a new folder takes a cluster
+      ++summary.filesNeeded;
+    }
   }
+  // Each copy, and the record of them, with a temporary file beside it.
+  if (summary.filesToWrite > 0)
+    summary.filesNeeded += summary.filesToWrite + 2;
+}
+
+void countRootEntry(void *context, const char *name, EntryKind, FileProblem) {
+  *static_cast<uint64_t *>(context) += fatEntriesOf(name);
+}
+
+// The entries of a FAT12 or FAT16 root folder (which holds rootEntries at
+// most) that the copies would fill: those there now, the volume's label,
+// and the names the run gives there.
+uint64_t rootEntriesFilled(const CopyRun &run, FolderHandle root) {
+  uint64_t entries = 1; // the label
+  listFolder(root, countRootEntry, &entries);
+  if (run.folderStates[DESTINATION_ROOT].state == FolderState::Missing)
+    return entries + fatEntriesOf(lastPart(run.settings.destination));
+  for (size_t i = 0; i < run.plans.size(); ++i) {
+    if (run.destinationOfFile[i] == DESTINATION_ROOT && run.plans[i].action == CopyAction::Write &&
+        !run.plans[i].replacesOwnCopy)
+      entries += fatEntriesOf(run.copyNames[i]);
+  }
+  for (size_t folder = 1; folder < run.destinationFolders.size(); ++folder) {
+    if (run.destinationFolders[folder].parent == DESTINATION_ROOT &&
+        run.folderStates[folder].state == FolderState::Missing)
+      entries += fatEntriesOf(run.destinationFolders[folder].name);
+  }
+  return entries;
 }
 
 // The free space where the copies go: in the destination, or where it will
-// be made.
-FileProblem freeSpace(const CopyRun &run, uint64_t *freeBytes, uint64_t *blockSize) {
-  FolderHandle destination = NO_FOLDER;
-  if (openFolder(CURRENT_FOLDER, run.settings.destination, &destination) == FileProblem::None) {
-    const FileProblem problem = querySpace(destination, freeBytes, blockSize);
-    closeFolder(destination);
-    return problem;
+// be made; and the entries a FAT12 or FAT16 root folder there would hold.
+FileProblem freeSpace(CopyRun &run, DiskSpace *space) {
+  FilePlace place{CURRENT_FOLDER, false, {}};
+  FolderHandle folder = NO_FOLDER;
+  FileProblem problem = openFolder(CURRENT_FOLDER, run.settings.destination, &folder);
+  if (problem != FileProblem::None) {
+    problem = placeOfPath(run.settings.destination, &place);
+    folder = place.folder;
   }
-  FilePlace place;
-  FileProblem problem = placeOfPath(run.settings.destination, &place);
   if (problem == FileProblem::None)
-    problem = querySpace(place.folder, freeBytes, blockSize);
+    problem = querySpace(folder, space);
+  if (problem == FileProblem::None && space->rootEntries > 0) {
+    run.summary.rootEntriesFilled = rootEntriesFilled(run, folder);
+    run.summary.rootEntries = space->rootEntries;
+  }
+  if (folder != place.folder)
+    closeFolder(folder);
   closePlace(&place);
   return problem;
 }
@@ -326,8 +362,29 @@ void tellProgress(const CopyRun &run, const CopyProgress &progress) {
     run.events.progress(run.events.context, progress);
 }
 
+// Whether a copy that failed for `problem` in destination folder `folder`
+// shows the disk full: no space, or (fusefat's errno for a FAT root folder
+// that has no entry left) no permission to add a file where this run added
+// some. A failure for the problem then follows for every later copy.
+bool showsDiskFull(CopyRun &run, size_t folder, CopyReport &copy) {
+  if (copy.action != CopyAction::None || copy.report.outcome != PathOutcome::CannotWrite)
+    return false;
+  if (copy.report.problem == FileProblem::NoPermission &&
+      run.folderStates[folder].copiesWritten > 0)
+    copy.report.problem = FileProblem::NoSpace;
+  return copy.report.problem == FileProblem::NoSpace;
+}
+
+// The copies still to be written after file `last`.
+size_t copiesAfter(const CopyRun &run, size_t last) {
+  size_t left = 0;
+  for (size_t i = last + 1; i < run.plans.size(); ++i)
+    left += run.plans[i].action == CopyAction::Write ? 1u : 0u;
+  return left;
+}
+
 // Writes the copies the plan found missing, reporting every file in order,
-// until the end or a stop.
+// until the end, a stop, or a full disk.
 void writeCopies(CopyRun &run) {
   CopyProgress progress{0, run.summary.filesToWrite, 0, run.summary.bytesToWrite, nullptr};
   for (size_t i = 0; i < run.list.files.size() && !run.summary.stopped; ++i) {
@@ -350,11 +407,17 @@ void writeCopies(CopyRun &run) {
         progress.bytesDone += run.plans[i].report.newSize;
         ++progress.filesDone;
       }
+      run.folderStates[folder].copiesWritten += copy.action == CopyAction::Write ? 1u : 0u;
+      run.summary.diskFull = showsDiskFull(run, folder, copy);
     }
     count(run, copy);
     if (run.events.fileDone != nullptr)
       run.events.fileDone(run.events.context, i, file, copy);
     tellProgress(run, progress);
+    if (run.summary.diskFull) {
+      run.summary.copiesNotWritten = copiesAfter(run, i);
+      break;
+    }
   }
 }
 
@@ -392,13 +455,16 @@ void copyAll(CopyRun &run) {
     run.summary.stopped = true;
     return;
   }
-  uint64_t blockSize = 0;
-  run.summary.destinationProblem = freeSpace(run, &run.summary.spaceFree, &blockSize);
+  DiskSpace space{};
+  run.summary.destinationProblem = freeSpace(run, &space);
   if (run.summary.destinationProblem != FileProblem::None)
     return;
-  addSpaceNeeded(run, blockSize == 0 ? 1 : blockSize);
+  run.summary.spaceFree = space.freeBytes;
+  run.summary.filesFree = space.freeFiles;
+  addSpaceNeeded(run, space.blockSize == 0 ? 1 : space.blockSize);
   run.summary.noSpace =
-      run.summary.filesToWrite > 0 && run.summary.spaceNeeded > run.summary.spaceFree;
+      run.summary.filesToWrite > 0 && (run.summary.spaceNeeded > run.summary.spaceFree ||
+                                       run.summary.filesNeeded > run.summary.filesFree);
   if (run.summary.noSpace)
     return;
   if (run.events.planned != nullptr)

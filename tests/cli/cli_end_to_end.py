@@ -580,6 +580,25 @@ class CliEndToEnd(unittest.TestCase):
                                           "stick/.sorabun-copies", "stick/out/.sorabun-copies",
                                           "stick/out/a.mp3", "stick/out/lib/a.mp3"])
 
+    def test_a_disk_without_room_for_the_files_is_refused_before_anything_is_written(self):
+        folder = Folder(self)
+        for i in range(8):
+            folder.write(f"lib/{i}.mp3", SONG)
+        os.mkdir(folder.file("stick"))
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "nr_inodes=4,size=1M", "tmpfs",
+                                  folder.file("stick")], capture_output=True)
+        if mounted.returncode != 0:
+            self.skipTest("a tmpfs with few inodes needs root and a system that lets it mount: "
+                          + mounted.stderr.decode(errors="replace").strip())
+        try:
+            status, out, err = run(["-q", "--to", "stick", "lib"], folder.path)
+            self.assertEqual((status, out, err),
+                             (1, "", "sorabun-cli: not enough room in stick: 11 files and folders "
+                                     "to make, 3 more fit. Nothing was written.\n"))
+            self.assertEqual(os.listdir(folder.file("stick")), [])
+        finally:
+            subprocess.run(["umount", folder.file("stick")], check=True)
+
     def test_a_destination_folder_that_is_no_folder_is_named_and_nothing_lands_outside(self):
         folder = Folder(self)
         folder.write("lib/sub/song.mp3", SONG)

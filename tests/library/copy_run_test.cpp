@@ -2,6 +2,7 @@
 // copy: what was copied before stays complete, nothing else is left at the
 // destination, and the next run completes the copies. A copy an interrupted
 // run was placing is completed before the copies are examined.
+#include "command/file_faults.h"
 #include "command/temporary_name.h"
 #include "library/copy_run.h"
 #include "tests/command/command_test_support.h"
@@ -161,6 +162,46 @@ TEST_F(InterruptedCopyRun, CompletesTheCopyItWasPlacingBeforeTheCopiesAreExamine
   EXPECT_EQ(folderEntries(stick), (std::vector<std::string>{"01.mp3", "02.mp3", "03.mp3"}));
   for (const char *song : SONGS)
     EXPECT_EQ(readFile(stick / song), converted) << song;
+}
+
+using FullCopyRun = StoppedCopyRun;
+
+// The disk fills up while the copies are written: the run stops after the
+// first copy that fails for it, rather than failing every copy after it.
+TEST_F(FullCopyRun, StopsAtTheFirstCopyThatFindsTheDiskFull) {
+  struct Row {
+    const char *what;
+    FileProblem problem;
+    int passes; // the folders stick and stick/library, then the copies' temporary files
+    std::vector<std::string> done;
+    size_t notWritten;
+  };
+  const std::string failed = doneAs("02.mp3", CopyAction::None);
+  const Row rows[] = {
+      {"no space", FileProblem::NoSpace, 3, {doneAs("01.mp3", CopyAction::Write), failed}, 1},
+      {"a FAT root folder, full, refusing a file as fusefat does",
+       FileProblem::NoPermission,
+       3,
+       {doneAs("01.mp3", CopyAction::Write), failed},
+       1},
+      {"no permission from the start",
+       FileProblem::NoPermission,
+       2,
+       {doneAs("01.mp3", CopyAction::None), doneAs("02.mp3", CopyAction::None),
+        doneAs("03.mp3", CopyAction::None)},
+       0},
+  };
+  for (const Row &row : rows) {
+    fs::remove_all(folder / "stick");
+    Watch watch{{"", 0}, false, {}, {}};
+    g_injectedFault = InjectedFault{FileStep::Create, row.problem, row.passes};
+    const CopyRunSummary summary = copy(watch);
+    g_injectedFault = InjectedFault{FileStep::None, FileProblem::None};
+    EXPECT_EQ(watch.done, row.done) << row.what;
+    EXPECT_EQ(summary.diskFull, row.notWritten > 0) << row.what;
+    EXPECT_EQ(summary.copiesNotWritten, row.notWritten) << row.what;
+    EXPECT_TRUE(summary.flushed) << row.what;
+  }
 }
 
 namespace {
