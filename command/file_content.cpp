@@ -62,11 +62,11 @@ FileProblem holdsContent(FileHandle file, const NewContent &content, bool *same)
       const uint64_t left = piece.length - done;
       const uint32_t part = left < HASH_BLOCK ? static_cast<uint32_t>(left) : HASH_BLOCK;
       FileProblem problem = readAt(file, offset, held.data(), part);
-      const uint8_t *expected = piece.bytes + done;
-      if (problem == FileProblem::None && piece.bytes == nullptr) {
+      const uint8_t *expected = wanted.data();
+      if (piece.bytes != nullptr)
+        expected = piece.bytes + done;
+      else if (problem == FileProblem::None)
         problem = readAt(piece.file, piece.offset + done, wanted.data(), part);
-        expected = wanted.data();
-      }
       if (problem != FileProblem::None)
         return problem;
       *same = std::memcmp(held.data(), expected, part) == 0;

@@ -1,7 +1,9 @@
 // The copy run stopped on request, between files and in the middle of a
 // copy: what was copied before stays complete, nothing else is left at the
 // destination, and the next run completes the copies. A copy an interrupted
-// run was placing is completed before the copies are examined.
+// run was placing is completed before the copies are examined. A disk that
+// fills up stops the run once. The record of the copies made: a copy is
+// replaced only when it shows it unchanged, and its text.
 #include "command/file_faults.h"
 #include "command/temporary_name.h"
 #include "library/copy_run.h"
@@ -337,5 +339,40 @@ TEST(CopyRecordText, KeepsEveryNameAndTakesNothingDamaged) {
     CopyRecord parsed{{"x", {}}};
     EXPECT_FALSE(parseCopyRecord(bad, &parsed)) << bad;
     EXPECT_TRUE(parsed.empty()) << bad;
+  }
+}
+
+// The record's own temporary file, left by a run killed while it wrote the
+// record, is tied to the record's name: removed, or on FAT (an empty file
+// reserving the name) completed, and never taken for a user's file.
+TEST_F(InterruptedCopyRun, SettlesAnInterruptedWriteOfTheRecord) {
+  const fs::path stick = folder / "stick";
+  char temporary[TEMPORARY_NAME_SIZE];
+  makeTemporaryNameFor(COPY_RECORD_NAME, 0, temporary);
+  const std::string text = copyRecordText(CopyRecord{});
+  struct Row {
+    const char *what;
+    bool reserved;
+    LeftoverFate fate;
+  };
+  const Row rows[] = {{"written in part", false, LeftoverFate::Removed},
+                      {"complete, its name reserved", true, LeftoverFate::Completed}};
+  for (const Row &row : rows) {
+    fs::remove_all(stick);
+    fs::create_directories(stick);
+    writeFile(stick / temporary, Bytes(text.begin(), text.end()));
+    if (row.reserved)
+      writeFile(stick / COPY_RECORD_NAME, {});
+    Watch watch{{"", 0}, false, {}, {}};
+    copy(watch);
+    ASSERT_EQ(watch.leftovers.size(), 1u) << row.what;
+    EXPECT_EQ(watch.leftovers[0].substr(0, 2), std::to_string(static_cast<int>(row.fate)) + " ")
+        << row.what;
+    EXPECT_EQ(folderEntries(stick), (std::vector<std::string>{COPY_RECORD_NAME, "library"}))
+        << row.what;
+    const Bytes record = readFile(stick / COPY_RECORD_NAME);
+    CopyRecord read;
+    EXPECT_TRUE(parseCopyRecord(std::string(record.begin(), record.end()), &read)) << row.what;
+    EXPECT_EQ(read.size(), 3u) << row.what;
   }
 }
