@@ -495,7 +495,12 @@ FileProblem querySpace(FolderHandle folder, DiskSpace *space) {
   return FileProblem::None;
 }
 
-FileProblem openEntry(FolderHandle folder, const char *name, FileHandle *file, FileState *state) {
+namespace {
+
+// A regular file in a folder, examined before it is opened with `access`
+// and `sharing`; with oneNameOnly, HardLinked for a file with other names.
+FileProblem openRegularEntry(FolderHandle folder, const char *name, DWORD access, DWORD sharing,
+                             bool oneNameOnly, FileHandle *file, FileState *state) {
   const std::wstring path = fullPath(folder, name);
   // Examined first: nothing but a file is opened at all.
   WIN32_FILE_ATTRIBUTE_DATA found;
@@ -503,9 +508,9 @@ FileProblem openEntry(FolderHandle folder, const char *name, FileHandle *file, F
     return lastProblem();
   if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
     return FileProblem::NotRegularFile;
-  const HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  const HANDLE opened =
+      CreateFileW(path.c_str(), access, sharing, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (opened == INVALID_HANDLE_VALUE)
     return lastProblem();
   BY_HANDLE_FILE_INFORMATION information;
@@ -516,6 +521,8 @@ FileProblem openEntry(FolderHandle folder, const char *name, FileHandle *file, F
             (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
            GetFileType(opened) != FILE_TYPE_DISK)
     problem = FileProblem::NotRegularFile;
+  else if (oneNameOnly && information.nNumberOfLinks > 1)
+    problem = FileProblem::HardLinked;
   if (problem == FileProblem::None)
     problem = stateOf(opened, state);
   if (problem != FileProblem::None) {
@@ -526,40 +533,20 @@ FileProblem openEntry(FolderHandle folder, const char *name, FileHandle *file, F
   return FileProblem::None;
 }
 
+} // namespace
+
+FileProblem openEntry(FolderHandle folder, const char *name, FileHandle *file, FileState *state) {
+  return openRegularEntry(folder, name, GENERIC_READ,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, false, file,
+                          state);
+}
+
 FileProblem openLeftover(FolderHandle folder, const char *name, FileHandle *file,
                          FileState *state) {
-  const std::wstring path = fullPath(folder, name);
-  // Examined first: nothing but a file is opened at all.
-  WIN32_FILE_ATTRIBUTE_DATA found;
-  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &found))
-    return lastProblem();
-  if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
-    return FileProblem::NotRegularFile;
   // No sharing: a run still writing the file holds it open, and the open
   // fails; once open, no other run can take it.
-  const HANDLE opened = CreateFileW(
-      path.c_str(), GENERIC_READ | FILE_WRITE_ATTRIBUTES | DELETE, 0, nullptr, OPEN_EXISTING,
-      FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (opened == INVALID_HANDLE_VALUE)
-    return lastProblem();
-  BY_HANDLE_FILE_INFORMATION information;
-  FileProblem problem = FileProblem::None;
-  if (!GetFileInformationByHandle(opened, &information))
-    problem = lastProblem();
-  else if ((information.dwFileAttributes &
-            (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
-           GetFileType(opened) != FILE_TYPE_DISK)
-    problem = FileProblem::NotRegularFile;
-  else if (information.nNumberOfLinks > 1)
-    problem = FileProblem::HardLinked;
-  if (problem == FileProblem::None)
-    problem = stateOf(opened, state);
-  if (problem != FileProblem::None) {
-    CloseHandle(opened);
-    return problem;
-  }
-  *file = fileHandleOf(opened);
-  return FileProblem::None;
+  return openRegularEntry(folder, name, GENERIC_READ | FILE_WRITE_ATTRIBUTES | DELETE, 0, true,
+                          file, state);
 }
 
 FileProblem removeLeftover(FolderHandle, const char *, FileHandle file) {

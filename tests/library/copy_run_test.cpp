@@ -61,6 +61,17 @@ bool askStop(void *context) {
   return static_cast<Watch *>(context)->stopping;
 }
 
+// FOLDER/library copied into FOLDER/stick.
+CopyRunSummary copyLibrary(const fs::path &folder, const CopyRunEvents &events) {
+  const std::string source = (folder / "library").u8string();
+  const std::string destination = (folder / "stick").u8string();
+  CopyRunSettings settings{};
+  settings.sources = {source.c_str()};
+  settings.destination = destination.c_str();
+  settings.write = true;
+  return runCopies(settings, events);
+}
+
 std::string doneAs(const char *name, CopyAction action) {
   return std::string(name) + " " + std::to_string(static_cast<int>(action));
 }
@@ -80,19 +91,13 @@ protected:
   void TearDown() override { removeFolder(folder); }
 
   CopyRunSummary copy(Watch &watch) {
-    const std::string source = (folder / "library").u8string();
-    const std::string destination = (folder / "stick").u8string();
-    CopyRunSettings settings{};
-    settings.sources = {source.c_str()};
-    settings.destination = destination.c_str();
-    settings.write = true;
     CopyRunEvents events{};
     events.context = &watch;
     events.fileDone = noteDone;
     events.progress = noteProgress;
     events.leftover = noteLeftover;
     events.stopRequested = askStop;
-    return runCopies(settings, events);
+    return copyLibrary(folder, events);
   }
 
   fs::path folder;
@@ -223,19 +228,13 @@ protected:
   }
 
   CopyReport copyOnce() {
-    const std::string source = (folder / "library").u8string();
-    const std::string destination = (folder / "stick").u8string();
-    CopyRunSettings settings{};
-    settings.sources = {source.c_str()};
-    settings.destination = destination.c_str();
-    settings.write = true;
     CopyRunEvents events{};
     CopyReport last{};
     events.context = &last;
     events.fileDone = [](void *context, size_t, const ListedFile &, const CopyReport &copy) {
       *static_cast<CopyReport *>(context) = copy;
     };
-    runCopies(settings, events);
+    copyLibrary(folder, events);
     return last;
   }
 
