@@ -77,6 +77,7 @@ enum class Message {
   CauseUntrustedLink,
   CauseAppendOnlyFolder,
   CauseUnknownLeftover,
+  CauseHoldsDestination,
 
   // How a file failed.
   StageWithCause,      // {stage}, {cause}
@@ -121,6 +122,7 @@ enum class Message {
   LeftoverOfRun,
   LeftoverOfCopy,
   LeftoverCompleted, // {temporary}
+  ReplacesOwnCopy,   // {detail}
   NameForbiddenCharacter,
   NameControlCharacter,
   NameNotACharacter,
@@ -153,6 +155,9 @@ enum class Message {
   FlushFailedBecause,  // {cause}
   DestinationInSource, // {source}
   CopyProgress,        // {done}, {total}, {bytes}, {speed}, {timeLeft}
+  RecordNotWritten,    // {folder}, {cause}
+  NoFilesForCopies,    // {folder}, {needed}, {available}
+  RootFolderFills,     // {folder}, {entries}, {needed}
 
   // --info.
   TagSizes, // {size}, {padding}, {flags}
@@ -200,6 +205,7 @@ enum class CountedMessage {
   Confirmation, // {toConvert} of {count} files, {consequence}
   NoTerminal,
   QuestionMarks,
+  DiskFull,     // {folder}
   FoldHint,     // every character that becomes '?' has a look-alike
   FoldHintSome, // {marks}: QuestionMarks; some of them have one
   MisreadWideTexts,

@@ -16,8 +16,10 @@ constexpr MessageEntry MESSAGES[] = {
      "With --to, the files are only read: a converted copy of each goes to DIR\n"
      "(a memory stick, say), with names a FAT or exFAT stick can hold. A folder\n"
      "becomes a folder of the same name in DIR. Files that cannot be converted\n"
-     "are copied as they are. Copies already there are skipped. Nothing in DIR is\n"
-     "deleted or replaced but the temporary files of an interrupted copy.\n"
+     "are copied as they are. Copies already there are skipped. A copy this program\n"
+     "made, unchanged since, is replaced when its file changed (DIR/.sorabun-copies\n"
+     "records them); nothing else in DIR is deleted or replaced but the temporary\n"
+     "files of an interrupted copy.\n"
      "\n"
      "Options:\n"
      "      --to DIR     write converted copies to DIR, leaving the files as they are\n"
@@ -126,6 +128,9 @@ constexpr MessageEntry MESSAGES[] = {
      "a link another user made in a folder all may write (sticky): not followed"},
     {Message::CauseAppendOnlyFolder, "the folder is append-only: no file in it can be replaced"},
     {Message::CauseUnknownLeftover, "it holds no MP3, so nothing shows that this program left it"},
+    {Message::CauseHoldsDestination,
+     "it is the --to folder, holds it or lies in it, reached another way (a bind mount): not "
+     "copied"},
 
     {Message::StageWithCause, "{stage}: {cause}"},
     {Message::KeptAsItWas, "{detail}; the file is as it was"},
@@ -171,6 +176,8 @@ constexpr MessageEntry MESSAGES[] = {
      "a temporary file of an interrupted run, or of a run at work in this folder; not touched"},
     {Message::LeftoverOfCopy, "a temporary file of an interrupted copy"},
     {Message::LeftoverCompleted, "the copy an interrupted run left as {temporary}"},
+    {Message::ReplacesOwnCopy,
+     "{detail}; in place of the earlier copy, which this program made and nothing changed since"},
     {Message::NameForbiddenCharacter, "characters a FAT stick cannot hold"},
     {Message::NameControlCharacter, "control characters"},
     {Message::NameNotACharacter, "bytes that are no character"},
@@ -206,6 +213,16 @@ constexpr MessageEntry MESSAGES[] = {
     {Message::DestinationInSource, "the --to folder lies inside {source}, which -r copies: each "
                                    "run would copy the copies again."},
     {Message::CopyProgress, "copying {done}/{total} files, {bytes}, {speed}, {timeLeft} left"},
+    {Message::RecordNotWritten,
+     "the record of the copies made in {folder} could not be written ({cause}): a later run "
+     "will not replace these copies when their files change."},
+    {Message::NoFilesForCopies,
+     "not enough room in {folder}: {needed} files and folders to make, {available} more fit. "
+     "Nothing was written."},
+    {Message::RootFolderFills,
+     "{folder} is the root folder of a FAT12 or FAT16 disk, which holds {entries} entries; "
+     "the copies would take {needed}, and those past the limit will fail. A folder on the "
+     "stick (--to {folder}/Music, say) holds any number."},
 
     {Message::TagSizes, "size {size}  padding {padding}  flags: {flags}"},
     {Message::FlagUnsynchronisation, "unsynchronisation"},
@@ -265,6 +282,9 @@ constexpr CountedEntry COUNTED[] = {
       "Nothing was written. Add --yes to convert without a question."}},
     {CountedMessage::QuestionMarks,
      {"{count} character would become '?'", "{count} characters would become '?'"}},
+    {CountedMessage::DiskFull,
+     {"{folder} is full: the copies stopped there, and {count} copy was not written.",
+      "{folder} is full: the copies stopped there, and {count} copies were not written."}},
     {CountedMessage::FoldHint,
      {"{count} character would become '?'; --fold keeps it as a look-alike (the wave dash and "
       "the like).",

@@ -16,8 +16,10 @@ constexpr MessageEntry MESSAGES[] = {
      "--to を付けると元のファイルは読むだけで、変換したコピーを指定のフォルダー\n"
      "(USB メモリーなど) に、FAT・exFAT で使える名前で書き込みます。フォルダーは\n"
      "同じ名前のフォルダーになります。変換できないファイルはそのままコピーします。\n"
-     "既にあるコピーは飛ばします。中断したコピーの一時ファイルのほかは、コピー先の\n"
-     "ファイルを削除・上書きしません。\n"
+     "既にあるコピーは飛ばします。このプログラムが作り、その後変更されていない\n"
+     "コピーは、元のファイルが変わると置き換えます (記録は .sorabun-copies)。\n"
+     "それと中断したコピーの一時ファイルのほかは、コピー先のファイルを削除・\n"
+     "上書きしません。\n"
      "\n"
      "オプション:\n"
      "      --to フォルダー  元のファイルを変えず、変換したコピーをフォルダーに書き込みます\n"
@@ -126,6 +128,9 @@ constexpr MessageEntry MESSAGES[] = {
                                   "にほかのユーザーが作ったリンクのため、たどりません"},
     {Message::CauseAppendOnlyFolder, "フォルダーが追加専用のため、ファイルを置き換えられません"},
     {Message::CauseUnknownLeftover, "MP3 ではないため、このプログラムが残したものとは限りません"},
+    {Message::CauseHoldsDestination,
+     "--to のフォルダーか、それを含むフォルダーか、その中のフォルダーです（バインドマウントなど"
+     "別の道筋でたどり着きました）。コピーしません"},
 
     {Message::StageWithCause, "{stage}。{cause}"},
     {Message::KeptAsItWas, "{detail}。ファイルは元のままです"},
@@ -173,6 +178,8 @@ constexpr MessageEntry MESSAGES[] = {
      "中断された実行か、このフォルダーで実行中の処理のものです。触れていません"},
     {Message::LeftoverOfCopy, "中断したコピーの一時ファイル"},
     {Message::LeftoverCompleted, "中断したコピーの一時ファイル {temporary} から"},
+    {Message::ReplacesOwnCopy,
+     "{detail}。このプログラムが以前作り、その後変更されていないコピーを置き換えました"},
     {Message::NameForbiddenCharacter, "FAT で使えない文字"},
     {Message::NameControlCharacter, "制御文字"},
     {Message::NameNotACharacter, "文字でないバイト"},
@@ -208,6 +215,16 @@ constexpr MessageEntry MESSAGES[] = {
     {Message::DestinationInSource, "--to のフォルダーが、-r でコピーする {source} "
                                    "の中にあります。実行するたびに、コピーがまたコピーされます。"},
     {Message::CopyProgress, "コピー中 {done}/{total} ファイル、{bytes}、{speed}、残り {timeLeft}"},
+    {Message::RecordNotWritten,
+     "{folder} に作ったコピーの記録を書き込めませんでした（{cause}）。元のファイルが変わっても、"
+     "次からの実行ではこれらのコピーを置き換えません。"},
+    {Message::NoFilesForCopies,
+     "{folder} に作れるファイルとフォルダーが足りません。必要 {needed}、作れる数 {available}。"
+     "何も書き込んでいません。"},
+    {Message::RootFolderFills,
+     "{folder} は FAT12 か FAT16 のディスクのルートフォルダーで、{entries} 項目までしか入りません。"
+     "コピーには {needed} 項目が必要なため、上限を超えた分は失敗します。スティックの中のフォルダー"
+     "（--to {folder}/Music など）には上限がありません。"},
 
     {Message::TagSizes, "大きさ {size}  パディング {padding}  フラグ: {flags}"},
     {Message::FlagUnsynchronisation, "非同期化"},
@@ -259,6 +276,8 @@ constexpr CountedEntry COUNTED[] = {
      {"{count} 個のファイルを変換できますが、標準入力が端末ではないため確認できません。"
       "何も書き込んでいません。確認なしで変換するには --yes を付けてください。"}},
     {CountedMessage::QuestionMarks, {"{count} 文字が '?' になります"}},
+    {CountedMessage::DiskFull,
+     {"{folder} がいっぱいになったため、コピーを止めました。書き込めなかったコピー {count} 個。"}},
     {CountedMessage::FoldHint,
      {"{count} 文字が '?' になります。--fold を付けると、似た文字 (波ダッシュなど) で残します。"}},
     {CountedMessage::FoldHintSome,

@@ -52,6 +52,11 @@ void sayPlanned(void *context, const CopyRunSummary &summary) {
   if (lines.options.dryRun && !lines.options.quiet)
     sayLine(lines.progress, spaceLine(lines.messages, escapeControls(lines.options.to),
                                       summary.spaceNeeded, summary.spaceFree));
+  if (summary.rootEntries > 0 && summary.rootEntriesFilled > summary.rootEntries) {
+    clearProgress(lines.progress);
+    writeError(rootFolderFillsText(lines.messages, escapeControls(lines.options.to),
+                                   summary.rootEntries, summary.rootEntriesFilled));
+  }
   lines.progress = startProgress(lines.progress.enabled); // the rate counts from the first copy
 }
 
@@ -103,9 +108,16 @@ bool sayEnd(CopyLines &lines, const CopyRunSummary &summary) {
     return false;
   }
   if (summary.noSpace) {
-    writeError(noSpaceText(messages, shownDestination, summary.spaceNeeded, summary.spaceFree));
+    writeError(
+        summary.spaceNeeded > summary.spaceFree
+            ? noSpaceText(messages, shownDestination, summary.spaceNeeded, summary.spaceFree)
+            : noFilesText(messages, shownDestination, summary.filesNeeded, summary.filesFree));
     return false;
   }
+  if (summary.diskFull)
+    writeError(diskFullText(messages, shownDestination, summary.copiesNotWritten));
+  if (summary.recordProblem != FileProblem::None)
+    writeError(recordNotWrittenText(messages, shownDestination, summary.recordProblem));
   if (!summary.flushed)
     return true;
   if (summary.flushProblem != FileProblem::None) {

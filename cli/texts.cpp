@@ -92,6 +92,8 @@ std::string reportCause(const Catalogue &messages, FileProblem problem) {
     return messageText(messages, Message::CauseAppendOnlyFolder);
   case FileProblem::UnknownLeftover:
     return messageText(messages, Message::CauseUnknownLeftover);
+  case FileProblem::HoldsDestination:
+    return messageText(messages, Message::CauseHoldsDestination);
   case FileProblem::None:
   case FileProblem::Other:
     break;
@@ -119,9 +121,9 @@ std::string failureDetail(const Catalogue &messages, Message stage, FileProblem 
                           bool keptAsItWas) {
   const std::string cause = reportCause(messages, problem);
   // These causes say all: the file is not one to convert.
-  const bool causeAlone = problem == FileProblem::NotRegularFile ||
-                          problem == FileProblem::HardLinked ||
-                          problem == FileProblem::UntrustedLink;
+  const bool causeAlone =
+      problem == FileProblem::NotRegularFile || problem == FileProblem::HardLinked ||
+      problem == FileProblem::UntrustedLink || problem == FileProblem::HoldsDestination;
   std::string detail = causeAlone ? cause : messageText(messages, stage);
   if (!causeAlone && !cause.empty())
     detail = messageText(messages, Message::StageWithCause, {{"stage", detail}, {"cause", cause}});
@@ -535,11 +537,13 @@ std::string copyLine(const Catalogue &messages, bool dryRun, const std::string &
   switch (copy.action) {
   case CopyAction::Write: {
     const Message label = dryRun ? Message::LabelWouldCopy : Message::LabelCopied;
-    if (report.outcome == PathOutcome::WouldConvert)
-      return withDetail(messages, label, path,
-                        messageText(messages, Message::ConvertedCopy,
-                                    {{"change", conversionDetail(messages, report)}}));
-    return withDetail(messages, label, path, asItIsDetail(messages, report, isMp3));
+    std::string detail = report.outcome == PathOutcome::WouldConvert
+                             ? messageText(messages, Message::ConvertedCopy,
+                                           {{"change", conversionDetail(messages, report)}})
+                             : asItIsDetail(messages, report, isMp3);
+    if (copy.replacesOwnCopy)
+      detail = messageText(messages, Message::ReplacesOwnCopy, {{"detail", detail}});
+    return withDetail(messages, label, path, detail);
   }
   case CopyAction::UpToDate:
     return withDetail(messages, Message::LabelUpToDate, path, "");
@@ -610,6 +614,27 @@ std::string noSpaceText(const Catalogue &messages, const std::string &folder, ui
                                 {"missing", amountOfBytes(needed - available)}}));
 }
 
+std::string noFilesText(const Catalogue &messages, const std::string &folder, uint64_t needed,
+                        uint64_t available) {
+  return errorLine(messageText(messages, Message::NoFilesForCopies,
+                               {{"folder", folder},
+                                {"needed", std::to_string(needed)},
+                                {"available", std::to_string(available)}}));
+}
+
+std::string rootFolderFillsText(const Catalogue &messages, const std::string &folder,
+                                uint64_t entries, uint64_t needed) {
+  return errorLine(messageText(messages, Message::RootFolderFills,
+                               {{"folder", folder},
+                                {"entries", std::to_string(entries)},
+                                {"needed", std::to_string(needed)}}));
+}
+
+std::string diskFullText(const Catalogue &messages, const std::string &folder, size_t notWritten) {
+  return errorLine(
+      countedText(messages, CountedMessage::DiskFull, notWritten, {{"folder", folder}}));
+}
+
 std::string spaceLine(const Catalogue &messages, const std::string &folder, uint64_t needed,
                       uint64_t available) {
   if (available == SPACE_UNKNOWN)
@@ -637,6 +662,12 @@ std::string copySummaryLine(const Catalogue &messages, bool dryRun, const CopyCo
       appendItem(messages, countedText(messages, other.second, other.first), items);
   }
   return countedText(messages, CountedMessage::FilesHeader, counts.files) + items + "\n";
+}
+
+std::string recordNotWrittenText(const Catalogue &messages, const std::string &folder,
+                                 FileProblem problem) {
+  return errorLine(messageText(messages, Message::RecordNotWritten,
+                               {{"folder", folder}, {"cause", reportCause(messages, problem)}}));
 }
 
 std::string flushFailedText(const Catalogue &messages, FileProblem problem) {

@@ -69,11 +69,23 @@ std::string destinationProblemText(const Catalogue &messages, const std::string 
                                    FileProblem problem);
 std::string noSpaceText(const Catalogue &messages, const std::string &folder, uint64_t needed,
                         uint64_t available);
+// The destination cannot take the files and folders to make (inodes).
+std::string noFilesText(const Catalogue &messages, const std::string &folder, uint64_t needed,
+                        uint64_t available);
+// The warning before copies go into a FAT12 or FAT16 root folder that they
+// would fill past its entries.
+std::string rootFolderFillsText(const Catalogue &messages, const std::string &folder,
+                                uint64_t entries, uint64_t needed);
+// The disk filled up: the run stopped, with notWritten copies left.
+std::string diskFullText(const Catalogue &messages, const std::string &folder, size_t notWritten);
 std::string spaceLine(const Catalogue &messages, const std::string &folder, uint64_t needed,
                       uint64_t available);
 std::string copySummaryLine(const Catalogue &messages, bool dryRun, const CopyCounts &counts);
 // The flush at the end failed: the stick must not be removed yet.
 std::string flushFailedText(const Catalogue &messages, FileProblem problem);
+// The record of the copies made in `folder` could not be written.
+std::string recordNotWrittenText(const Catalogue &messages, const std::string &folder,
+                                 FileProblem problem);
 // --to names a folder inside a folder that -r copies.
 std::string destinationInSourceText(const Catalogue &messages, const std::string &shownSource);
 std::string copyProgressText(const Catalogue &messages, size_t done, size_t total,

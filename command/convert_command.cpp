@@ -106,6 +106,7 @@ const char *causeText(FileProblem cause) {
   case FileProblem::None:
   case FileProblem::AlreadyExists:
   case FileProblem::UnknownLeftover: // of copies only
+  case FileProblem::HoldsDestination:
   case FileProblem::Other:
     break;
   }

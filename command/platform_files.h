@@ -47,6 +47,9 @@ enum class FileProblem {
   UntrustedLink,
   AppendOnlyFolder, // names may be added to the folder, but none replaced or removed
   UnknownLeftover,  // a temporary file's name, but nothing shows that this program left it
+  // A folder of the library that is the folder copies go to, holds it or
+  // lies within it, reached another way (a bind mount): not copied.
+  HoldsDestination,
   Other,
 };
 
@@ -176,11 +179,23 @@ FileProblem flushFileSystem(FolderHandle folder);
 // survives a power cut (POSIX; on Windows the moves write through and the
 // file system keeps its entries in a journal).
 FileProblem flushFolder(FolderHandle folder);
-// The space this user may still fill on the disk of `folder` (SPACE_UNKNOWN
-// where the file system does not tell), and the unit a file's space is
-// counted in (the cluster).
+// What the disk of a folder may still take.
 constexpr uint64_t SPACE_UNKNOWN = UINT64_MAX;
-FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *blockSize);
+struct DiskSpace {
+  uint64_t freeBytes; // this user may still fill; SPACE_UNKNOWN where the file system does not tell
+  uint64_t blockSize; // the unit a file's space is counted in (the cluster)
+  uint64_t freeFiles; // files and folders that may still be made (inodes), or SPACE_UNKNOWN
+  // The root folder of a FAT12 or FAT16 disk holds a fixed number of
+  // entries: for that folder, where the system tells the file system, the
+  // number a stick is formatted with (FAT_ROOT_ENTRIES); 0 otherwise.
+  uint64_t rootEntries;
+};
+constexpr uint64_t FAT_ROOT_ENTRIES = 512;
+FileProblem querySpace(FolderHandle folder, DiskSpace *space);
+// An entry of a folder, examined before anything is opened: opened for
+// reading only when it is a regular file, never through a link, never
+// blocking, sharing it with every other program. The state is the file's.
+FileProblem openEntry(FolderHandle folder, const char *name, FileHandle *file, FileState *state);
 // An entry an interrupted run may have left in a folder (a temporary file,
 // the empty file that reserved a copy's name), examined before anything is
 // opened: opened only when it is a regular file with one name, and held
@@ -226,6 +241,11 @@ FileProblem replaceWithTemporary(const FilePlace &target, const FilePlace &tempo
 // complete temporary file tied by their names, which the next run's
 // clearLeftover puts together (command/safe_write.h).
 FileProblem placeNewFile(const FilePlace &temporary, FileHandle file, const char *name);
+// Gives the temporary file, still held open (and locked) as `file`, the
+// name `name` in its folder in place of the file there, in one step: a file
+// this program wrote itself (a copy its record shows unchanged, the
+// record), which the caller has checked just before.
+FileProblem placeOverOwnFile(const FilePlace &temporary, FileHandle file, const char *name);
 // Gives the file at place the second name `name` in its folder, never
 // replacing anything there (AlreadyExists when the name is taken). *linked
 // is false, with nothing done, where the file system has no hard links

@@ -15,11 +15,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <linux/magic.h>
 #include <string>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -740,21 +742,39 @@ FileProblem flushFolder(FolderHandle folder) {
   return problem;
 }
 
-FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *blockSize) {
-  struct statvfs status;
-  const int result =
-      folder == CURRENT_FOLDER ? statvfs(".", &status) : fstatvfs(descriptorOf(folder), &status);
-  if (result != 0)
-    return lastProblem();
-  // Some file systems in user space (fusefat) give no sizes at all.
-  *freeBytes = status.f_blocks == 0 ? SPACE_UNKNOWN
-                                    : static_cast<uint64_t>(status.f_bavail) * status.f_frsize;
-  *blockSize = status.f_frsize;
+FileProblem querySpace(FolderHandle folder, DiskSpace *space) {
+  const int descriptor = folder == CURRENT_FOLDER ? open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                                  : descriptorOf(folder);
+  struct statvfs status {};
+  struct statfs system {};
+  struct stat self {};
+  struct stat parent {};
+  FileProblem problem = FileProblem::None;
+  if (descriptor < 0 || fstatvfs(descriptor, &status) != 0)
+    problem = lastProblem();
+  // The kernel's FAT driver: FAT12 and FAT16 count fewer clusters than
+  // 65525. The root is the folder whose ".." is itself or on another disk.
+  const bool fixedRoot = problem == FileProblem::None && fstatfs(descriptor, &system) == 0 &&
+                         system.f_type == MSDOS_SUPER_MAGIC && system.f_blocks < 65525 &&
+                         fstat(descriptor, &self) == 0 &&
+                         fstatat(descriptor, "..", &parent, 0) == 0 &&
+                         (parent.st_dev != self.st_dev || parent.st_ino == self.st_ino);
+  if (folder == CURRENT_FOLDER && descriptor >= 0)
+    close(descriptor);
+  if (problem != FileProblem::None)
+    return problem;
+  // Some file systems in user space (fusefat) give no sizes at all, and
+  // FAT no count of files.
+  space->freeBytes = status.f_blocks == 0
+                         ? SPACE_UNKNOWN
+                         : static_cast<uint64_t>(status.f_bavail) * status.f_frsize;
+  space->blockSize = status.f_frsize;
+  space->freeFiles = status.f_files == 0 ? SPACE_UNKNOWN : status.f_favail;
+  space->rootEntries = fixedRoot ? FAT_ROOT_ENTRIES : 0;
   return FileProblem::None;
 }
 
-FileProblem openLeftover(FolderHandle folder, const char *name, FileHandle *file,
-                         FileState *state) {
+FileProblem openEntry(FolderHandle folder, const char *name, FileHandle *file, FileState *state) {
   const int folderDescriptor = descriptorOf(folder);
   // Examined first: nothing but a regular file is opened at all.
   struct stat found;
@@ -762,22 +782,16 @@ FileProblem openLeftover(FolderHandle folder, const char *name, FileHandle *file
     return lastProblem();
   if (!S_ISREG(found.st_mode))
     return FileProblem::NotRegularFile;
-  if (found.st_nlink > 1)
-    return FileProblem::HardLinked;
   const int descriptor =
       openat(folderDescriptor, name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
   if (descriptor < 0)
     return errno == ELOOP ? FileProblem::NotRegularFile : lastProblem();
   struct stat status;
   FileProblem problem = FileProblem::None;
-  // InUse when it was replaced meanwhile, or when a run holds its lock: the
-  // run that writes a temporary file holds it (lockForConversion) until the
-  // file has its name.
   if (fstat(descriptor, &status) != 0)
     problem = lastProblem();
-  else if (status.st_dev != found.st_dev || status.st_ino != found.st_ino ||
-           (flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK))
-    problem = FileProblem::InUse;
+  else if (status.st_dev != found.st_dev || status.st_ino != found.st_ino)
+    problem = FileProblem::InUse; // replaced meanwhile
   if (problem != FileProblem::None) {
     close(descriptor);
     return problem;
@@ -785,6 +799,24 @@ FileProblem openLeftover(FolderHandle folder, const char *name, FileHandle *file
   *file = fileOf(descriptor);
   *state = stateOf(status);
   return FileProblem::None;
+}
+
+FileProblem openLeftover(FolderHandle folder, const char *name, FileHandle *file,
+                         FileState *state) {
+  FileProblem problem = openEntry(folder, name, file, state);
+  if (problem != FileProblem::None)
+    return problem;
+  // InUse when a run holds its lock: the run that writes a temporary file
+  // holds it (lockForConversion) until the file has its name.
+  if (state->linkCount > 1)
+    problem = FileProblem::HardLinked;
+  else if (flock(descriptorOf(*file), LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK)
+    problem = FileProblem::InUse;
+  if (problem != FileProblem::None) {
+    close(descriptorOf(*file));
+    *file = NO_FILE;
+  }
+  return problem;
 }
 
 namespace {
@@ -828,6 +860,11 @@ FileProblem renameOver(const FilePlace &target, const FilePlace &temporary, File
                   target.name) == 0
              ? FileProblem::None
              : lastProblem();
+}
+
+FileProblem renameHeldOver(const FilePlace &temporary, FileHandle, const char *name) {
+  const int folder = descriptorOf(temporary.folder);
+  return renameat(folder, temporary.name, folder, name) == 0 ? FileProblem::None : lastProblem();
 }
 
 FileProblem renameExclusively(const FilePlace &temporary, FileHandle, const char *name) {

@@ -263,6 +263,16 @@ FileProblem placeNewFile(const FilePlace &temporary, FileHandle file, const char
   return problem;
 }
 
+FileProblem placeOverOwnFile(const FilePlace &temporary, FileHandle file, const char *name) {
+  RETURN_INJECTED(FileStep::Place);
+  const InterruptionsHeld held = holdInterruptions();
+  const FileProblem problem = renameHeldOver(temporary, file, name);
+  if (problem == FileProblem::None)
+    clearPending(temporary);
+  releaseInterruptions(held);
+  return problem;
+}
+
 void installInterruptCleanup() {
 #ifdef _WIN32
   SetConsoleCtrlHandler(consoleEvent, TRUE);

@@ -37,6 +37,9 @@ bool deleteCreated(FolderHandle folder, const char *name, FileHandle open);
 // `name` in its folder, never replacing anything there (AlreadyExists when
 // the name is taken); see placeNewFile.
 FileProblem renameExclusively(const FilePlace &temporary, FileHandle file, const char *name);
+// The temporary file, held open as `file`, takes the name `name` in its
+// folder in place of the file there; see placeOverOwnFile.
+FileProblem renameHeldOver(const FilePlace &temporary, FileHandle file, const char *name);
 // The temporary file takes the place of `target` in one step; see
 // replaceWithTemporary.
 FileProblem renameOver(const FilePlace &target, const FilePlace &temporary, FileHandle *targetFile,

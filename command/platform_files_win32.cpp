@@ -452,12 +452,27 @@ FileProblem flushFolder(FolderHandle) {
   return FileProblem::None; // moves write through; the file system journals its entries
 }
 
-FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *blockSize) {
+namespace {
+
+// A folder's path without the long-path prefix and a last backslash, to
+// compare with another.
+std::wstring bareFolderPath(std::wstring path) {
+  const std::wstring prefix = LONG_PATH_PREFIX;
+  if (path.compare(0, prefix.size(), prefix) == 0)
+    path.erase(0, prefix.size());
+  if (!path.empty() && path.back() == L'\\')
+    path.pop_back();
+  return path;
+}
+
+} // namespace
+
+FileProblem querySpace(FolderHandle folder, DiskSpace *space) {
   const std::wstring path = folder == CURRENT_FOLDER ? std::wstring(L".") : folderPath(folder);
   ULARGE_INTEGER available = {};
   if (!GetDiskFreeSpaceExW(path.c_str(), &available, nullptr, nullptr))
     return lastProblem();
-  *freeBytes = available.QuadPart;
+  space->freeBytes = available.QuadPart;
   wchar_t volume[MAX_PATH + 1] = {};
   DWORD sectorsPerCluster = 0;
   DWORD bytesPerSector = 0;
@@ -466,12 +481,26 @@ FileProblem querySpace(FolderHandle folder, uint64_t *freeBytes, uint64_t *block
   const bool known =
       GetVolumePathNameW(path.c_str(), volume, MAX_PATH) &&
       GetDiskFreeSpaceW(volume, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters);
-  *blockSize = known ? uint64_t{sectorsPerCluster} * bytesPerSector : 4096;
+  space->blockSize = known ? uint64_t{sectorsPerCluster} * bytesPerSector : 4096;
+  space->freeFiles = SPACE_UNKNOWN;
+  // "FAT" is FAT12 or FAT16 ("FAT32" the other); the root is the volume's
+  // own path.
+  wchar_t system[MAX_PATH + 1] = {};
+  const bool fixedRoot =
+      known &&
+      GetVolumeInformationW(volume, nullptr, 0, nullptr, nullptr, nullptr, system, MAX_PATH) &&
+      std::wstring(system) == L"FAT" &&
+      _wcsicmp(bareFolderPath(path).c_str(), bareFolderPath(volume).c_str()) == 0;
+  space->rootEntries = fixedRoot ? FAT_ROOT_ENTRIES : 0;
   return FileProblem::None;
 }
 
-FileProblem openLeftover(FolderHandle folder, const char *name, FileHandle *file,
-                         FileState *state) {
+namespace {
+
+// A regular file in a folder, examined before it is opened with `access`
+// and `sharing`; with oneNameOnly, HardLinked for a file with other names.
+FileProblem openRegularEntry(FolderHandle folder, const char *name, DWORD access, DWORD sharing,
+                             bool oneNameOnly, FileHandle *file, FileState *state) {
   const std::wstring path = fullPath(folder, name);
   // Examined first: nothing but a file is opened at all.
   WIN32_FILE_ATTRIBUTE_DATA found;
@@ -479,11 +508,9 @@ FileProblem openLeftover(FolderHandle folder, const char *name, FileHandle *file
     return lastProblem();
   if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
     return FileProblem::NotRegularFile;
-  // No sharing: a run still writing the file holds it open, and the open
-  // fails; once open, no other run can take it.
-  const HANDLE opened = CreateFileW(
-      path.c_str(), GENERIC_READ | FILE_WRITE_ATTRIBUTES | DELETE, 0, nullptr, OPEN_EXISTING,
-      FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE opened =
+      CreateFileW(path.c_str(), access, sharing, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (opened == INVALID_HANDLE_VALUE)
     return lastProblem();
   BY_HANDLE_FILE_INFORMATION information;
@@ -494,7 +521,7 @@ FileProblem openLeftover(FolderHandle folder, const char *name, FileHandle *file
             (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
            GetFileType(opened) != FILE_TYPE_DISK)
     problem = FileProblem::NotRegularFile;
-  else if (information.nNumberOfLinks > 1)
+  else if (oneNameOnly && information.nNumberOfLinks > 1)
     problem = FileProblem::HardLinked;
   if (problem == FileProblem::None)
     problem = stateOf(opened, state);
@@ -504,6 +531,22 @@ FileProblem openLeftover(FolderHandle folder, const char *name, FileHandle *file
   }
   *file = fileHandleOf(opened);
   return FileProblem::None;
+}
+
+} // namespace
+
+FileProblem openEntry(FolderHandle folder, const char *name, FileHandle *file, FileState *state) {
+  return openRegularEntry(folder, name, GENERIC_READ,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, false, file,
+                          state);
+}
+
+FileProblem openLeftover(FolderHandle folder, const char *name, FileHandle *file,
+                         FileState *state) {
+  // No sharing: a run still writing the file holds it open, and the open
+  // fails; once open, no other run can take it.
+  return openRegularEntry(folder, name, GENERIC_READ | FILE_WRITE_ATTRIBUTES | DELETE, 0, true,
+                          file, state);
 }
 
 FileProblem removeLeftover(FolderHandle, const char *, FileHandle file) {
@@ -571,6 +614,10 @@ FileProblem renameOver(const FilePlace &target, const FilePlace &temporary, File
   *originalLost = GetFileAttributesW(targetPath.c_str()) == INVALID_FILE_ATTRIBUTES &&
                   GetLastError() == ERROR_FILE_NOT_FOUND;
   return problem;
+}
+
+FileProblem renameHeldOver(const FilePlace &temporary, FileHandle file, const char *name) {
+  return renameHeldFile(file, fullPath(temporary.folder, name), true);
 }
 
 FileProblem renameExclusively(const FilePlace &temporary, FileHandle file, const char *name) {

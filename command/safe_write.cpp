@@ -59,13 +59,14 @@ enum class NewFileKind {
   Replacement, // takes the original's place: its metadata, its time when asked
   Backup,      // the original's content beside it: its metadata and time
   Copy,        // on another disk: a plain copy's permissions, the source's time, locked
+  Own,         // the program's own file: this user's alone, locked
 };
 
 // Writes `content` into a new file under a temporary name in `folder`
 // (made from forName when given), gives it what `kind` asks of `source`
 // (the file it stands for) and the last-write time *lastWriteTime when
-// given, and flushes it; *temporary then names it. A copy stays open (and
-// locked) in *kept, so that no later run takes it for an interrupted run's
+// given, and flushes it; *temporary then names it. A copy or the program's
+// own file stays open (and locked) in *kept, so that no later run takes it for an interrupted run's
 // leftover before it has its name; anything else is closed. On failure, or
 // when `stop` stopped it (*stopped), nothing is left, or *leftBehind names
 // what could not be removed.
@@ -77,17 +78,20 @@ FileProblem writeTemporary(FolderHandle folder, const char *forName, const NewCo
   FileProblem problem = createTemporary(folder, forName, temporary, &file);
   if (problem != FileProblem::None)
     return problem;
-  if (kind == NewFileKind::Copy)
+  const bool held = kind == NewFileKind::Copy || kind == NewFileKind::Own;
+  if (held)
     problem = lockForConversion(file);
   if (problem == FileProblem::None)
     problem = writePieces(file, content, stop, stopped);
-  if (problem == FileProblem::None)
-    problem = kind == NewFileKind::Copy ? giveCopyMode(source, file) : carryMetadata(source, file);
+  if (problem == FileProblem::None && kind == NewFileKind::Copy)
+    problem = giveCopyMode(source, file);
+  else if (problem == FileProblem::None && kind != NewFileKind::Own)
+    problem = carryMetadata(source, file);
   if (problem == FileProblem::None && lastWriteTime != nullptr)
     problem = setLastWriteTime(file, *lastWriteTime);
   if (problem == FileProblem::None)
-    problem = kind == NewFileKind::Copy ? flushCopy(file) : flushFile(file);
-  if (problem == FileProblem::None && kind == NewFileKind::Copy) {
+    problem = held ? flushCopy(file) : flushFile(file);
+  if (problem == FileProblem::None && held) {
     *kept = file;
     return FileProblem::None;
   }
@@ -235,8 +239,31 @@ ContentPiece filePiece(FileHandle file, uint64_t offset, uint64_t length) {
   return ContentPiece{nullptr, file, offset, length};
 }
 
+namespace {
+
+// Puts the complete temporary file, held as `file`, at `name`: never
+// replacing anything there, or with `replacing` in the place of the file
+// there while that is still in that state.
+FileProblem placeCopy(const FilePlace &temporary, FileHandle file, const char *name,
+                      const FileState *replacing) {
+  if (replacing == nullptr)
+    return placeNewFile(temporary, file, name);
+  FileHandle existing = NO_FILE;
+  FileState now{};
+  FileProblem problem = openEntry(temporary.folder, name, &existing, &now);
+  if (problem == FileProblem::None) {
+    closeFile(existing); // Windows renames over no file held open
+    if (!sameFileState(now, *replacing))
+      problem = FileProblem::AlreadyExists; // changed since: another file now
+  }
+  return problem == FileProblem::None ? placeOverOwnFile(temporary, file, name) : problem;
+}
+
+} // namespace
+
 WriteResult writeCopy(FolderHandle folder, const char *name, const NewContent &content,
-                      FileHandle source, const FileState &whenRead, StopPoll stop) {
+                      FileHandle source, const FileState &whenRead, StopPoll stop,
+                      const FileState *replacing) {
   FileProblem problem = checkFolderAllowsChanges(folder);
   if (problem != FileProblem::None)
     return result(WriteOutcome::CannotWrite, problem);
@@ -256,7 +283,7 @@ WriteResult writeCopy(FolderHandle folder, const char *name, const NewContent &c
     closeNewFile(file);
     return failure(temporary, WriteOutcome::Changed);
   }
-  problem = placeNewFile(temporary, file, name);
+  problem = placeCopy(temporary, file, name, replacing);
   if (problem != FileProblem::None) {
     closeNewFile(file);
     return failure(temporary, WriteOutcome::CannotWrite, problem);
@@ -279,6 +306,45 @@ WriteResult writeCopy(FolderHandle folder, const char *name, const NewContent &c
       named.fileIndex == placed.fileIndex)
     removeCreatedFile(copy);
   return result(WriteOutcome::CannotWrite, problem);
+}
+
+WriteResult writeOwnFile(FolderHandle folder, const char *name, const uint8_t *bytes,
+                         uint64_t length) {
+  FileProblem problem = checkFolderAllowsChanges(folder);
+  if (problem != FileProblem::None)
+    return result(WriteOutcome::CannotWrite, problem);
+  NewContent content{};
+  content.pieces[0] = memoryPiece(bytes, length);
+  content.count = 1;
+  FilePlace temporary;
+  FileHandle file = NO_FILE;
+  WriteResult written = result(WriteOutcome::Written);
+  bool stopped = false;
+  problem = writeTemporary(folder, name, content, NewFileKind::Own, NO_FILE, nullptr, NEVER_STOP,
+                           &temporary, &file, &stopped, written.leftBehind);
+  if (problem != FileProblem::None) {
+    written.outcome = WriteOutcome::CannotWrite;
+    written.problem = problem;
+    return written;
+  }
+  FileHandle existing = NO_FILE;
+  FileState state{};
+  problem = openEntry(folder, name, &existing, &state);
+  if (problem == FileProblem::None) {
+    closeFile(existing);
+    problem =
+        state.linkCount > 1 ? FileProblem::HardLinked : placeOverOwnFile(temporary, file, name);
+  } else if (problem == FileProblem::NotFound) {
+    problem = placeNewFile(temporary, file, name);
+  }
+  const FileProblem closed = closeNewFile(file);
+  if (problem != FileProblem::None) {
+    WriteResult failed = result(WriteOutcome::CannotWrite, problem);
+    removeTemporary(temporary, failed.leftBehind);
+    return failed;
+  }
+  return result(closed == FileProblem::None ? WriteOutcome::Written : WriteOutcome::CannotWrite,
+                closed);
 }
 
 WriteResult replaceContent(const FilePlace &place, FileHandle *source, const FileState &whenRead,

@@ -84,8 +84,22 @@ struct WriteResult {
 // `stop` is asked between the blocks of COPY_BLOCK_SIZE bytes the content
 // is written in. On failure, or when stopped, nothing is left, or
 // leftBehind names what could not be removed.
+//
+// With `replacing`, the file at `name` is an earlier copy of this program's
+// in that state (its record says so): the new copy takes its place in one
+// step, unless it is no longer in that state once the new copy is complete
+// (CannotWrite with AlreadyExists: another file has the name).
 WriteResult writeCopy(FolderHandle folder, const char *name, const NewContent &content,
-                      FileHandle source, const FileState &whenRead, StopPoll stop);
+                      FileHandle source, const FileState &whenRead, StopPoll stop,
+                      const FileState *replacing = nullptr);
+
+// A small file of the program's own in `folder` (the record of the copies
+// made there): the bytes written under a temporary name made from `name`,
+// flushed where each copy must be, and put in the place of the file at
+// `name` in one step, or given that name when there is none. A file at
+// `name` that is not a regular file with one name is never replaced.
+WriteResult writeOwnFile(FolderHandle folder, const char *name, const uint8_t *bytes,
+                         uint64_t length);
 
 // What becomes of a temporary file that an interrupted run left in a folder
 // of copies.

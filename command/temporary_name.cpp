@@ -1,5 +1,7 @@
 #include "command/temporary_name.h"
 
+#include "command/file_content.h"
+
 #include <cstring>
 
 namespace {
@@ -32,10 +34,9 @@ bool isTemporaryName(const char *name) {
 void makeTemporaryNameFor(const char *name, int attempt, char (&temporary)[TEMPORARY_NAME_SIZE]) {
   // FNV-1a over the name's bytes and the attempt: any spread of the names
   // does, as a taken one is only tried again.
-  uint64_t hash = 14695981039346656037u;
-  for (const char *c = name; *c != '\0'; ++c)
-    hash = (hash ^ static_cast<uint8_t>(*c)) * 1099511628211u;
-  hash = (hash ^ static_cast<uint64_t>(attempt)) * 1099511628211u;
+  uint64_t hash = hashBytes(HASH_START, reinterpret_cast<const uint8_t *>(name), std::strlen(name));
+  const auto attemptByte = static_cast<uint8_t>(attempt);
+  hash = hashBytes(hash, &attemptByte, 1);
   uint8_t spread[TEMPORARY_RANDOM_LENGTH];
   spreadSeed(hash, spread);
   makeTemporaryName(spread, temporary);

@@ -13,6 +13,7 @@ enum class FolderState { Unknown, Missing, Present };
 
 struct DestinationFolder {
   FolderState state;
+  size_t copiesWritten;               // by this run
   std::vector<std::string> leftovers; // temporary files of interrupted runs
   std::set<std::string> takenNames;   // as FAT compares them
 };
@@ -26,12 +27,15 @@ struct CopyRun {
   std::vector<ListedFolder> destinationFolders;
   std::vector<DestinationFolder> folderStates;
   std::vector<std::string> destinationPaths; // as shown
+  std::vector<std::string> recordedPaths;    // from the destination, as the record has them
   std::vector<size_t> destinationOfFolder;   // per listed folder
   std::vector<size_t> destinationOfFile;     // per listed file
   std::vector<std::string> copyNames;        // per listed file
   std::vector<CopyReport> plans;             // per listed file
   FolderChain sourceFolders;
   FolderChain openDestinations;
+  CopyRecord record; // of the copies made in the destination, this run's included
+  bool recordChanged;
   CopyRunSummary summary;
 };
 
@@ -76,17 +80,28 @@ std::string takeName(CopyRun &run, size_t folder, const std::string &sourceName,
   return chosen.name;
 }
 
+// The path of `name` in destination folder `folder` as the record has it.
+std::string recordedPath(const CopyRun &run, size_t folder, const std::string &name) {
+  if (folder == NO_PARENT)
+    return std::string();
+  const std::string &above = run.recordedPaths[folder];
+  return above.empty() ? name : above + '/' + name;
+}
+
 size_t addDestinationFolder(CopyRun &run, size_t parent, const std::string &name) {
   run.destinationFolders.push_back(ListedFolder{parent, name});
-  run.folderStates.push_back(DestinationFolder{FolderState::Unknown, {}, {}});
+  run.folderStates.push_back(DestinationFolder{FolderState::Unknown, 0, {}, {}});
   run.destinationPaths.push_back(
       parent == NO_PARENT ? name : joinPath(run.destinationPaths[parent], name));
+  run.recordedPaths.push_back(recordedPath(run, parent, name));
   return run.destinationFolders.size() - 1;
 }
 
 // Where each listed folder and file goes.
 void mapDestinations(CopyRun &run) {
   addDestinationFolder(run, NO_PARENT, run.settings.destination);
+  // The record's name is never a copy's.
+  run.folderStates[DESTINATION_ROOT].takenNames.insert(fatFoldedName(COPY_RECORD_NAME));
   std::vector<std::string> shownFolders;
   for (const ListedFolder &folder : run.list.folders) {
     const bool top = folder.parent == NO_PARENT;
@@ -139,6 +154,8 @@ void settleLeftovers(CopyRun &run, size_t folder, FolderHandle handle) {
     if (run.destinationOfFile[i] == folder)
       copyNames.push_back(run.copyNames[i].c_str());
   }
+  if (folder == DESTINATION_ROOT)
+    copyNames.push_back(COPY_RECORD_NAME); // the record's own, of an interrupted write
   const std::string &shownFolder = run.destinationPaths[folder];
   for (const std::string &name : run.folderStates[folder].leftovers) {
     const LeftoverResult settled =
@@ -202,9 +219,16 @@ void countPreviewMarks(void *context, FileImage before, const TagRecord &record,
   countMarks(before, record, run.settings.rewrite, run.summary.marks);
 }
 
+// The copy of listed file i into its destination folder, open as
+// `destination`; in a run that writes, the record learns a copy made.
 CopyReport copyListed(CopyRun &run, size_t i, bool write, FolderHandle destination) {
   const ListedFile &file = run.list.files[i];
-  const CopyTarget target{destination, run.copyNames[i].c_str(), file.isMp3};
+  const std::string recorded = recordedPath(run, run.destinationOfFile[i], run.copyNames[i]);
+  const auto known = run.record.find(recorded);
+  RecordedCopy made{};
+  const CopyTarget target{destination, run.copyNames[i].c_str(), file.isMp3,
+                          known == run.record.end() ? nullptr : &known->second,
+                          write ? &made : nullptr};
   const PathSettings settings{write, false, false, run.settings.rewrite, run.settings.id3v1};
   const TagInspector inspect = run.settings.write ? nullptr : countPreviewMarks;
   CopyReport copy{PathReport{}, CopyAction::None};
@@ -213,7 +237,13 @@ CopyReport copyListed(CopyRun &run, size_t i, bool write, FolderHandle destinati
     return copy;
   // Without a stop to ask for, a copy is written whole rather than in blocks.
   const StopPoll stop = run.events.stopRequested == nullptr ? NEVER_STOP : StopPoll{askStop, &run};
-  return copyFileAt(place, settings, target, inspect, &run, stop);
+  copy = copyFileAt(place, settings, target, inspect, &run, stop);
+  if (write && copy.action == CopyAction::Write && made.hash != 0) { // 0: not known
+    made.source = file.shownPath;
+    run.record[recorded] = made;
+    run.recordChanged = true;
+  }
+  return copy;
 }
 
 CopyReport failedCopy(FileProblem problem) {
@@ -223,6 +253,11 @@ CopyReport failedCopy(FileProblem problem) {
 // Examines every file and what its copy finds at the destination; false
 // when the run was stopped meanwhile.
 bool planCopies(CopyRun &run) {
+  // The record is read once the leftovers there are settled: an interrupted
+  // write of it completed first.
+  FolderHandle root = NO_FOLDER;
+  if (findDestination(run, DESTINATION_ROOT, &root) == FileProblem::None && root != NO_FOLDER)
+    run.record = readCopyRecord(root);
   for (size_t i = 0; i < run.list.files.size(); ++i) {
     if (stopRequested(run))
       return false;
@@ -244,24 +279,59 @@ void addSpaceNeeded(CopyRun &run, uint64_t blockSize) {
     ++summary.filesToWrite;
   }
   for (const DestinationFolder &folder : run.folderStates) {
-    if (folder.state == FolderState::Missing && summary.filesToWrite > 0)
+    if (folder.state == FolderState::Missing && summary.filesToWrite > 0) {
       summary.spaceNeeded += blockSize; // a new folder takes a cluster
+      ++summary.filesNeeded;
+    }
   }
+  // Each copy, and the record of them, with a temporary file beside it.
+  if (summary.filesToWrite > 0)
+    summary.filesNeeded += summary.filesToWrite + 2;
+}
+
+void countRootEntry(void *context, const char *name, EntryKind, FileProblem) {
+  *static_cast<uint64_t *>(context) += fatEntriesOf(name);
+}
+
+// The entries of a FAT12 or FAT16 root folder (which holds rootEntries at
+// most) that the copies would fill: those there now, the volume's label,
+// and the names the run gives there.
+uint64_t rootEntriesFilled(const CopyRun &run, FolderHandle root) {
+  uint64_t entries = 1; // the label
+  listFolder(root, countRootEntry, &entries);
+  if (run.folderStates[DESTINATION_ROOT].state == FolderState::Missing)
+    return entries + fatEntriesOf(lastPart(run.settings.destination));
+  for (size_t i = 0; i < run.plans.size(); ++i) {
+    if (run.destinationOfFile[i] == DESTINATION_ROOT && run.plans[i].action == CopyAction::Write &&
+        !run.plans[i].replacesOwnCopy)
+      entries += fatEntriesOf(run.copyNames[i]);
+  }
+  for (size_t folder = 1; folder < run.destinationFolders.size(); ++folder) {
+    if (run.destinationFolders[folder].parent == DESTINATION_ROOT &&
+        run.folderStates[folder].state == FolderState::Missing)
+      entries += fatEntriesOf(run.destinationFolders[folder].name);
+  }
+  return entries;
 }
 
 // The free space where the copies go: in the destination, or where it will
-// be made.
-FileProblem freeSpace(const CopyRun &run, uint64_t *freeBytes, uint64_t *blockSize) {
-  FolderHandle destination = NO_FOLDER;
-  if (openFolder(CURRENT_FOLDER, run.settings.destination, &destination) == FileProblem::None) {
-    const FileProblem problem = querySpace(destination, freeBytes, blockSize);
-    closeFolder(destination);
-    return problem;
+// be made; and the entries a FAT12 or FAT16 root folder there would hold.
+FileProblem freeSpace(CopyRun &run, DiskSpace *space) {
+  FilePlace place{CURRENT_FOLDER, false, {}};
+  FolderHandle folder = NO_FOLDER;
+  FileProblem problem = openFolder(CURRENT_FOLDER, run.settings.destination, &folder);
+  if (problem != FileProblem::None) {
+    problem = placeOfPath(run.settings.destination, &place);
+    folder = place.folder;
   }
-  FilePlace place;
-  FileProblem problem = placeOfPath(run.settings.destination, &place);
   if (problem == FileProblem::None)
-    problem = querySpace(place.folder, freeBytes, blockSize);
+    problem = querySpace(folder, space);
+  if (problem == FileProblem::None && space->rootEntries > 0) {
+    run.summary.rootEntriesFilled = rootEntriesFilled(run, folder);
+    run.summary.rootEntries = space->rootEntries;
+  }
+  if (folder != place.folder)
+    closeFolder(folder);
   closePlace(&place);
   return problem;
 }
@@ -292,8 +362,29 @@ void tellProgress(const CopyRun &run, const CopyProgress &progress) {
     run.events.progress(run.events.context, progress);
 }
 
+// Whether a copy that failed for `problem` in destination folder `folder`
+// shows the disk full: no space, or (fusefat's errno for a FAT root folder
+// that has no entry left) no permission to add a file where this run added
+// some. A failure for the problem then follows for every later copy.
+bool showsDiskFull(CopyRun &run, size_t folder, CopyReport &copy) {
+  if (copy.action != CopyAction::None || copy.report.outcome != PathOutcome::CannotWrite)
+    return false;
+  if (copy.report.problem == FileProblem::NoPermission &&
+      run.folderStates[folder].copiesWritten > 0)
+    copy.report.problem = FileProblem::NoSpace;
+  return copy.report.problem == FileProblem::NoSpace;
+}
+
+// The copies still to be written after file `last`.
+size_t copiesAfter(const CopyRun &run, size_t last) {
+  size_t left = 0;
+  for (size_t i = last + 1; i < run.plans.size(); ++i)
+    left += run.plans[i].action == CopyAction::Write ? 1u : 0u;
+  return left;
+}
+
 // Writes the copies the plan found missing, reporting every file in order,
-// until the end or a stop.
+// until the end, a stop, or a full disk.
 void writeCopies(CopyRun &run) {
   CopyProgress progress{0, run.summary.filesToWrite, 0, run.summary.bytesToWrite, nullptr};
   for (size_t i = 0; i < run.list.files.size() && !run.summary.stopped; ++i) {
@@ -316,12 +407,31 @@ void writeCopies(CopyRun &run) {
         progress.bytesDone += run.plans[i].report.newSize;
         ++progress.filesDone;
       }
+      run.folderStates[folder].copiesWritten += copy.action == CopyAction::Write ? 1u : 0u;
+      run.summary.diskFull = showsDiskFull(run, folder, copy);
     }
     count(run, copy);
     if (run.events.fileDone != nullptr)
       run.events.fileDone(run.events.context, i, file, copy);
     tellProgress(run, progress);
+    if (run.summary.diskFull) {
+      run.summary.copiesNotWritten = copiesAfter(run, i);
+      break;
+    }
   }
+}
+
+// The record of the copies, with those this run made, written where they
+// are.
+FileProblem keepRecord(CopyRun &run) {
+  if (!run.settings.write || !run.recordChanged)
+    return FileProblem::None;
+  FolderHandle root = NO_FOLDER;
+  FileProblem problem =
+      openListedFolder(run.destinationFolders, DESTINATION_ROOT, run.openDestinations, &root);
+  if (problem == FileProblem::None)
+    problem = writeCopyRecord(root, run.record);
+  return problem;
 }
 
 // Sends everything to the destination's disk.
@@ -345,18 +455,22 @@ void copyAll(CopyRun &run) {
     run.summary.stopped = true;
     return;
   }
-  uint64_t blockSize = 0;
-  run.summary.destinationProblem = freeSpace(run, &run.summary.spaceFree, &blockSize);
+  DiskSpace space{};
+  run.summary.destinationProblem = freeSpace(run, &space);
   if (run.summary.destinationProblem != FileProblem::None)
     return;
-  addSpaceNeeded(run, blockSize == 0 ? 1 : blockSize);
+  run.summary.spaceFree = space.freeBytes;
+  run.summary.filesFree = space.freeFiles;
+  addSpaceNeeded(run, space.blockSize == 0 ? 1 : space.blockSize);
   run.summary.noSpace =
-      run.summary.filesToWrite > 0 && run.summary.spaceNeeded > run.summary.spaceFree;
+      run.summary.filesToWrite > 0 && (run.summary.spaceNeeded > run.summary.spaceFree ||
+                                       run.summary.filesNeeded > run.summary.filesFree);
   if (run.summary.noSpace)
     return;
   if (run.events.planned != nullptr)
     run.events.planned(run.events.context, run.summary);
   writeCopies(run);
+  run.summary.recordProblem = keepRecord(run);
   if (run.events.filesThrough != nullptr)
     run.events.filesThrough(run.events.context, run.summary);
   if (run.settings.write) {
@@ -365,38 +479,39 @@ void copyAll(CopyRun &run) {
   }
 }
 
+// The destination folder open, or while it is not made the folder it is to
+// be made in (*exists false); NO_FOLDER when neither can be opened. The
+// place holds the latter, which closePlace releases.
+FolderHandle openDestinationOrParent(const char *destination, FilePlace *place, bool *exists) {
+  *place = FilePlace{CURRENT_FOLDER, false, {}};
+  FolderHandle folder = NO_FOLDER;
+  *exists = openFolder(CURRENT_FOLDER, destination, &folder) == FileProblem::None;
+  if (*exists)
+    return folder;
+  if (placeOfPath(destination, place) != FileProblem::None)
+    return NO_FOLDER;
+  if (place->folder != CURRENT_FOLDER)
+    return place->folder;
+  return openFolder(CURRENT_FOLDER, ".", &folder) == FileProblem::None ? folder : NO_FOLDER;
+}
+
 // With recursive, a destination inside a folder that is copied would take
 // in the copies themselves on the next run (cp -r refuses it too). Returns
 // that folder as it was given, or null. A destination not made yet is
-// judged by the folder it is to be made in.
-const char *sourceHoldingDestination(const CopyRunSettings &settings) {
+// judged by the folder it is to be made in (`destination`).
+const char *sourceHoldingDestination(const CopyRunSettings &settings, FolderHandle destination) {
   if (!settings.recursive)
     return nullptr;
-  FilePlace place{CURRENT_FOLDER, false, {}};
-  FolderHandle destination = NO_FOLDER;
-  if (openFolder(CURRENT_FOLDER, settings.destination, &destination) != FileProblem::None) {
-    destination = NO_FOLDER;
-    if (placeOfPath(settings.destination, &place) == FileProblem::None) {
-      if (place.folder != CURRENT_FOLDER)
-        destination = place.folder;
-      else if (openFolder(CURRENT_FOLDER, ".", &destination) != FileProblem::None)
-        destination = NO_FOLDER;
-    }
-  }
-  const char *holder = nullptr;
-  for (size_t i = 0; destination != NO_FOLDER && holder == nullptr && i < settings.sources.size();
-       ++i) {
+  for (size_t i = 0; destination != NO_FOLDER && i < settings.sources.size(); ++i) {
     FolderHandle source = NO_FOLDER;
     if (openFolder(CURRENT_FOLDER, settings.sources[i], &source) != FileProblem::None)
       continue;
-    if (folderIsWithin(destination, source))
-      holder = settings.sources[i];
+    const bool holds = folderIsWithin(destination, source);
     closeFolder(source);
+    if (holds)
+      return settings.sources[i];
   }
-  if (destination != place.folder)
-    closeFolder(destination);
-  closePlace(&place);
-  return holder;
+  return nullptr;
 }
 
 void reportListing(CopyRun &run) {
@@ -418,11 +533,23 @@ void reportListing(CopyRun &run) {
 } // namespace
 
 CopyRunSummary runCopies(const CopyRunSettings &settings, const CopyRunEvents &events) {
-  CopyRun run{settings, events, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, CopyRunSummary{}};
-  run.summary.destinationInSource = sourceHoldingDestination(settings);
+  CopyRun run{settings, events, {}, {}, {}, {}, {},    {},
+              {},       {},     {}, {}, {}, {}, false, CopyRunSummary{}};
+  FilePlace parentPlace;
+  bool destinationExists = false;
+  const FolderHandle destination =
+      openDestinationOrParent(settings.destination, &parentPlace, &destinationExists);
+  run.summary.destinationInSource = sourceHoldingDestination(settings, destination);
+  // Folders of the library that are the destination reached another way
+  // (a bind mount of the stick inside the library) are left out.
+  if (run.summary.destinationInSource == nullptr)
+    collectFiles(settings.sources, settings.recursive, settings.allFiles, run.list, destination,
+                 destinationExists);
+  if (destination != parentPlace.folder)
+    closeFolder(destination);
+  closePlace(&parentPlace);
   if (run.summary.destinationInSource != nullptr)
     return run.summary;
-  collectFiles(settings.sources, settings.recursive, settings.allFiles, run.list);
   reportListing(run);
   run.summary.filesListed = run.list.files.size();
   if (!run.list.files.empty())

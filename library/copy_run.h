@@ -18,6 +18,7 @@
 
 #include "command/file_conversion.h"
 #include "command/platform_files.h"
+#include "library/copy_record.h"
 #include "library/file_copy.h"
 #include "library/file_list.h"
 #include "library/text_marks.h"
@@ -58,12 +59,26 @@ struct CopyRunSummary {
   FileProblem destinationProblem;
   uint64_t spaceNeeded; // on the disk: each copy to write in whole clusters, and new folders
   uint64_t spaceFree;   // SPACE_UNKNOWN where the file system does not tell
+  uint64_t filesNeeded; // files and folders to make, temporary files included
+  uint64_t filesFree;   // those the disk may still take (inodes), or SPACE_UNKNOWN
+  // A FAT12 or FAT16 root folder among the destination's folders holds
+  // rootEntries at most (0: none such known), rootEntriesFilled with the
+  // copies: more than it holds, and the copies there fail once it is full.
+  uint64_t rootEntries;
+  uint64_t rootEntriesFilled;
   size_t filesToWrite;
   uint64_t bytesToWrite;
-  bool noSpace;             // the copies do not fit (nothing written)
+  bool noSpace; // the copies do not fit, in space or in files (nothing written)
+  // The disk filled up while the copies were written: the run stopped after
+  // the first copy that failed for it, with copiesNotWritten left to write.
+  bool diskFull;
+  size_t copiesNotWritten;
   bool stopped;             // stopped on request; what was copied is complete
   bool flushed;             // a run that wrote went as far as the flush of the destination's disk
   FileProblem flushProblem; // why that flush failed: the stick must not be removed yet
+  // Why the record of the copies made (library/copy_record.h) could not be
+  // written: the next run does not know this run's copies as its own.
+  FileProblem recordProblem;
 };
 
 // What became of a temporary file an interrupted run left. Those at the
@@ -101,7 +116,8 @@ struct CopyProgress {
 // examined, so that a copy an interrupted run was placing counts as
 // there); once every file is examined, planned; then per file in the
 // listing's order progress before its copy is written, fileDone and
-// progress; last filesThrough. A run stopped while it examines the files
+// progress (up to the first copy that finds the disk full); last
+// filesThrough. A run stopped while it examines the files
 // ends there, having written no copy. Paths are as shown (as given, joined
 // with the names below them), not escaped; what the events are handed lives
 // for the call only. Every member may be nullptr.

@@ -166,7 +166,40 @@ int compareNumbers(const std::string &a, const std::string &b) {
   return aValue.compare(bValue);
 }
 
+constexpr size_t LONG_NAME_UNITS_PER_ENTRY = 13;
+
+// A name FAT keeps in its short entry alone: up to eight characters, and
+// up to three after one dot, capitals, digits and the few signs 8.3 names
+// allow.
+bool isShortName(const std::string &name) {
+  const size_t dot = name.find('.');
+  const size_t base = dot == std::string::npos ? name.size() : dot;
+  const size_t extension = dot == std::string::npos ? 0 : name.size() - dot - 1;
+  if (base == 0 || base > 8 || extension > 3 || (dot != std::string::npos && extension == 0))
+    return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    const bool allowed = (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                         std::strchr("!#$%&'()-@^_`{}~", c) != nullptr;
+    if (i != dot && (!allowed || c == '\0'))
+      return false;
+  }
+  return true;
+}
+
 } // namespace
+
+size_t fatEntriesOf(const std::string &name) {
+  if (isShortName(name))
+    return 1;
+  size_t units = 0;
+  for (size_t at = 0; at < name.size();) {
+    const Character c = characterAt(name, at);
+    units += utf16Units(c.codePoint);
+    at += c.length;
+  }
+  return 1 + (units + LONG_NAME_UNITS_PER_ENTRY - 1) / LONG_NAME_UNITS_PER_ENTRY;
+}
 
 SafeName fatSafeName(const std::string &name) {
   SafeName safe{"", NAME_KEPT};

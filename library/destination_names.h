@@ -39,6 +39,11 @@ SafeName numberedName(const SafeName &safe, unsigned number);
 // simple uppercase in Unicode's data (ǅ and ǆ as Ǆ, ß as it is).
 std::string fatFoldedName(const std::string &name);
 
+// The entries of a FAT folder a name takes: one for a short name (8.3, in
+// capitals: "README.TXT"), and before it one for each 13 UTF-16 units of
+// the long name of any other.
+size_t fatEntriesOf(const std::string &name);
+
 // Natural order: numbers by value ("2" before "10", full-width digits as
 // well), letters without regard to case; names equal so are told apart by
 // their bytes.

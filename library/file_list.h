@@ -46,19 +46,30 @@ std::string joinPath(const std::string &folder, const std::string &name);
 // Whether c separates the parts of a path: '/', and on Windows '\\' too.
 bool isPathSeparator(char c);
 
-// allFiles: the folders' other files too (isMp3 false).
+// allFiles: the folders' other files too (isMp3 false). keptOut, when
+// given, is the folder copies go to (or, while it is not made, the folder
+// it is to be made in): a folder met in the walk that is it, holds it or,
+// for a folder that exists, lies within it (reached through a bind mount or
+// another mount of the same disk) is not walked, and is reported as
+// HoldsDestination.
 void collectFiles(const std::vector<const char *> &paths, bool recursive, bool allFiles,
-                  FileList &list);
+                  FileList &list, FolderHandle keptOut = NO_FOLDER, bool keptOutExists = false);
 
 // The folders of the last file converted, kept open for the next, which is
-// most often in the same folder.
+// most often in the same folder: the first of the chain and the innermost
+// ones, FOLDERS_OPEN_AT_MOST in all, so that a tree of any depth is walked
+// within the open files a process may have (a run holds two chains); one let go in between is found
+// again by its name in the nearest one open, never through a link.
+constexpr size_t FOLDERS_OPEN_AT_MOST = 8;
 struct FolderChain {
   std::vector<size_t> indices;
-  std::vector<FolderHandle> handles;
+  std::vector<FolderHandle> handles; // NO_FOLDER: let go, found again when needed
+  size_t open = 0;
 };
 
 // Opens (or finds open in the chain) the folder with index `folder` of
-// `folders`.
+// `folders`. The handle stays the chain's: it may be closed by the next
+// call.
 FileProblem openListedFolder(const std::vector<ListedFolder> &folders, size_t folder,
                              FolderChain &chain, FolderHandle *handle);
 void closeFolderChain(FolderChain &chain);

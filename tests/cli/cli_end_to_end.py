@@ -440,6 +440,35 @@ class CliEndToEnd(unittest.TestCase):
         os.close(song)
         os.close(handle)
 
+    def test_a_tree_deeper_than_the_open_file_limit_is_walked_and_copied(self):
+        import resource
+        folder = Folder(self)
+        handle = os.open(folder.path, os.O_RDONLY)
+        for _ in range(150):
+            os.mkdir("d", dir_fd=handle)
+            inner = os.open("d", os.O_RDONLY, dir_fd=handle)
+            os.close(handle)
+            handle = inner
+        song = os.open("deep.mp3", os.O_WRONLY | os.O_CREAT, 0o644, dir_fd=handle)
+        os.write(song, SONG)
+        os.close(song)
+        os.close(handle)
+        limit = lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (32, 32))
+        for arguments in (["-q", "--to", "stick", "-r", "d"], ["-q", "-y", "-r", "d"]):
+            result = subprocess.run([PROGRAM] + arguments, cwd=folder.path, env=english(),
+                                    capture_output=True, preexec_fn=limit)
+            self.assertEqual((result.returncode, result.stdout), (0, b""), arguments)
+        for top in ("d", "stick/d"):
+            handle = os.open(folder.file(top), os.O_RDONLY)
+            for _ in range(149):
+                inner = os.open("d", os.O_RDONLY, dir_fd=handle)
+                os.close(handle)
+                handle = inner
+            song = os.open("deep.mp3", os.O_RDONLY, dir_fd=handle)
+            self.assertEqual(os.read(song, len(SONG)), CONVERTED, top)
+            os.close(song)
+            os.close(handle)
+
     def test_two_runs_at_once_never_damage_a_file(self):
         folder = Folder(self)
         big = tag([frame("TIT2", utf16("Café 〜 あい"))], audio=AUDIO * 1000)
@@ -521,6 +550,54 @@ class CliEndToEnd(unittest.TestCase):
                                             f"failed: S/x.mp3 ({cause})\n"))
         self.assertFalse(os.path.exists(folder.file("stick/S")))
         self.assertEqual(folder.read("R/song.mp3"), SONG)
+
+    def test_a_destination_reached_through_a_bind_mount_is_left_out(self):
+        folder = Folder(self)
+        folder.write("lib/a.mp3", SONG)
+        folder.write("stick/.sorabun-copies", b"a record")  # of copies made there once
+        os.makedirs(folder.file("lib/stick"))
+        mounted = subprocess.run(["mount", "--bind", folder.file("stick"), folder.file("lib/stick")],
+                                 capture_output=True)
+        if mounted.returncode != 0:
+            self.skipTest("a bind mount needs root and a system that lets it mount: "
+                          + mounted.stderr.decode(errors="replace").strip())
+        try:
+            for arguments in (["-r", "lib"], ["-r", "--all-files", "lib/stick/.."]):
+                status, out, _ = run(["-q", "--to", "stick/out"] + arguments, folder.path)
+                shown = os.path.join(arguments[-1], "stick")
+                self.assertEqual((status, out), (1, f"failed: {shown} (it is the --to folder, holds "
+                                                    "it or lies in it, reached another way (a bind "
+                                                    "mount): not copied)\n"))
+            # A record is never copied.
+            status, out, _ = run(["-q", "--to", "elsewhere", "-r", "--all-files", "stick"],
+                                 folder.path)
+            self.assertEqual((status, out), (0, ""))
+        finally:
+            subprocess.run(["umount", folder.file("lib/stick")], check=True)
+        # lib/stick/.. is lib, whose content goes into stick/out itself.
+        self.assertEqual(folder.names(), ["elsewhere/.sorabun-copies", "elsewhere/stick/out/a.mp3",
+                                          "elsewhere/stick/out/lib/a.mp3", "lib/a.mp3",
+                                          "stick/.sorabun-copies", "stick/out/.sorabun-copies",
+                                          "stick/out/a.mp3", "stick/out/lib/a.mp3"])
+
+    def test_a_disk_without_room_for_the_files_is_refused_before_anything_is_written(self):
+        folder = Folder(self)
+        for i in range(8):
+            folder.write(f"lib/{i}.mp3", SONG)
+        os.mkdir(folder.file("stick"))
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "nr_inodes=4,size=1M", "tmpfs",
+                                  folder.file("stick")], capture_output=True)
+        if mounted.returncode != 0:
+            self.skipTest("a tmpfs with few inodes needs root and a system that lets it mount: "
+                          + mounted.stderr.decode(errors="replace").strip())
+        try:
+            status, out, err = run(["-q", "--to", "stick", "lib"], folder.path)
+            self.assertEqual((status, out, err),
+                             (1, "", "sorabun-cli: not enough room in stick: 11 files and folders "
+                                     "to make, 3 more fit. Nothing was written.\n"))
+            self.assertEqual(os.listdir(folder.file("stick")), [])
+        finally:
+            subprocess.run(["umount", folder.file("stick")], check=True)
 
     def test_a_destination_folder_that_is_no_folder_is_named_and_nothing_lands_outside(self):
         folder = Folder(self)

@@ -22,6 +22,7 @@ import time
 from check import arguments, check_file
 
 TEMPORARY = re.compile(r"\.sorabun-[0-9a-v]{8}")
+RECORD = ".sorabun-copies"  # which run made each copy differs from trial to trial
 FAT_FORBIDDEN = re.compile(r'[\\/:*?"<>|\x00-\x1f\x7f]')
 # Source names in the library, and the names their copies must have.
 RENAMES = {
@@ -42,10 +43,13 @@ def digest(path):
 
 
 def tree(root):
-    """Every file under root by its path relative to root."""
+    """Every file under root by its path relative to root, the record of the
+    copies made left out."""
     found = {}
     for folder, _, names in os.walk(root):
         for name in names:
+            if folder == root and name == RECORD:
+                continue
             path = os.path.join(folder, name)
             found[os.path.relpath(path, root)] = path
     return found

@@ -1,12 +1,18 @@
 // The copy run stopped on request, between files and in the middle of a
 // copy: what was copied before stays complete, nothing else is left at the
 // destination, and the next run completes the copies. A copy an interrupted
-// run was placing is completed before the copies are examined.
+// run was placing is completed before the copies are examined. A disk that
+// fills up stops the run once. The record of the copies made: a copy is
+// replaced only when it shows it unchanged, and its text.
+#include "command/file_faults.h"
 #include "command/temporary_name.h"
 #include "library/copy_run.h"
 #include "tests/command/command_test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
 
 #include <string>
 #include <vector>
@@ -55,6 +61,17 @@ bool askStop(void *context) {
   return static_cast<Watch *>(context)->stopping;
 }
 
+// FOLDER/library copied into FOLDER/stick.
+CopyRunSummary copyLibrary(const fs::path &folder, const CopyRunEvents &events) {
+  const std::string source = (folder / "library").u8string();
+  const std::string destination = (folder / "stick").u8string();
+  CopyRunSettings settings{};
+  settings.sources = {source.c_str()};
+  settings.destination = destination.c_str();
+  settings.write = true;
+  return runCopies(settings, events);
+}
+
 std::string doneAs(const char *name, CopyAction action) {
   return std::string(name) + " " + std::to_string(static_cast<int>(action));
 }
@@ -74,19 +91,13 @@ protected:
   void TearDown() override { removeFolder(folder); }
 
   CopyRunSummary copy(Watch &watch) {
-    const std::string source = (folder / "library").u8string();
-    const std::string destination = (folder / "stick").u8string();
-    CopyRunSettings settings{};
-    settings.sources = {source.c_str()};
-    settings.destination = destination.c_str();
-    settings.write = true;
     CopyRunEvents events{};
     events.context = &watch;
     events.fileDone = noteDone;
     events.progress = noteProgress;
     events.leftover = noteLeftover;
     events.stopRequested = askStop;
-    return runCopies(settings, events);
+    return copyLibrary(folder, events);
   }
 
   fs::path folder;
@@ -158,4 +169,209 @@ TEST_F(InterruptedCopyRun, CompletesTheCopyItWasPlacingBeforeTheCopiesAreExamine
   EXPECT_EQ(folderEntries(stick), (std::vector<std::string>{"01.mp3", "02.mp3", "03.mp3"}));
   for (const char *song : SONGS)
     EXPECT_EQ(readFile(stick / song), converted) << song;
+}
+
+using FullCopyRun = StoppedCopyRun;
+
+// The disk fills up while the copies are written: the run stops after the
+// first copy that fails for it, rather than failing every copy after it.
+TEST_F(FullCopyRun, StopsAtTheFirstCopyThatFindsTheDiskFull) {
+  struct Row {
+    const char *what;
+    FileProblem problem;
+    int passes; // the folders stick and stick/library, then the copies' temporary files
+    std::vector<std::string> done;
+    size_t notWritten;
+  };
+  const std::string failed = doneAs("02.mp3", CopyAction::None);
+  const Row rows[] = {
+      {"no space", FileProblem::NoSpace, 3, {doneAs("01.mp3", CopyAction::Write), failed}, 1},
+      {"a FAT root folder, full, refusing a file as fusefat does",
+       FileProblem::NoPermission,
+       3,
+       {doneAs("01.mp3", CopyAction::Write), failed},
+       1},
+      {"no permission from the start",
+       FileProblem::NoPermission,
+       2,
+       {doneAs("01.mp3", CopyAction::None), doneAs("02.mp3", CopyAction::None),
+        doneAs("03.mp3", CopyAction::None)},
+       0},
+  };
+  for (const Row &row : rows) {
+    fs::remove_all(folder / "stick");
+    Watch watch{{"", 0}, false, {}, {}};
+    g_injectedFault = InjectedFault{FileStep::Create, row.problem, row.passes};
+    const CopyRunSummary summary = copy(watch);
+    g_injectedFault = InjectedFault{FileStep::None, FileProblem::None};
+    EXPECT_EQ(watch.done, row.done) << row.what;
+    EXPECT_EQ(summary.diskFull, row.notWritten > 0) << row.what;
+    EXPECT_EQ(summary.copiesNotWritten, row.notWritten) << row.what;
+    EXPECT_TRUE(summary.flushed) << row.what;
+  }
+}
+
+namespace {
+
+// A library of one song copied once; its tag then changed or not, and the
+// stick's copy, or the record of it, changed as a row says.
+class RecordedCopyRun : public ::testing::Test {
+protected:
+  void SetUp() override {
+    folder = makeFolder("recorded-copy");
+    fs::create_directories(folder / "library");
+  }
+  void TearDown() override { removeFolder(folder); }
+
+  static Bytes song(const char16_t *title) {
+    return buildTag(3, {frame(3, "TIT2", Bytes{0x01} + BOM_LE + utf16le(title) + ZERO16)});
+  }
+
+  CopyReport copyOnce() {
+    CopyRunEvents events{};
+    CopyReport last{};
+    events.context = &last;
+    events.fileDone = [](void *context, size_t, const ListedFile &, const CopyReport &copy) {
+      *static_cast<CopyReport *>(context) = copy;
+    };
+    copyLibrary(folder, events);
+    return last;
+  }
+
+  fs::path folder;
+};
+
+} // namespace
+
+TEST_F(RecordedCopyRun, ReplacesOnlyItsOwnUnchangedCopiesOfChangedFiles) {
+  const Bytes before = song(u"\u3042");
+  const Bytes after = song(u"\u3044\u3046");
+  const Bytes other = song(u"\u3048");
+  const Bytes copiedBefore = runRewrite(before).output;
+  struct Row {
+    const char *what;
+    bool retagged;
+    std::function<void(const fs::path &stick)> change;
+    CopyAction action;
+    bool replaces;
+    Bytes copy; // what the copy then holds
+  };
+  const fs::path copy = fs::path("library") / "01.mp3";
+  const auto append = [&](const fs::path &stick) {
+    writeFile(stick / copy, readFile(stick / copy) + Bytes{0});
+  };
+  const auto touch = [&](const fs::path &stick) {
+    fs::last_write_time(stick / copy, fs::file_time_type::clock::now() - std::chrono::hours(50));
+  };
+  const Row rows[] = {
+      {"its own copy, unchanged", true, [](const fs::path &) {}, CopyAction::Write, true,
+       runRewrite(after).output},
+      {"changed since", true, append, CopyAction::Taken, false, copiedBefore + Bytes{0}},
+      {"its time changed since", true, touch, CopyAction::Taken, false, copiedBefore},
+      {"the same bytes at another time", false, touch, CopyAction::UpToDate, false, copiedBefore},
+      {"a record lost", true, [](const fs::path &stick) { fs::remove(stick / COPY_RECORD_NAME); },
+       CopyAction::Taken, false, copiedBefore},
+      {"a record cut short", true,
+       [](const fs::path &stick) {
+         const Bytes text = readFile(stick / COPY_RECORD_NAME);
+         writeFile(stick / COPY_RECORD_NAME, Bytes(text.begin(), text.end() - 4));
+       },
+       CopyAction::Taken, false, copiedBefore},
+      {"a file the record does not know", true,
+       [&](const fs::path &stick) {
+         fs::remove(stick / copy);
+         writeFile(stick / copy, runRewrite(other).output);
+       },
+       CopyAction::Taken, false, runRewrite(other).output},
+  };
+  for (const Row &row : rows) {
+    fs::remove_all(folder / "stick");
+    writeFile(folder / "library" / "01.mp3", before);
+    ASSERT_EQ(copyOnce().action, CopyAction::Write) << row.what;
+    row.change(folder / "stick");
+    if (row.retagged)
+      writeFile(folder / "library" / "01.mp3", after);
+    const CopyReport again = copyOnce();
+    EXPECT_EQ(again.action, row.action) << row.what;
+    EXPECT_EQ(again.replacesOwnCopy, row.replaces) << row.what;
+    EXPECT_EQ(readFile(folder / "stick" / copy), row.copy) << row.what;
+    EXPECT_EQ(folderEntries(folder / "stick" / "library"), std::vector<std::string>{"01.mp3"})
+        << row.what;
+  }
+  // The record of the last copy replaced lets a third run replace it again.
+  fs::remove_all(folder / "stick");
+  writeFile(folder / "library" / "01.mp3", before);
+  copyOnce();
+  writeFile(folder / "library" / "01.mp3", after);
+  copyOnce();
+  writeFile(folder / "library" / "01.mp3", other);
+  EXPECT_TRUE(copyOnce().replacesOwnCopy);
+  EXPECT_EQ(readFile(folder / "stick" / copy), runRewrite(other).output);
+}
+
+TEST(CopyRecordText, KeepsEveryNameAndTakesNothingDamaged) {
+  CopyRecord record;
+  record["a/b.mp3"] = RecordedCopy{10, -5, 0x0123456789abcdefu, "lib/b.mp3"};
+  record[" lead\ttab\nline\\back\x01.mp3"] = RecordedCopy{0, 7, 1, "\r\x7f"};
+  const std::string text = copyRecordText(record);
+  CopyRecord read;
+  ASSERT_TRUE(parseCopyRecord(text, &read)) << text;
+  EXPECT_EQ(read.size(), 2u);
+  for (const auto &[name, copy] : record) {
+    ASSERT_EQ(read.count(name), 1u) << name;
+    EXPECT_EQ(read[name].size, copy.size);
+    EXPECT_EQ(read[name].lastWriteTime, copy.lastWriteTime);
+    EXPECT_EQ(read[name].hash, copy.hash);
+    EXPECT_EQ(read[name].source, copy.source);
+  }
+  const size_t firstLine = text.find('\n') + 1;
+  const std::string damaged[] = {
+      "",
+      text.substr(0, text.size() - 1),                      // the last line unended
+      text.substr(0, firstLine) + "end 1\n",                // a count that is not the lines'
+      "sorabun copies 2" + text.substr(text.find(' ', 15)), // another version
+      text.substr(0, firstLine) + "0123 1 1 x\ty\n" + text.substr(firstLine), // a short hash
+      text.substr(0, firstLine) + "0123456789abcdef 1 1 a\\q\ty\n" + text.substr(firstLine),
+      text + "more\n",
+  };
+  for (const std::string &bad : damaged) {
+    CopyRecord parsed{{"x", {}}};
+    EXPECT_FALSE(parseCopyRecord(bad, &parsed)) << bad;
+    EXPECT_TRUE(parsed.empty()) << bad;
+  }
+}
+
+// The record's own temporary file, left by a run killed while it wrote the
+// record, is tied to the record's name: removed, or on FAT (an empty file
+// reserving the name) completed, and never taken for a user's file.
+TEST_F(InterruptedCopyRun, SettlesAnInterruptedWriteOfTheRecord) {
+  const fs::path stick = folder / "stick";
+  char temporary[TEMPORARY_NAME_SIZE];
+  makeTemporaryNameFor(COPY_RECORD_NAME, 0, temporary);
+  const std::string text = copyRecordText(CopyRecord{});
+  struct Row {
+    const char *what;
+    bool reserved;
+    LeftoverFate fate;
+  };
+  const Row rows[] = {{"written in part", false, LeftoverFate::Removed},
+                      {"complete, its name reserved", true, LeftoverFate::Completed}};
+  for (const Row &row : rows) {
+    fs::remove_all(stick);
+    fs::create_directories(stick);
+    writeFile(stick / temporary, Bytes(text.begin(), text.end()));
+    if (row.reserved)
+      writeFile(stick / COPY_RECORD_NAME, {});
+    Watch watch{{"", 0}, false, {}, {}};
+    copy(watch);
+    ASSERT_EQ(watch.leftovers.size(), 1u) << row.what;
+    EXPECT_EQ(watch.leftovers[0].substr(0, 2), std::to_string(static_cast<int>(row.fate)) + " ")
+        << row.what;
+    EXPECT_EQ(folderEntries(stick), (std::vector<std::string>{COPY_RECORD_NAME, "library"}))
+        << row.what;
+    const Bytes record = readFile(stick / COPY_RECORD_NAME);
+    CopyRecord read;
+    EXPECT_TRUE(parseCopyRecord(std::string(record.begin(), record.end()), &read)) << row.what;
+    EXPECT_EQ(read.size(), 3u) << row.what;
+  }
 }

@@ -100,3 +100,17 @@ TEST(DestinationNames, NaturalOrderTakesNumbersByValue) {
 }
 
 } // namespace
+
+TEST(DestinationNames, AFatFolderEntryHoldsAShortNameOrThirteenUnitsOfALongOne) {
+  const struct {
+    const char *name;
+    size_t entries;
+  } cases[] = {
+      {"README.TXT", 1},        {"SONG_1", 1},         {"readme.txt", 2},
+      {"ABCDEFGHI.MP3", 2},     {"A.MPEG", 2},         {"TWO.DOTS.MP3", 2},
+      {"01 Song Title.mp3", 3},                                                     // 17 units
+      {"0123456789abc", 2},     {"0123456789abcd", 3}, {"\xF0\x9F\x8E\xB5.mp3", 2}, // 6 units
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(fatEntriesOf(c.name), c.entries) << c.name;
+}
