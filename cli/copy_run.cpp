@@ -99,17 +99,19 @@ bool sayEnd(CopyLines &lines, const CopyRunSummary &summary) {
     return true;
   }
   if (summary.destinationProblem != FileProblem::None) {
-    writeError(destinationProblemText(messages, shownDestination, summary.destinationProblem));
+    writeError(
+        errorLine(destinationProblemText(messages, shownDestination, summary.destinationProblem)));
     return false;
   }
   if (summary.noSpace) {
-    writeError(noSpaceText(messages, shownDestination, summary.spaceNeeded, summary.spaceFree));
+    writeError(
+        errorLine(noSpaceText(messages, shownDestination, summary.spaceNeeded, summary.spaceFree)));
     return false;
   }
   if (!summary.flushed)
     return true;
   if (summary.flushProblem != FileProblem::None) {
-    writeError(flushFailedText(messages, summary.flushProblem));
+    writeError(errorLine(flushFailedText(messages, summary.flushProblem)));
     return false;
   }
   if (!lines.options.quiet)
@@ -142,7 +144,8 @@ int copyRun(const Catalogue &messages, const Options &options, const ConsoleStat
   // under way.
   const CopyRunSummary summary = runCopies(settings, events);
   if (summary.destinationInSource != nullptr) {
-    writeError(destinationInSourceText(messages, escapeControls(summary.destinationInSource)));
+    writeError(
+        errorLine(destinationInSourceText(messages, escapeControls(summary.destinationInSource))));
     return EXIT_USAGE;
   }
   const bool runFailed = !sayEnd(lines, summary);

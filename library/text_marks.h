@@ -12,6 +12,7 @@
 struct PreviewMarks {
   bool marked;          // some character is shown replaced
   size_t foldableMarks; // characters shown as '?' that have a look-alike (--fold)
+  size_t questionMarks; // characters shown as '?'
 };
 
 // The length of the character at units[i]: 2 for a surrogate pair, else 1.

@@ -15,6 +15,7 @@ struct Described {
   std::string after;
   bool marked = false;
   size_t foldableMarks = 0;
+  size_t questionMarks = 0;
 };
 
 // The preview of a version 4 tag whose title frame holds `data` (its
@@ -22,7 +23,7 @@ struct Described {
 Described preview(const Bytes &data, bool fold) {
   const Bytes tag = buildTag(4, {frame(4, "TIT2", data)});
   const FileImage image{tag.data(), static_cast<uint32_t>(tag.size())};
-  PreviewMarks marks{false, 0};
+  PreviewMarks marks{false, 0, 0};
   const std::string lines =
       previewText(englishCatalogue(), image, walkTag(image),
                   RewriteSettings{FrameScope::TitleFrames, TextSettings{fold}}, marks);
@@ -37,6 +38,7 @@ Described preview(const Bytes &data, bool fold) {
   described.after.pop_back(); // the line's end
   described.marked = marks.marked;
   described.foldableMarks = marks.foldableMarks;
+  described.questionMarks = marks.questionMarks;
   return described;
 }
 
@@ -68,9 +70,11 @@ TEST(Preview, CountsWhatFoldingKeepsAndShowsTheLookAlikes) {
   const Described plain = describe(text);
   EXPECT_EQ(plain.after, "[?][?][??][\uFFE0][?][?]");
   EXPECT_EQ(plain.foldableMarks, 4U);
+  EXPECT_EQ(plain.questionMarks, 5U); // the musical symbol is one character
   const Described folded = describe(text, true);
   EXPECT_EQ(folded.after, "[\uFF5E][\uFF0D][??][\uFFE0][-][fi]");
   EXPECT_EQ(folded.foldableMarks, 0U);
+  EXPECT_EQ(folded.questionMarks, 1U);
 }
 
 TEST(Preview, ShowsValuesAndKeptBytesAsTheyAre) {
@@ -94,7 +98,7 @@ TEST(Preview, ListsEachTargetFrameOfATag) {
                   frame(3, "TPE1", Bytes{0x00} + ascii("\x82\xA0") + ZERO)};
   const Bytes tag = buildTag(parts);
   const FileImage image{tag.data(), static_cast<uint32_t>(tag.size())};
-  PreviewMarks marks{false, 0};
+  PreviewMarks marks{false, 0, 0};
   const std::string text =
       previewText(englishCatalogue(), image, walkTag(image),
                   RewriteSettings{FrameScope::TitleFrames, TextSettings{false}}, marks);
