@@ -44,21 +44,24 @@ void addLine(CopyJob &job, std::string line) {
 
 void onListingProblem(void *context, const ListingProblem &problem) {
   CopyJob &job = jobOf(context);
-  addLine(job, listingProblemLine(*job.messages, escapeControls(problem.shownPath), problem.problem,
-                                  problem.isFolder));
+  addLine(job,
+          listingProblemLine(*job.messages, escapeControlsKeepingBackslashes(problem.shownPath),
+                             problem.problem, problem.isFolder));
 }
 
 void onLeftover(void *context, const Leftover &leftover) {
   CopyJob &job = jobOf(context);
-  addLine(job, settledLeftoverLine(*job.messages, escapeControls(leftover.path), leftover.name,
-                                   escapeControls(leftover.completedPath), leftover.fate,
-                                   leftover.problem));
+  addLine(job, settledLeftoverLine(*job.messages, escapeControlsKeepingBackslashes(leftover.path),
+                                   leftover.name,
+                                   escapeControlsKeepingBackslashes(leftover.completedPath),
+                                   leftover.fate, leftover.problem));
 }
 
 void onRenamed(void *context, const std::string &from, const std::string &to, unsigned changes) {
   CopyJob &job = jobOf(context);
   ++job.outcome.renamed;
-  addLine(job, renamedLine(*job.messages, escapeControls(from), escapeControls(to), changes));
+  addLine(job, renamedLine(*job.messages, escapeControlsKeepingBackslashes(from),
+                           escapeControlsKeepingBackslashes(to), changes));
 }
 
 void onPlanned(void *context, const CopyRunSummary &) {
@@ -67,7 +70,7 @@ void onPlanned(void *context, const CopyRunSummary &) {
 
 void onFileDone(void *context, size_t, const ListedFile &file, const CopyReport &copy) {
   CopyJob &job = jobOf(context);
-  const std::string path = escapeControls(file.shownPath);
+  const std::string path = escapeControlsKeepingBackslashes(file.shownPath);
   if (copy.action == CopyAction::Stopped)
     addLine(job, messageText(*job.messages, Message::WindowFileStopped, {{"path", path}}));
   else
@@ -81,7 +84,7 @@ void onProgress(void *context, const CopyProgress &progress) {
     pending.bytesDone = progress.bytesDone;
     pending.bytesTotal = progress.bytesTotal;
     if (progress.currentFile != nullptr)
-      pending.currentFile = escapeControls(*progress.currentFile);
+      pending.currentFile = escapeControlsKeepingBackslashes(*progress.currentFile);
   });
 }
 
@@ -118,10 +121,11 @@ DWORD WINAPI runJob(void *context) {
   events.filesThrough = onFilesThrough;
   events.stopRequested = onStopRequested;
   job.outcome.summary = runCopies(settings, events);
-  job.outcome.shownDestination = escapeControls(job.request.destination);
+  job.outcome.shownDestination = escapeControlsKeepingBackslashes(job.request.destination);
   job.outcome.destinationInSource = job.outcome.summary.destinationInSource != nullptr;
   if (job.outcome.destinationInSource)
-    job.outcome.shownSource = escapeControls(job.outcome.summary.destinationInSource);
+    job.outcome.shownSource =
+        escapeControlsKeepingBackslashes(job.outcome.summary.destinationInSource);
   job.outcome.summary.destinationInSource = nullptr; // it points into the request
   PostMessageW(job.window, WM_COPY_DONE, 0, 0);
   return 0;
