@@ -189,7 +189,7 @@ void showUpdate(HWND window) {
     addResult(window, line);
   SendMessageW(list, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list, nullptr, TRUE);
-  if (!update.planned)
+  if (!update.planned || !g_state.writing) // 確認 writes nothing: no progress to show
     return;
   const uint64_t total = update.bytesTotal > 0 ? update.bytesTotal : update.filesTotal;
   const uint64_t done = update.bytesTotal > 0 ? update.bytesDone : update.filesDone;
@@ -267,6 +267,7 @@ void showEnd(HWND window, const CopyOutcome &outcome) {
   std::wstring status;
   UINT icon = MB_ICONINFORMATION;
   if (!g_state.writing) {
+    SetDlgItemTextW(window, IDC_PROGRESS_TEXT, L"");
     status = text(Message::WindowCheckSummary,
                   {{"copied", std::to_string(summary.counts.converted + summary.counts.asItIs)},
                    {"renamed", std::to_string(outcome.renamed)},

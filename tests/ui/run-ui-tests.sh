@@ -93,9 +93,9 @@ export SORABUN_WINEPREFIX WINEPREFIX="$SORABUN_WINEPREFIX"
 # program may ask for go to the Ume face of the same kind. Wine's Japanese
 # substitutes already turn MS Shell Dlg into MS UI Gothic and MS Shell Dlg 2
 # into Tahoma, whose Japanese glyphs come from MS UI Gothic through Wine's
-# font link, as on Windows. Ume UI Gothic has no Hangul: the UI face's font
-# link (a multi-string, "NanumGothic.ttf,NanumGothic") takes it from Nanum
-# Gothic (fonts-nanum), as Windows takes it from its Korean UI face.
+# font link, as on Windows. Ume UI Gothic has no Hangul: its font link (a
+# multi-string, "NanumGothic.ttf,NanumGothic") takes it from Nanum Gothic
+# (fonts-nanum), as Windows takes it from its Korean UI face.
 cat > "$work/settings.reg" << 'EOF'
 REGEDIT4
 
@@ -112,14 +112,18 @@ REGEDIT4
 "Yu Gothic UI"="Ume UI Gothic"
 "MS PGothic"="Ume P Gothic"
 
-[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink]
-"MS UI Gothic"=hex(7):4e,61,6e,75,6d,47,6f,74,68,69,63,2e,74,74,66,2c,4e,61,6e,75,6d,47,6f,74,68,69,63,00,00
-"Ume UI Gothic"=hex(7):4e,61,6e,75,6d,47,6f,74,68,69,63,2e,74,74,66,2c,4e,61,6e,75,6d,47,6f,74,68,69,63,00,00
-
 [HKEY_LOCAL_MACHINE\Software\Wine\Drives]
 "r:"="floppy"
 EOF
 "$here/../wine/run-wine.sh" regedit /S "$(printf 'Z:%s' "$work/settings.reg" | tr / '\\')"
+# The font link is keyed by the family name Wine gives the face, here its
+# Japanese name 梅UIゴシック, which a REGEDIT4 file cannot spell: a
+# version 5 file, in UTF-16.
+printf '%s\r\n\r\n%s\r\n"%s"=hex(7):%s\r\n' 'Windows Registry Editor Version 5.00' \
+  '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink]' \
+  '梅UIゴシック' 4e,00,61,00,6e,00,75,00,6d,00,47,00,6f,00,74,00,68,00,69,00,63,00,2e,00,74,00,74,00,66,00,2c,00,4e,00,61,00,6e,00,75,00,6d,00,47,00,6f,00,74,00,68,00,69,00,63,00,00,00,00,00 |
+  iconv -f UTF-8 -t UTF-16 > "$work/links.reg"
+"$here/../wine/run-wine.sh" regedit /S "$(printf 'Z:%s' "$work/links.reg" | tr / '\\')"
 
 # R: is a folder of this run, of the type "floppy": removable, as a USB
 # stick shows itself to programs. The mount manager learns a drive's type
