@@ -23,13 +23,16 @@
 
 namespace {
 
-// Only this process is attached to its console, and a person reads and
-// types there (redirected input or output means a script started it).
+// Only this process is attached to its console, which shows on the screen
+// (a program started without a console window, or with a hidden one, has
+// nobody to press Enter), and a person reads and types there (redirected
+// input or output means a script started it).
 bool ownsConsole() {
   DWORD processes[2];
   const ConsoleState console = openConsole();
-  return GetConsoleProcessList(processes, 2) == 1 && console.inputIsTerminal &&
-         console.outputIsTerminal;
+  const HWND window = GetConsoleWindow();
+  return GetConsoleProcessList(processes, 2) == 1 && window != nullptr && IsWindowVisible(window) &&
+         console.inputIsTerminal && console.outputIsTerminal;
 }
 
 void waitForEnter(const Catalogue &messages) {

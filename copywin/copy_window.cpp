@@ -11,9 +11,9 @@
 #include <dbt.h>
 #include <shellapi.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
