@@ -88,7 +88,7 @@ void offerDrives(HWND window) {
 
 // The field's folder: a drive offered in the list stands for its root.
 std::wstring destinationFolder(HWND window) {
-  const std::wstring typed = itemText(window, IDC_DESTINATION);
+  std::wstring typed = itemText(window, IDC_DESTINATION);
   for (const RemovableDrive &drive : g_state.drives) {
     if (drive.label == typed)
       return drive.root;

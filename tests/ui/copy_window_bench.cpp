@@ -102,7 +102,7 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "usage: see the head of copy_window_bench.cpp\n");
     return 2;
   }
-  const int runs = runsText != nullptr ? std::atoi(runsText) : 3;
+  const int runs = runsText != nullptr ? static_cast<int>(std::strtol(runsText, nullptr, 10)) : 3;
   const std::wstring program = windowsPath(argv[argc - 3]);
   const std::wstring work = windowsPath(argv[argc - 2]);
   const std::wstring source = windowsPath(library);
