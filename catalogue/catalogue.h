@@ -180,8 +180,42 @@ enum class Message {
   DroppedValuesHint,
   InfoLegend,
   NothingMisread,
+
+  // sorabun-cli.exe started from Explorer, in a console of its own.
+  ExplorerUsage,
+  PressEnterToClose,
+
+  // The copy window.
+  WindowTitle,
+  WindowSources,
+  WindowAdd,
+  WindowRemove,
+  WindowDestination,
+  WindowBrowse,
+  WindowCarConversion,
+  WindowAllFiles,
+  WindowCheck,
+  WindowStart,
+  WindowStop,
+  WindowResults,
+  WindowPickSources,
+  WindowPickDestination,
+  WindowPickerFailed, // {code}
+  WindowDrive,        // {drive}, {name}, {free}
+  WindowDriveUnnamed, // {drive}, {free}
+  WindowNoSources,
+  WindowNoDestination,
+  WindowProgress, // {done}, {total}, {bytesDone}, {bytesTotal}
+  WindowExamining,
+  WindowCheckSummary, // {copied}, {renamed}, {upToDate}, {replaced}
+  WindowNothingWritten,
+  WindowStopping,
+  WindowStopped,
+  WindowCloseDuringCopy,
+  WindowNotFlushed,
+  WindowFileStopped, // {path}
 };
-constexpr size_t MESSAGE_COUNT = static_cast<size_t>(Message::NothingMisread) + 1;
+constexpr size_t MESSAGE_COUNT = static_cast<size_t>(Message::WindowFileStopped) + 1;
 
 // Messages with a number in "{count}", in every plural form.
 enum class CountedMessage {

@@ -248,6 +248,49 @@ constexpr MessageEntry MESSAGES[] = {
      "2.3), values after the first of a version 2.3 text frame, an ID3v1 tag that differs "
      "from the ID3v2 tag."},
     {Message::NothingMisread, "nothing that such a player misreads"},
+    {Message::ExplorerUsage,
+     "sorabun-cli is a program for the command prompt.\n"
+     "To make copies for a car stereo on a USB stick or card, double-click\n"
+     "SorabunCopy.exe in the same folder.\n"
+     "\n"
+     "At the command prompt (more with sorabun-cli --help):\n"
+     "  sorabun-cli --to E:\\ --car -r FOLDER...\n"
+     "  sorabun-cli -r FOLDER...\n"
+     "MP3 files and folders dropped on this program's icon are converted in\n"
+     "place (after a question)."},
+    {Message::PressEnterToClose, "Press Enter to close."},
+    {Message::WindowTitle, "Sorabun - copies for the car"},
+    {Message::WindowSources, "Copy from (folders and files can be dropped here):"},
+    {Message::WindowAdd, "&Add..."},
+    {Message::WindowRemove, "&Delete"},
+    {Message::WindowDestination, "Copy to:"},
+    {Message::WindowBrowse, "&Browse..."},
+    {Message::WindowCarConversion, "Convert for a car &navigation unit"},
+    {Message::WindowAllFiles, "C&opy the other files too (cover pictures and the like)"},
+    {Message::WindowCheck, "Chec&k"},
+    {Message::WindowStart, "&Start copying"},
+    {Message::WindowStop, "S&top"},
+    {Message::WindowResults, "Results:"},
+    {Message::WindowPickSources, "Choose a folder to copy"},
+    {Message::WindowPickDestination, "Choose the folder to copy to"},
+    {Message::WindowPickerFailed, "No folder could be chosen (error code 0x{code})."},
+    {Message::WindowDrive, "{drive} {name} ({free} free)"},
+    {Message::WindowDriveUnnamed, "{drive} removable disk ({free} free)"},
+    {Message::WindowNoSources, "Add the folders or files to copy."},
+    {Message::WindowNoDestination, "Name the folder to copy to."},
+    {Message::WindowProgress, "{done} / {total} files  {bytesDone} / {bytesTotal}"},
+    {Message::WindowExamining, "Examining the files..."},
+    {Message::WindowCheckSummary,
+     "files to copy: {copied}, renamed: {renamed}, up to date: {upToDate}, "
+     "characters that become '?': {replaced}"},
+    {Message::WindowNothingWritten, "Only a check: nothing was written."},
+    {Message::WindowStopping, "Stopping..."},
+    {Message::WindowStopped, "Stopped. The files copied so far are complete."},
+    {Message::WindowCloseDuringCopy,
+     "A copy is under way. Stop it and close?\nThe file being written is removed; the files "
+     "copied so far stay."},
+    {Message::WindowNotFlushed, "Do not remove the USB stick or card yet."},
+    {Message::WindowFileStopped, "stopped: {path}"},
 };
 
 constexpr CountedEntry COUNTED[] = {

@@ -249,6 +249,48 @@ constexpr MessageEntry MESSAGES[] = {
      "非同期化、バージョン 2.4 のヘッダー (2.3 しか読めない機器。--id3v2.3 で 2.3 にできます)、"
      "バージョン 2.3 のテキスト フレームの 2 つ目以降の値、ID3v2 タグと違う ID3v1 タグ。"},
     {Message::NothingMisread, "読み違えるものはありません"},
+    {Message::ExplorerUsage,
+     "sorabun-cli は、コマンド プロンプトで使うプログラムです。\n"
+     "USB メモリーやカードにカーナビ向けのコピーを作るには、同じフォルダーの\n"
+     "SorabunCopy.exe をダブルクリックしてください。\n"
+     "\n"
+     "コマンド プロンプトでの使い方 (詳しくは sorabun-cli --help):\n"
+     "  sorabun-cli --to E:\\ --car -r フォルダー...\n"
+     "  sorabun-cli -r フォルダー...\n"
+     "MP3 ファイルやフォルダーをこのプログラムのアイコンにドロップすると、\n"
+     "その場で変換します (確認があります)。"},
+    {Message::PressEnterToClose, "Enter キーを押すと閉じます。"},
+    {Message::WindowTitle, "Sorabun - カーナビ用コピー"},
+    {Message::WindowSources, "コピー元 (フォルダーやファイルをドロップできます):"},
+    {Message::WindowAdd, "追加(&A)..."},
+    {Message::WindowRemove, "削除(&D)"},
+    {Message::WindowDestination, "コピー先:"},
+    {Message::WindowBrowse, "参照(&B)..."},
+    {Message::WindowCarConversion, "カーナビ向けに変換(&N)"},
+    {Message::WindowAllFiles, "ほかのファイルもコピー (ジャケット画像など)(&O)"},
+    {Message::WindowCheck, "確認(&K)"},
+    {Message::WindowStart, "コピー開始(&S)"},
+    {Message::WindowStop, "中止(&T)"},
+    {Message::WindowResults, "結果:"},
+    {Message::WindowPickSources, "コピーするフォルダーを選択"},
+    {Message::WindowPickDestination, "コピー先のフォルダーを選択"},
+    {Message::WindowPickerFailed, "フォルダーを選択できませんでした (エラー コード 0x{code})。"},
+    {Message::WindowDrive, "{drive} {name} (空き {free})"},
+    {Message::WindowDriveUnnamed, "{drive} リムーバブル ディスク (空き {free})"},
+    {Message::WindowNoSources, "コピー元のフォルダーかファイルを追加してください。"},
+    {Message::WindowNoDestination, "コピー先のフォルダーを指定してください。"},
+    {Message::WindowProgress, "{done} / {total} ファイル  {bytesDone} / {bytesTotal}"},
+    {Message::WindowExamining, "ファイルを調べています..."},
+    {Message::WindowCheckSummary,
+     "コピーするファイル {copied} 個、名前が変わるもの {renamed} 個、コピー済み {upToDate} 個、"
+     "'?' になる文字 {replaced} 個"},
+    {Message::WindowNothingWritten, "確認だけです。何も書き込んでいません。"},
+    {Message::WindowStopping, "中止しています..."},
+    {Message::WindowStopped, "中止しました。コピーが終わったファイルはそのまま使えます。"},
+    {Message::WindowCloseDuringCopy, "コピー中です。中止して閉じますか？\n書き込み中のファイルは削"
+                                     "除し、コピーが終わったファイルは残します。"},
+    {Message::WindowNotFlushed, "まだ USB メモリーやカードを取り外さないでください。"},
+    {Message::WindowFileStopped, "中止: {path}"},
 };
 
 constexpr CountedEntry COUNTED[] = {

@@ -46,7 +46,9 @@ bool movesText(uint32_t codePoint) {
 
 } // namespace
 
-std::string escapeControls(const std::string &text) {
+namespace {
+
+std::string escaped(const std::string &text, bool backslashes) {
   std::string out;
   out.reserve(text.size());
   size_t i = 0;
@@ -57,11 +59,11 @@ std::string escapeControls(const std::string &text) {
     const Utf8Character character = utf8CharacterAt(text, i);
     const size_t length = isSurrogate(character.codePoint) ? 0 : character.length;
     // The backslash too: an escape in a name must not pass for one of ours.
-    const char *named = byte == '\n'   ? "\\n"
-                        : byte == '\r' ? "\\r"
-                        : byte == '\t' ? "\\t"
-                        : byte == '\\' ? "\\\\"
-                                       : nullptr;
+    const char *named = byte == '\n'                  ? "\\n"
+                        : byte == '\r'                ? "\\r"
+                        : byte == '\t'                ? "\\t"
+                        : byte == '\\' && backslashes ? "\\\\"
+                                                      : nullptr;
     if (named != nullptr) {
       out += named;
       ++i;
@@ -78,4 +80,14 @@ std::string escapeControls(const std::string &text) {
     }
   }
   return out;
+}
+
+} // namespace
+
+std::string escapeControls(const std::string &text) {
+  return escaped(text, true);
+}
+
+std::string escapeControlsKeepingBackslashes(const std::string &text) {
+  return escaped(text, false);
 }

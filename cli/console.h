@@ -41,6 +41,10 @@ bool readAnswerLine(std::string &line);
 // are bytes on POSIX systems; an unpaired surrogate on Windows) as \xHH.
 // Used for every name and tag text shown.
 std::string escapeControls(const std::string &text);
+// The same for a window, where the backslash separates the folders of a
+// Windows path and is shown as it is (Windows names hold no control
+// characters, whose escapes a backslash in a name could imitate).
+std::string escapeControlsKeepingBackslashes(const std::string &text);
 
 // Appends a UTF-16 text as UTF-8; units that are no character (lone
 // surrogates) become U+FFFD.

@@ -54,8 +54,8 @@ void sayPlanned(void *context, const CopyRunSummary &summary) {
                                       summary.spaceNeeded, summary.spaceFree));
   if (summary.rootEntries > 0 && summary.rootEntriesFilled > summary.rootEntries) {
     clearProgress(lines.progress);
-    writeError(rootFolderFillsText(lines.messages, escapeControls(lines.options.to),
-                                   summary.rootEntries, summary.rootEntriesFilled));
+    writeError(errorLine(rootFolderFillsText(lines.messages, escapeControls(lines.options.to),
+                                             summary.rootEntries, summary.rootEntriesFilled)));
   }
   lines.progress = startProgress(lines.progress.enabled); // the rate counts from the first copy
 }
@@ -104,24 +104,25 @@ bool sayEnd(CopyLines &lines, const CopyRunSummary &summary) {
     return true;
   }
   if (summary.destinationProblem != FileProblem::None) {
-    writeError(destinationProblemText(messages, shownDestination, summary.destinationProblem));
+    writeError(
+        errorLine(destinationProblemText(messages, shownDestination, summary.destinationProblem)));
     return false;
   }
   if (summary.noSpace) {
-    writeError(
+    writeError(errorLine(
         summary.spaceNeeded > summary.spaceFree
             ? noSpaceText(messages, shownDestination, summary.spaceNeeded, summary.spaceFree)
-            : noFilesText(messages, shownDestination, summary.filesNeeded, summary.filesFree));
+            : noFilesText(messages, shownDestination, summary.filesNeeded, summary.filesFree)));
     return false;
   }
   if (summary.diskFull)
-    writeError(diskFullText(messages, shownDestination, summary.copiesNotWritten));
+    writeError(errorLine(diskFullText(messages, shownDestination, summary.copiesNotWritten)));
   if (summary.recordProblem != FileProblem::None)
-    writeError(recordNotWrittenText(messages, shownDestination, summary.recordProblem));
+    writeError(errorLine(recordNotWrittenText(messages, shownDestination, summary.recordProblem)));
   if (!summary.flushed)
     return true;
   if (summary.flushProblem != FileProblem::None) {
-    writeError(flushFailedText(messages, summary.flushProblem));
+    writeError(errorLine(flushFailedText(messages, summary.flushProblem)));
     return false;
   }
   if (!lines.options.quiet)
@@ -154,7 +155,8 @@ int copyRun(const Catalogue &messages, const Options &options, const ConsoleStat
   // under way.
   const CopyRunSummary summary = runCopies(settings, events);
   if (summary.destinationInSource != nullptr) {
-    writeError(destinationInSourceText(messages, escapeControls(summary.destinationInSource)));
+    writeError(
+        errorLine(destinationInSourceText(messages, escapeControls(summary.destinationInSource))));
     return EXIT_USAGE;
   }
   const bool runFailed = !sayEnd(lines, summary);

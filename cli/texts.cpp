@@ -323,19 +323,6 @@ const SummaryItem SUMMARY_ITEMS[] = {
     {PathOutcome::Damaged, CountedMessage::SummaryDamaged},
 };
 
-// "12.3 MB", in the decimal units sticks are sold in.
-std::string amountOfBytes(uint64_t bytes) {
-  char amount[32];
-  const double value = static_cast<double>(bytes);
-  if (bytes < uint64_t{1000} * 1000)
-    std::snprintf(amount, sizeof amount, "%.0f kB", value / 1e3);
-  else if (bytes < uint64_t{1000} * 1000 * 1000)
-    std::snprintf(amount, sizeof amount, "%.1f MB", value / 1e6);
-  else
-    std::snprintf(amount, sizeof amount, "%.2f GB", value / 1e9);
-  return amount;
-}
-
 // What a copy written as the file is says about the file.
 std::string asItIsDetail(const Catalogue &messages, const PathReport &report, bool isMp3) {
   switch (report.outcome) {
@@ -402,6 +389,18 @@ void appendId3v1Field(const Catalogue &messages, Message label, const std::strin
 }
 
 } // namespace
+
+std::string amountOfBytes(uint64_t bytes) {
+  char amount[32];
+  const double value = static_cast<double>(bytes);
+  if (bytes < uint64_t{1000} * 1000)
+    std::snprintf(amount, sizeof amount, "%.0f kB", value / 1e3);
+  else if (bytes < uint64_t{1000} * 1000 * 1000)
+    std::snprintf(amount, sizeof amount, "%.1f MB", value / 1e6);
+  else
+    std::snprintf(amount, sizeof amount, "%.2f GB", value / 1e9);
+  return amount;
+}
 
 std::string messageLine(const Catalogue &messages, Message message) {
   return messageText(messages, message) + "\n";
@@ -601,38 +600,39 @@ std::string settledLeftoverLine(const Catalogue &messages, const std::string &pa
 
 std::string destinationProblemText(const Catalogue &messages, const std::string &folder,
                                    FileProblem problem) {
-  return PROGRAM_PREFIX +
-         withDetail(messages, Message::DestinationUnusable, folder, reportCause(messages, problem));
+  std::string text =
+      withDetail(messages, Message::DestinationUnusable, folder, reportCause(messages, problem));
+  text.pop_back(); // the line's end
+  return text;
 }
 
 std::string noSpaceText(const Catalogue &messages, const std::string &folder, uint64_t needed,
                         uint64_t available) {
-  return errorLine(messageText(messages, Message::NoSpaceForCopies,
-                               {{"folder", folder},
-                                {"needed", amountOfBytes(needed)},
-                                {"available", amountOfBytes(available)},
-                                {"missing", amountOfBytes(needed - available)}}));
+  return messageText(messages, Message::NoSpaceForCopies,
+                     {{"folder", folder},
+                      {"needed", amountOfBytes(needed)},
+                      {"available", amountOfBytes(available)},
+                      {"missing", amountOfBytes(needed - available)}});
 }
 
 std::string noFilesText(const Catalogue &messages, const std::string &folder, uint64_t needed,
                         uint64_t available) {
-  return errorLine(messageText(messages, Message::NoFilesForCopies,
-                               {{"folder", folder},
-                                {"needed", std::to_string(needed)},
-                                {"available", std::to_string(available)}}));
+  return messageText(messages, Message::NoFilesForCopies,
+                     {{"folder", folder},
+                      {"needed", std::to_string(needed)},
+                      {"available", std::to_string(available)}});
 }
 
 std::string rootFolderFillsText(const Catalogue &messages, const std::string &folder,
                                 uint64_t entries, uint64_t needed) {
-  return errorLine(messageText(messages, Message::RootFolderFills,
-                               {{"folder", folder},
-                                {"entries", std::to_string(entries)},
-                                {"needed", std::to_string(needed)}}));
+  return messageText(messages, Message::RootFolderFills,
+                     {{"folder", folder},
+                      {"entries", std::to_string(entries)},
+                      {"needed", std::to_string(needed)}});
 }
 
 std::string diskFullText(const Catalogue &messages, const std::string &folder, size_t notWritten) {
-  return errorLine(
-      countedText(messages, CountedMessage::DiskFull, notWritten, {{"folder", folder}}));
+  return countedText(messages, CountedMessage::DiskFull, notWritten, {{"folder", folder}});
 }
 
 std::string spaceLine(const Catalogue &messages, const std::string &folder, uint64_t needed,
@@ -666,19 +666,19 @@ std::string copySummaryLine(const Catalogue &messages, bool dryRun, const CopyCo
 
 std::string recordNotWrittenText(const Catalogue &messages, const std::string &folder,
                                  FileProblem problem) {
-  return errorLine(messageText(messages, Message::RecordNotWritten,
-                               {{"folder", folder}, {"cause", reportCause(messages, problem)}}));
+  return messageText(messages, Message::RecordNotWritten,
+                     {{"folder", folder}, {"cause", reportCause(messages, problem)}});
 }
 
 std::string flushFailedText(const Catalogue &messages, FileProblem problem) {
   const std::string cause = reportCause(messages, problem);
   if (cause.empty())
-    return errorLine(messageText(messages, Message::FlushFailed));
-  return errorLine(messageText(messages, Message::FlushFailedBecause, {{"cause", cause}}));
+    return messageText(messages, Message::FlushFailed);
+  return messageText(messages, Message::FlushFailedBecause, {{"cause", cause}});
 }
 
 std::string destinationInSourceText(const Catalogue &messages, const std::string &shownSource) {
-  return errorLine(messageText(messages, Message::DestinationInSource, {{"source", shownSource}}));
+  return messageText(messages, Message::DestinationInSource, {{"source", shownSource}});
 }
 
 std::string copyProgressText(const Catalogue &messages, size_t done, size_t total,

@@ -21,6 +21,9 @@ constexpr char VERSION3_VALUE_SEPARATOR[] = "/";
 // At the end of a text cut short.
 constexpr char ELLIPSIS[] = "…";
 
+// "12.3 MB", in the decimal units sticks are sold in.
+std::string amountOfBytes(uint64_t bytes);
+
 // A message as a line of its own.
 std::string messageLine(const Catalogue &messages, Message message);
 // "sorabun-cli: TEXT" as a line, for standard error.
@@ -65,6 +68,9 @@ std::string renamedLine(const Catalogue &messages, const std::string &from, cons
 std::string settledLeftoverLine(const Catalogue &messages, const std::string &path,
                                 const std::string &temporaryName, const std::string &completedPath,
                                 LeftoverFate fate, FileProblem problem);
+// The texts of a copy run that failed as a whole or met its disk's limits,
+// without a line end (the command line writes them as errorLine, a window
+// as it is).
 std::string destinationProblemText(const Catalogue &messages, const std::string &folder,
                                    FileProblem problem);
 std::string noSpaceText(const Catalogue &messages, const std::string &folder, uint64_t needed,

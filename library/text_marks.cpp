@@ -61,11 +61,11 @@ ConvertedCharacter convertCharacter(const char16_t *units, size_t count, TextSet
   for (size_t i = 0; same && i < count; ++i)
     same = converted.units[i] == units[i];
   converted.replaced = !same;
+  bool becomesQuestionMark = false;
+  for (size_t i = 0; converted.replaced && i < converted.count; ++i)
+    becomesQuestionMark = becomesQuestionMark || converted.units[i] == u'?';
+  marks.questionMarks += becomesQuestionMark ? 1 : 0;
   marks.marked = marks.marked || converted.replaced;
-  bool questionMark = converted.replaced && converted.count > 0;
-  for (size_t i = 0; questionMark && i < converted.count; ++i)
-    questionMark = converted.units[i] == u'?';
-  marks.questionMarks += questionMark ? 1 : 0;
   return converted;
 }
 

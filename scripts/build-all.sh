@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds every preset: native and sanitize (Linux: engine, command and their
 # tests, the benchmark), win64 (the Windows build the tests run under Wine)
-# and win32 (the shipped 32-bit program, build/win32/ui/Sorabun.exe).
+# and win32 (the shipped 32-bit programs, build/win32/ui/Sorabun.exe and
+# build/win32/copywin/SorabunCopy.exe).
 # SORABUN_BUILD_ROOT (default: build/) moves the build folders elsewhere.
 set -euo pipefail
 

@@ -19,8 +19,9 @@ PACKAGES=(
   # the UI tests: a virtual display, screenshots, and fonts that make them
   # look as on Windows: Wine's own (Marlett draws the title bar's buttons;
   # libwine only recommends them) and Ume UI Gothic, drawn to the metrics of
-  # the Japanese Windows UI face
-  xvfb xauth imagemagick x11-apps fonts-wine fonts-horai-umefont
+  # the Japanese Windows UI face; Nanum Gothic for the Hangul of the copy
+  # window's names, linked to it as Windows links its Korean face
+  xvfb xauth imagemagick x11-apps fonts-wine fonts-horai-umefont fonts-nanum
   # test tooling (acl, attr: ACLs and extended attributes the safe write keeps)
   python3 python3-pefile util-linux acl attr
   # GoogleTest for the native builds, as a CMake package (the Windows builds

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the release files in dist/:
-#   sorabun-VERSION-windows-x86.zip  Sorabun.exe and sorabun-cli.exe (the
-#       i686 builds), お読みください.txt (code page 932, CRLF) and LICENSE;
+#   sorabun-VERSION-windows-x86.zip  Sorabun.exe, SorabunCopy.exe and
+#       sorabun-cli.exe (the i686 builds), お読みください.txt (code page 932,
+#       CRLF) and LICENSE;
 #   sorabun-cli_VERSION_amd64.deb    sorabun-cli with its man page.
 # VERSION is CMake's project version. The files are reproducible: the same
 # commit gives the same bytes wherever it is built. Every time stored comes
@@ -33,7 +34,7 @@ for preset in native win32; do
   cmake --preset "$preset" -B "$buildRoot/$preset" >/dev/null
 done
 cmake --build "$buildRoot/native" --parallel "$jobs" --target sorabun-cli
-cmake --build "$buildRoot/win32" --parallel "$jobs" --target Sorabun sorabun-cli
+cmake --build "$buildRoot/win32" --parallel "$jobs" --target Sorabun SorabunCopy sorabun-cli
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$buildRoot/native/CMakeCache.txt")
 
 stage=$buildRoot/release
@@ -81,14 +82,15 @@ dpkg-deb --root-owner-group -Zxz --threads-max=1 --build "$deb" \
 echo "== sorabun-${version}-windows-x86.zip"
 win=$stage/windows
 mkdir -p "$win"
-for program in ui/Sorabun cli/sorabun-cli; do
+for program in ui/Sorabun copywin/SorabunCopy cli/sorabun-cli; do
   i686-w64-mingw32-strip -o "$win/$(basename "$program").exe" "$buildRoot/win32/$program.exe"
 done
 sed "s/@VERSION@/$version/" packaging/windows/readme-ja.txt >"$win/readme-ja.txt"
 rm -f "$dist/sorabun-${version}-windows-x86.zip"
 python3 packaging/make_zip.py "$dist/sorabun-${version}-windows-x86.zip" \
   --epoch "$SOURCE_DATE_EPOCH" \
-  "Sorabun.exe=$win/Sorabun.exe" "sorabun-cli.exe=$win/sorabun-cli.exe" \
+  "Sorabun.exe=$win/Sorabun.exe" "SorabunCopy.exe=$win/SorabunCopy.exe" \
+  "sorabun-cli.exe=$win/sorabun-cli.exe" \
   "お読みください.txt=text:$win/readme-ja.txt" "LICENSE=text:LICENSE"
 
 echo "== release $version in $dist:"

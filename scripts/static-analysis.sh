@@ -19,7 +19,7 @@ python3=/usr/bin/python3
 [ -x "$python3" ] || python3=python3
 findings=0
 # The folders that hold the project's own code.
-ownFolders=(engine command library catalogue cli ui tools tests)
+ownFolders=(engine command library catalogue cli ui copywin tools tests)
 
 if [ ! -f "$native/compile_commands.json" ]; then
   cmake --preset native -B "$native" >/dev/null || exit 1

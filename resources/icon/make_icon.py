@@ -7,6 +7,10 @@ text the system can read). Four images: 32 x 32 and 48 x 48, each with a
 16-colour and a 256-colour palette. Only the standard library is used and
 every step is deterministic, so running the script again gives the same
 bytes: `make_icon.py sorabun.ico`.
+
+`make_icon.py --copy sorabun_copy.ico` draws the copy window's icon: the
+same picture on a green tile (the copies made for the car), so that the two
+programs tell apart in Explorer and on the taskbar.
 """
 
 import struct
@@ -119,9 +123,15 @@ def note_shape(x, y):
     return inside_quad(x, y, beam)
 
 
+COPY_TILE_TOP = (40, 170, 70)
+COPY_TILE_BOTTOM = (10, 90, 30)
+COPY_TILE_EDGE = (0, 60, 16)
+tile = {"top": TILE_TOP, "bottom": TILE_BOTTOM, "edge": TILE_EDGE}
+
+
 def tile_colour(y):
     t = min(max((y - 2.0) / 44.0, 0.0), 1.0)
-    return tuple(round(a + (b - a) * t) for a, b in zip(TILE_TOP, TILE_BOTTOM))
+    return tuple(round(a + (b - a) * t) for a, b in zip(tile["top"], tile["bottom"]))
 
 
 def glyph_coverage(glyph, x, y, left, top, cell):
@@ -150,7 +160,7 @@ def sample(x, y, glyph, size):
         return NOTE, 1.0
     if inside_rounded_square(x, y, 2.0, 2.0, 46.0, 46.0, 7.0):
         if not inside_rounded_square(x, y, 3.2, 3.2, 44.8, 44.8, 6.0):
-            return TILE_EDGE, 1.0
+            return tile["edge"], 1.0
         return tile_colour(y), 1.0
     return (0, 0, 0), 0.0
 
@@ -237,10 +247,14 @@ def icon_file():
 
 
 def main():
-    if len(sys.argv) != 2:
-        sys.stderr.write("usage: make_icon.py OUTPUT.ico\n")
+    arguments = sys.argv[1:]
+    if arguments[:1] == ["--copy"]:
+        tile.update(top=COPY_TILE_TOP, bottom=COPY_TILE_BOTTOM, edge=COPY_TILE_EDGE)
+        arguments = arguments[1:]
+    if len(arguments) != 1:
+        sys.stderr.write("usage: make_icon.py [--copy] OUTPUT.ico\n")
         return 2
-    with open(sys.argv[1], "wb") as out:
+    with open(arguments[0], "wb") as out:
         out.write(icon_file())
     return 0
 

@@ -15,6 +15,7 @@ struct Described {
   std::string after;
   bool marked = false;
   size_t foldableMarks = 0;
+  size_t questionMarks = 0;
 };
 
 // The preview of a version 4 tag whose title frame holds `data` (its
@@ -37,6 +38,7 @@ Described preview(const Bytes &data, bool fold) {
   described.after.pop_back(); // the line's end
   described.marked = marks.marked;
   described.foldableMarks = marks.foldableMarks;
+  described.questionMarks = marks.questionMarks;
   return described;
 }
 
@@ -68,9 +70,11 @@ TEST(Preview, CountsWhatFoldingKeepsAndShowsTheLookAlikes) {
   const Described plain = describe(text);
   EXPECT_EQ(plain.after, "[?][?][??][\uFFE0][?][?]");
   EXPECT_EQ(plain.foldableMarks, 4U);
+  EXPECT_EQ(plain.questionMarks, 5U); // the musical symbol is one character
   const Described folded = describe(text, true);
   EXPECT_EQ(folded.after, "[\uFF5E][\uFF0D][??][\uFFE0][-][fi]");
   EXPECT_EQ(folded.foldableMarks, 0U);
+  EXPECT_EQ(folded.questionMarks, 1U);
 }
 
 TEST(Preview, ShowsValuesAndKeptBytesAsTheyAre) {

@@ -21,7 +21,7 @@ import pefile
 HERE = os.path.dirname(os.path.abspath(__file__))
 CHECK_EXECUTABLE = os.path.join(HERE, "..", "ui", "check_executable.py")
 README = "お読みください.txt"
-ZIP_ENTRIES = ["Sorabun.exe", "sorabun-cli.exe", README, "LICENSE"]
+ZIP_ENTRIES = ["Sorabun.exe", "SorabunCopy.exe", "sorabun-cli.exe", README, "LICENSE"]
 DEB_FILES = ["./usr/bin/sorabun-cli", "./usr/share/doc/sorabun-cli/changelog.gz",
              "./usr/share/doc/sorabun-cli/copyright",
              "./usr/share/man/man1/sorabun-cli.1.gz"]
@@ -60,12 +60,13 @@ def check_zip(path, version, work):
                  for i in infos]
         expect(names == ZIP_ENTRIES, f"zip entries {names}, wanted {ZIP_ENTRIES}")
         entries = dict(zip(names, (archive.read(i) for i in infos)))
-    for name in ZIP_ENTRIES[:2]:
+    for name in ZIP_ENTRIES[:3]:
         with open(os.path.join(work, name), "wb") as out:
             out.write(entries.get(name, b""))
-    checked = run([sys.executable, CHECK_EXECUTABLE, os.path.join(work, "Sorabun.exe"),
-                   "--arch", "x86", "--version", version])
-    expect(checked.returncode == 0, f"Sorabun.exe: {checked.stdout.strip()}")
+    for name, options in (("Sorabun.exe", []), ("SorabunCopy.exe", ["--copy-window"])):
+        checked = run([sys.executable, CHECK_EXECUTABLE, os.path.join(work, name),
+                       "--arch", "x86", "--version", version] + options)
+        expect(checked.returncode == 0, f"{name}: {checked.stdout.strip()}")
     try:
         cli = pefile.PE(os.path.join(work, "sorabun-cli.exe"), fast_load=True)
         kind = (cli.FILE_HEADER.Machine, cli.OPTIONAL_HEADER.Subsystem)

@@ -1,9 +1,13 @@
 #!/usr/bin/env python3
-"""Reads a built Sorabun.exe and checks what Windows will see of it: the
-machine and subsystem, the DLLs it imports, and its resources (the main
-dialog's template, the icon group, the manifest and the version resource).
+"""Reads a built Sorabun.exe or SorabunCopy.exe and checks what Windows
+will see of it: the machine and subsystem, the DLLs it imports, and its
+resources (the main dialog's template, the icon group, the manifest and the
+version resource).
 
-usage: check_executable.py Sorabun.exe --arch x86|amd64 --version MAJOR.MINOR.PATCH
+usage: check_executable.py PROGRAM.exe --arch x86|amd64 --version MAJOR.MINOR.PATCH
+  [--copy-window]
+--copy-window: SorabunCopy.exe, whose window template holds its controls
+without texts (they come from the program's catalogue).
 Exits 0 when every check passes; prints each failure otherwise.
 """
 
@@ -20,7 +24,7 @@ except ImportError:
 
 JAPANESE = 1041
 RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 5, 14, 16, 24
-IDD_MAIN, IDI_APP = 9, 103
+IDD_MAIN, IDD_COPY, IDI_APP = 9, 10, 103
 
 MACHINES = {"x86": (0x14C, 0x10B), "amd64": (0x8664, 0x20B)}
 IMAGE_SUBSYSTEM_WINDOWS_GUI = 2
@@ -56,6 +60,15 @@ CONTROLS = [
 
 CLASS_ORDINALS = {0x80: "button", 0x81: "edit", 0x82: "static", 0x83: "listbox",
                   0x84: "scrollbar", 0x85: "combobox"}
+
+# The copy window: its controls' ids and classes, in the template's order.
+COPY_CONTROLS = [
+    (1101, "static"), (1102, "listbox"), (1103, "button"), (1104, "button"),
+    (1105, "static"), (1106, "combobox"), (1107, "button"), (1108, "button"),
+    (1109, "button"), (1110, "button"), (1111, "button"), (1112, "button"),
+    (1113, "msctls_progress32"), (1114, "static"), (1115, "static"), (1116, "static"),
+    (1117, "listbox"), (1118, "static"),
+]
 
 ICON_IMAGES = sorted([(32, 4), (32, 8), (48, 4), (48, 8)])
 
@@ -125,15 +138,15 @@ def check_headers(pe, arch):
     expect_equal(pe.OPTIONAL_HEADER.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI, "subsystem")
 
 
-def check_imports(pe):
+def check_imports(pe, needed_dlls):
     names = [entry.dll.decode("ascii").lower() for entry in pe.DIRECTORY_ENTRY_IMPORT]
     for name in names:
         expect(name in SYSTEM_DLLS, f"imports {name}, which is not a Windows system DLL")
-    for needed in ("comctl32.dll", "comdlg32.dll", "user32.dll"):
+    for needed in needed_dlls:
         expect(needed in names, f"does not import {needed}")
 
 
-def check_dialog(data):
+def check_dialog(data, dialog, controls):
     reader = Reader(data)
     version, signature = reader.unpack("HH")
     expect_equal((version, signature), (1, 0xFFFF), "dialog template kind (extended)")
@@ -143,12 +156,12 @@ def check_dialog(data):
     font = reader.unpack("HHBB") + (reader.text(),)
     actual = {"style": style, "ex_style": ex_style, "x": x, "y": y, "cx": cx, "cy": cy,
               "menu": menu, "class": window_class, "title": title, "font": font}
-    for key, wanted in DIALOG.items():
+    for key, wanted in dialog.items():
         if key == "style":
             expect_equal(hex(actual[key]), hex(wanted), "dialog style")
         else:
             expect_equal(actual[key], wanted, f"dialog {key}")
-    expect_equal(count, len(CONTROLS), "number of controls")
+    expect_equal(count, len(controls), "number of controls")
 
     for index in range(count):
         reader.align()
@@ -160,13 +173,15 @@ def check_dialog(data):
         text = reader.name_or_ordinal()
         extra = reader.unpack("H")
         reader.at += extra
-        if index >= len(CONTROLS):
+        if index >= len(controls):
             continue
-        wanted = CONTROLS[index]
+        wanted = controls[index]
         what = f"control {index + 1}"
         expect_equal(control_id, wanted[0], f"{what} id")
         expect_equal(kind, wanted[1], f"{what} class")
         expect_equal(text or "", wanted[2], f"{what} text")
+        if len(wanted) == 3:
+            continue
         expect_equal((x, y, cx, cy), wanted[3:7], f"{what} position and size")
         expect_equal(hex(style), hex(wanted[7]), f"{what} style")
         expect_equal(ex_style, 0, f"{what} extended style")
@@ -212,7 +227,7 @@ def check_manifest(data, arch):
         expect_equal(identity.get("language"), "*", "common controls language")
 
 
-def check_version(pe, version):
+def check_version(pe, version, file_name):
     major, minor, patch = (int(part) for part in version.split("."))
     numbers = (major << 16 | minor, patch << 16)
     fixed = pe.VS_FIXEDFILEINFO[0]
@@ -233,6 +248,7 @@ def check_version(pe, version):
     expect_equal(translations, ["0x0411 0x04b0"], "version translations")
     expect_equal(strings.get("FileVersion"), f"{version}.0", "FileVersion string")
     expect_equal(strings.get("ProductVersion"), f"{version}.0", "ProductVersion string")
+    expect_equal(strings.get("OriginalFilename"), file_name, "OriginalFilename string")
 
 
 def main():
@@ -240,24 +256,34 @@ def main():
     parser.add_argument("executable")
     parser.add_argument("--arch", choices=sorted(MACHINES), required=True)
     parser.add_argument("--version", required=True, help="the project's version, MAJOR.MINOR.PATCH")
+    parser.add_argument("--copy-window", action="store_true")
     args = parser.parse_args()
+    if args.copy_window:
+        dialog_id, file_name = IDD_COPY, "SorabunCopy.exe"
+        dialog = dict(DIALOG, style=0x80CA08C0, cx=420, cy=334)
+        controls = [(number, kind, "") for number, kind in COPY_CONTROLS]
+        needed_dlls = ("comctl32.dll", "ole32.dll", "shell32.dll", "user32.dll")
+    else:
+        dialog_id, file_name = IDD_MAIN, "Sorabun.exe"
+        dialog, controls = DIALOG, CONTROLS
+        needed_dlls = ("comctl32.dll", "comdlg32.dll", "user32.dll")
 
     pe = pefile.PE(args.executable)
     check_headers(pe, args.arch)
-    check_imports(pe)
+    check_imports(pe, needed_dlls)
     found = resources(pe)
     for (kind, name), entries in sorted(found.items(), key=str):
         for language, _data in entries:
             expect_equal(language, JAPANESE, f"language of resource {kind}/{name}")
-    for key, what in (((RT_DIALOG, IDD_MAIN), "dialog 9"), ((RT_MANIFEST, 1), "manifest 1"),
-                      ((RT_VERSION, 1), "version resource")):
+    for key, what in (((RT_DIALOG, dialog_id), f"dialog {dialog_id}"),
+                      ((RT_MANIFEST, 1), "manifest 1"), ((RT_VERSION, 1), "version resource")):
         expect(key in found, f"no {what}")
-    if (RT_DIALOG, IDD_MAIN) in found:
-        check_dialog(found[(RT_DIALOG, IDD_MAIN)][0][1])
+    if (RT_DIALOG, dialog_id) in found:
+        check_dialog(found[(RT_DIALOG, dialog_id)][0][1], dialog, controls)
     check_icons(found)
     if (RT_MANIFEST, 1) in found:
         check_manifest(found[(RT_MANIFEST, 1)][0][1], args.arch)
-    check_version(pe, args.version)
+    check_version(pe, args.version, file_name)
 
     for failure in failures:
         print("FAIL:", failure)

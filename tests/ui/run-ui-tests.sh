@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Runs the UI driver against Sorabun.exe under 64-bit Wine on a private X
-# display, then turns the screenshots it took into PNG files.
+# Runs a UI driver against its program (Sorabun.exe, SorabunCopy.exe) under
+# 64-bit Wine on a private X display, then turns the screenshots it took into
+# PNG files. The prefix has a removable drive R: (a folder of the run) for
+# the copy window's driver.
 #
-# usage: run-ui-tests.sh UI_DRIVER.exe SORABUN.exe SCREENSHOT_DIR [gtest options]
+# usage: run-ui-tests.sh DRIVER.exe PROGRAM.exe SCREENSHOT_DIR [gtest options]
 #
 # Root ignores permission bits, and so does Wine run by root, which would
 # hide how the program handles a read-only file: under root the whole run is
@@ -44,6 +46,7 @@ xvfb_pid=
 cleanup() {
   if [ -n "${WINEPREFIX:-}" ]; then
     WINEPREFIX="$WINEPREFIX" /usr/lib/wine/wineserver -k 2> /dev/null || true
+    rm -f "$WINEPREFIX/dosdevices/r:"
   fi
   if [ -n "$xvfb_pid" ]; then
     kill "$xvfb_pid" 2> /dev/null || true
@@ -90,7 +93,9 @@ export SORABUN_WINEPREFIX WINEPREFIX="$SORABUN_WINEPREFIX"
 # program may ask for go to the Ume face of the same kind. Wine's Japanese
 # substitutes already turn MS Shell Dlg into MS UI Gothic and MS Shell Dlg 2
 # into Tahoma, whose Japanese glyphs come from MS UI Gothic through Wine's
-# font link, as on Windows.
+# font link, as on Windows. Ume UI Gothic has no Hangul: its font link (a
+# multi-string, "NanumGothic.ttf,NanumGothic") takes it from Nanum Gothic
+# (fonts-nanum), as Windows takes it from its Korean UI face.
 cat > "$work/settings.reg" << 'EOF'
 REGEDIT4
 
@@ -106,8 +111,27 @@ REGEDIT4
 "Meiryo UI"="Ume UI Gothic"
 "Yu Gothic UI"="Ume UI Gothic"
 "MS PGothic"="Ume P Gothic"
+
+[HKEY_LOCAL_MACHINE\Software\Wine\Drives]
+"r:"="floppy"
 EOF
 "$here/../wine/run-wine.sh" regedit /S "$(printf 'Z:%s' "$work/settings.reg" | tr / '\\')"
+# The font link is keyed by the family name Wine gives the face, here its
+# Japanese name 梅UIゴシック, which a REGEDIT4 file cannot spell: a
+# version 5 file, in UTF-16.
+printf '%s\r\n\r\n%s\r\n"%s"=hex(7):%s\r\n' 'Windows Registry Editor Version 5.00' \
+  '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink]' \
+  '梅UIゴシック' 4e,00,61,00,6e,00,75,00,6d,00,47,00,6f,00,74,00,68,00,69,00,63,00,2e,00,74,00,74,00,66,00,2c,00,4e,00,61,00,6e,00,75,00,6d,00,47,00,6f,00,74,00,68,00,69,00,63,00,00,00,00,00 |
+  iconv -f UTF-8 -t UTF-16 > "$work/links.reg"
+"$here/../wine/run-wine.sh" regedit /S "$(printf 'Z:%s' "$work/links.reg" | tr / '\\')"
+
+# R: is a folder of this run, of the type "floppy": removable, as a USB
+# stick shows itself to programs. The mount manager learns a drive's type
+# when it starts, so the prefix's server is restarted.
+mkdir -p "$work/stick"
+ln -sfn "$work/stick" "$WINEPREFIX/dosdevices/r:"
+/usr/lib/wine/wineserver -k 2> /dev/null || true
+/usr/lib/wine/wineserver -w 2> /dev/null || true
 
 mkdir -p "$work/files"
 status=0

@@ -5,6 +5,7 @@
 // usage: ui_driver.exe [gtest options] SORABUN.exe WORK_DIR SCREENSHOT_DIR
 // The directories are Unix or Windows paths; WORK_DIR must be empty.
 
+#include "tests/ui/test_mp3.h"
 #include "tests/ui/window_probe.h"
 
 #include <gtest/gtest.h>
@@ -80,43 +81,6 @@ const wchar_t *const BROWSE_TEXT = L"\u53c2\u7167(&R)...";
 const wchar_t *const CONVERT_TEXT = L"\u5909\u63db(&C)";
 
 // --- test files -------------------------------------------------------------
-
-using Bytes = std::vector<unsigned char>;
-
-void append(Bytes &out, const Bytes &more) {
-  out.insert(out.end(), more.begin(), more.end());
-}
-
-Bytes synchsafe(size_t value) {
-  return {static_cast<unsigned char>((value >> 21) & 0x7F),
-          static_cast<unsigned char>((value >> 14) & 0x7F),
-          static_cast<unsigned char>((value >> 7) & 0x7F),
-          static_cast<unsigned char>(value & 0x7F)};
-}
-
-Bytes frame(const char *id, const Bytes &data) {
-  Bytes out(id, id + 4);
-  append(out, synchsafe(data.size()));
-  append(out, {0, 0});
-  append(out, data);
-  return out;
-}
-
-Bytes tagged(unsigned char major, unsigned char revision, const Bytes &frames, size_t padding) {
-  Bytes out = {'I', 'D', '3', major, revision, 0};
-  append(out, synchsafe(frames.size() + padding));
-  append(out, frames);
-  out.resize(out.size() + padding, 0);
-  return out;
-}
-
-Bytes audio() {
-  Bytes out = {0xFF, 0xFB, 0x90, 0x64};
-  for (unsigned i = 0; i < 200; ++i) {
-    out.push_back(static_cast<unsigned char>(i * 7 + 3));
-  }
-  return out;
-}
 
 const Bytes COMMENT = {0, 'e', 'n', 'g', 0, 'h', 'e', 'l', 'l', 'o'};
 
@@ -647,25 +611,8 @@ TEST_F(SorabunWindow, aPathTooLongForTheFieldIsRefusedWithAWarning) {
 
 // --- dropped files ---------------------------------------------------------
 
-// Drops files on the dialog as Explorer does: a DROPFILES block with UTF-16
-// names, placed in the program's memory, where DragQueryFile reads it (the
-// handle of a fixed block is its address).
 void dropFiles(const std::vector<std::wstring> &paths) {
-  DROPFILES header = {};
-  header.pFiles = sizeof header;
-  header.fWide = TRUE;
-  Bytes block(reinterpret_cast<const unsigned char *>(&header),
-              reinterpret_cast<const unsigned char *>(&header) + sizeof header);
-  for (const std::wstring &path : paths) {
-    const auto *bytes = reinterpret_cast<const unsigned char *>(path.c_str());
-    block.insert(block.end(), bytes, bytes + (path.size() + 1) * sizeof(wchar_t));
-  }
-  block.resize(block.size() + sizeof(wchar_t), 0);
-  void *remote = VirtualAllocEx(g_process.hProcess, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE,
-                                PAGE_READWRITE);
-  ASSERT_NE(remote, nullptr);
-  ASSERT_TRUE(WriteProcessMemory(g_process.hProcess, remote, block.data(), block.size(), nullptr));
-  PostMessageW(g_dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
+  ASSERT_TRUE(dropOn(g_process.hProcess, g_dialog, paths));
 }
 
 TEST_F(SorabunWindow, aDroppedFileGoesIntoThePathFieldOrIsRefusedWithAWarning) {

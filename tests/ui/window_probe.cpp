@@ -1,5 +1,7 @@
 #include "tests/ui/window_probe.h"
 
+#include <shlobj.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cwctype>
@@ -340,4 +342,23 @@ bool canOpenForWriting(const std::wstring &path) {
   }
   CloseHandle(file);
   return true;
+}
+
+bool dropOn(HANDLE process, HWND window, const std::vector<std::wstring> &paths) {
+  DROPFILES header = {};
+  header.pFiles = sizeof header;
+  header.fWide = TRUE;
+  std::vector<unsigned char> block(reinterpret_cast<const unsigned char *>(&header),
+                                   reinterpret_cast<const unsigned char *>(&header) +
+                                       sizeof header);
+  for (const std::wstring &path : paths) {
+    const auto *bytes = reinterpret_cast<const unsigned char *>(path.c_str());
+    block.insert(block.end(), bytes, bytes + (path.size() + 1) * sizeof(wchar_t));
+  }
+  block.resize(block.size() + sizeof(wchar_t), 0);
+  void *remote =
+      VirtualAllocEx(process, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  return remote != nullptr &&
+         WriteProcessMemory(process, remote, block.data(), block.size(), nullptr) &&
+         PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
 }

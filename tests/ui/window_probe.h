@@ -44,6 +44,11 @@ struct DialogUnits {
 DialogUnits dialogUnits(HWND dialog, int widthUnits, int heightUnits);
 RECT toPixels(const DialogUnits &units, int x, int y, int width, int height);
 
+// Drops files on a window as Explorer does: a DROPFILES block with UTF-16
+// names, placed in the program's memory, where DragQueryFile reads it (the
+// handle of a fixed block is its address).
+bool dropOn(HANDLE process, HWND window, const std::vector<std::wstring> &paths);
+
 void saveScreenshot(const std::wstring &path, const RECT &area);
 int countPixels(const RECT &area, bool (*matches)(BYTE red, BYTE green, BYTE blue));
 
