@@ -148,15 +148,23 @@ bool parseCopyRecord(const std::string &text, CopyRecord *record) {
   return whole;
 }
 
-CopyRecord readCopyRecord(FolderHandle folder) {
+CopyRecord readCopyRecord(FolderHandle folder, bool *nameTaken) {
   CopyRecord record;
   FileHandle file = NO_FILE;
   FileState state{};
-  if (openEntry(folder, COPY_RECORD_NAME, &file, &state) != FileProblem::None)
+  const FileProblem opened = openEntry(folder, COPY_RECORD_NAME, &file, &state);
+  *nameTaken = opened != FileProblem::None && opened != FileProblem::NotFound;
+  if (opened != FileProblem::None)
     return record;
-  std::string text(state.size <= RECORD_SIZE_AT_MOST ? state.size : 0, '\0');
-  if (!text.empty() && readAt(file, 0, reinterpret_cast<uint8_t *>(&text[0]),
-                              static_cast<uint32_t>(text.size())) == FileProblem::None)
+  // What a record of any version begins with: "sorabun copies ".
+  const size_t ownPrefix = sizeof RECORD_HEADER - 3;
+  std::string text(state.size <= RECORD_SIZE_AT_MOST ? state.size : ownPrefix, '\0');
+  const bool read =
+      state.size >= ownPrefix && readAt(file, 0, reinterpret_cast<uint8_t *>(&text[0]),
+                                        static_cast<uint32_t>(text.size())) == FileProblem::None;
+  *nameTaken =
+      !read || state.linkCount > 1 || text.compare(0, ownPrefix, RECORD_HEADER, ownPrefix) != 0;
+  if (!*nameTaken && state.size <= RECORD_SIZE_AT_MOST)
     parseCopyRecord(text, &record);
   closeFile(file);
   return record;

@@ -41,5 +41,10 @@ std::string copyRecordText(const CopyRecord &record);
 bool parseCopyRecord(const std::string &text, CopyRecord *record);
 
 // The record in `folder`; empty when there is none or it cannot be read.
-CopyRecord readCopyRecord(FolderHandle folder);
+// nameTaken receives whether something that is not a record of this
+// program holds the record's name (a file of the user's, a folder, a file
+// of several links, one that cannot be read): it is never replaced. A
+// record of another version or of other time units is one of this
+// program's, replaced like a damaged one.
+CopyRecord readCopyRecord(FolderHandle folder, bool *nameTaken);
 FileProblem writeCopyRecord(FolderHandle folder, const CopyRecord &record);

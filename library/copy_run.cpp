@@ -36,6 +36,7 @@ struct CopyRun {
   FolderChain openDestinations;
   CopyRecord record; // of the copies made in the destination, this run's included
   bool recordChanged;
+  bool recordNameTaken; // by a file that is no record: never replaced
   CopyRunSummary summary;
 };
 
@@ -257,7 +258,7 @@ bool planCopies(CopyRun &run) {
   // write of it completed first.
   FolderHandle root = NO_FOLDER;
   if (findDestination(run, DESTINATION_ROOT, &root) == FileProblem::None && root != NO_FOLDER)
-    run.record = readCopyRecord(root);
+    run.record = readCopyRecord(root, &run.recordNameTaken);
   for (size_t i = 0; i < run.list.files.size(); ++i) {
     if (stopRequested(run))
       return false;
@@ -426,6 +427,8 @@ void writeCopies(CopyRun &run) {
 FileProblem keepRecord(CopyRun &run) {
   if (!run.settings.write || !run.recordChanged)
     return FileProblem::None;
+  if (run.recordNameTaken)
+    return FileProblem::AlreadyExists;
   FolderHandle root = NO_FOLDER;
   FileProblem problem =
       openListedFolder(run.destinationFolders, DESTINATION_ROOT, run.openDestinations, &root);
@@ -533,8 +536,8 @@ void reportListing(CopyRun &run) {
 } // namespace
 
 CopyRunSummary runCopies(const CopyRunSettings &settings, const CopyRunEvents &events) {
-  CopyRun run{settings, events, {}, {}, {}, {}, {},    {},
-              {},       {},     {}, {}, {}, {}, false, CopyRunSummary{}};
+  CopyRun run{settings, events,          {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, false,
+              false,    CopyRunSummary{}};
   FilePlace parentPlace;
   bool destinationExists = false;
   const FolderHandle destination =

@@ -309,6 +309,20 @@ TEST_F(RecordedCopyRun, ReplacesOnlyItsOwnUnchangedCopiesOfChangedFiles) {
   EXPECT_EQ(readFile(folder / "stick" / copy), runRewrite(other).output);
 }
 
+// Whatever else holds the record's name is the user's: it is never replaced.
+TEST_F(RecordedCopyRun, LeavesAFileAtTheRecordsNameThatIsNoRecord) {
+  for (const Bytes &held : {ascii("notes\n"), ascii("sorabun copie"), Bytes{}}) {
+    fs::remove_all(folder / "stick");
+    fs::create_directories(folder / "stick");
+    writeFile(folder / "stick" / COPY_RECORD_NAME, held);
+    writeFile(folder / "library" / "01.mp3", song(u"\u3042"));
+    const CopyRunSummary summary = copyLibrary(folder, CopyRunEvents{});
+    EXPECT_EQ(summary.counts.converted, 1u);
+    EXPECT_EQ(summary.recordProblem, FileProblem::AlreadyExists);
+    EXPECT_EQ(readFile(folder / "stick" / COPY_RECORD_NAME), held);
+  }
+}
+
 TEST(CopyRecordText, KeepsEveryNameAndTakesNothingDamaged) {
   CopyRecord record;
   record["a/b.mp3"] = RecordedCopy{10, -5, 0x0123456789abcdefu, "lib/b.mp3"};
