@@ -158,7 +158,8 @@ CopyRecord readCopyRecord(FolderHandle folder, bool *nameTaken) {
     return record;
   // What a record of any version begins with: "sorabun copies ".
   const size_t ownPrefix = sizeof RECORD_HEADER - 3;
-  std::string text(state.size <= RECORD_SIZE_AT_MOST ? state.size : ownPrefix, '\0');
+  std::string text(state.size <= RECORD_SIZE_AT_MOST ? static_cast<size_t>(state.size) : ownPrefix,
+                   '\0');
   const bool read =
       state.size >= ownPrefix && readAt(file, 0, reinterpret_cast<uint8_t *>(&text[0]),
                                         static_cast<uint32_t>(text.size())) == FileProblem::None;
