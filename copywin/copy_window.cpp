@@ -31,7 +31,13 @@ struct WindowState {
   bool writing;                       // the run writes (コピー開始), not 確認
   bool closeWhenDone;                 // the window was closed during the run
   int resultsWidth;                   // the widest result line, for the horizontal scroll bar
+  DWORD lastShown;                    // GetTickCount when the run's progress was last shown
 };
+
+// A run's progress is shown at most this often: drawn on every event, it
+// would take from the copy the time it is drawn in.
+constexpr UINT SHOW_INTERVAL_MS = 100;
+constexpr UINT_PTR SHOW_TIMER = 1;
 
 WindowState g_state{};
 
@@ -181,6 +187,8 @@ void addResult(HWND window, const std::string &line) {
 }
 
 void showUpdate(HWND window) {
+  KillTimer(window, SHOW_TIMER);
+  g_state.lastShown = GetTickCount();
   CopyUpdate update;
   takeUpdate(g_state.job, update);
   const HWND list = GetDlgItem(window, IDC_RESULTS);
@@ -401,7 +409,17 @@ INT_PTR CALLBACK copyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       offerDrives(window);
     break;
   case WM_COPY_UPDATE:
-    if (g_state.job != nullptr)
+    // The worker posts no other update until this one is taken.
+    if (g_state.job != nullptr) {
+      const DWORD since = GetTickCount() - g_state.lastShown;
+      if (since >= SHOW_INTERVAL_MS)
+        showUpdate(window);
+      else
+        SetTimer(window, SHOW_TIMER, SHOW_INTERVAL_MS - since, nullptr);
+    }
+    break;
+  case WM_TIMER:
+    if (wParam == SHOW_TIMER && g_state.job != nullptr)
       showUpdate(window);
     break;
   case WM_COPY_DONE:
